@@ -1,0 +1,83 @@
+#!/usr/bin/env bash
+# Runs every test of the project: the C++ unit tests (plain, then under
+# AddressSanitizer + UndefinedBehaviorSanitizer, then the threaded tests under
+# ThreadSanitizer), the Python tests against the built module, and a short
+# smoke run of each fuzz target. Build trees go under build/.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+root=$PWD
+bash scripts/install_deps.sh
+jobs=$(nproc 2>/dev/null || echo 2)
+passed=0
+failed=0
+
+count_ctest() {  # adds the counts of a ctest log to the totals
+  local line
+  line=$(grep -E '[0-9]+% tests passed, [0-9]+ tests failed out of [0-9]+' "$1" | tail -n 1)
+  local total fail
+  total=$(sed -E 's/.* out of ([0-9]+).*/\1/' <<<"$line")
+  fail=$(sed -E 's/.*passed, ([0-9]+) tests failed.*/\1/' <<<"$line")
+  passed=$((passed + total - fail))
+  failed=$((failed + fail))
+}
+
+run_ctest() {  # NAME BUILD_DIR [ctest args...]
+  local name=$1 dir=$2
+  shift 2
+  echo "== $name"
+  local log=$dir/ctest.log
+  if ctest --test-dir "$dir" --output-on-failure -j "$jobs" "$@" >"$log" 2>&1; then
+    tail -n 3 "$log"
+  else
+    tail -n 60 "$log"
+  fi
+  count_ctest "$log"
+}
+
+echo "== build (g++, release with debug info)"
+cmake -S . -B build/release -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_CXX_COMPILER=g++ >/dev/null
+cmake --build build/release -j "$jobs" >/dev/null
+run_ctest "C++ unit tests" build/release
+
+echo "== build (clang, AddressSanitizer + UndefinedBehaviorSanitizer)"
+cmake -S . -B build/asan -DCMAKE_BUILD_TYPE=Debug -DCMAKE_CXX_COMPILER=clang++ \
+  -DQUILLET_SANITIZE=ON -DQUILLET_PYTHON=OFF -DQUILLET_BENCH=OFF >/dev/null
+cmake --build build/asan -j "$jobs" --target quillet_tests >/dev/null
+ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
+  run_ctest "C++ unit tests under ASan+UBSan" build/asan
+
+echo "== build (clang, ThreadSanitizer)"
+cmake -S . -B build/tsan -DCMAKE_BUILD_TYPE=Debug -DCMAKE_CXX_COMPILER=clang++ \
+  -DQUILLET_TSAN=ON -DQUILLET_PYTHON=OFF -DQUILLET_BENCH=OFF >/dev/null
+cmake --build build/tsan -j "$jobs" --target quillet_tests >/dev/null
+TSAN_OPTIONS=halt_on_error=1 run_ctest "threaded C++ tests under TSan" build/tsan -R 'Thread|Pool|Batch|Concurren'
+
+if [ -d tests/python ]; then
+  echo "== Python tests (/usr/bin/python3)"
+  set +e
+  QUILLET_BUILD_DIR=$root/build/release /usr/bin/python3 -m pytest -q tests/python \
+    2>&1 | tee build/pytest.log | tail -n 30
+  set -e
+  line=$(grep -E '[0-9]+ (passed|failed)' build/pytest.log | tail -n 1)
+  p=$(grep -oE '[0-9]+ passed' <<<"$line" | grep -oE '[0-9]+' || echo 0)
+  f=$(grep -oE '[0-9]+ (failed|errors?)' <<<"$line" | awk '{s += $1} END {print s + 0}')
+  [ -n "$line" ] || f=1
+  passed=$((passed + p))
+  failed=$((failed + ${f:-0}))
+fi
+
+if [ -d fuzz ]; then
+  echo "== fuzz smoke run (clang, libFuzzer)"
+  cmake -S . -B build/fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_CXX_COMPILER=clang++ \
+    -DQUILLET_FUZZ=ON -DQUILLET_PYTHON=OFF -DQUILLET_BENCH=OFF -DQUILLET_TESTS=OFF >/dev/null
+  cmake --build build/fuzz -j "$jobs" >/dev/null
+  if bash scripts/fuzz.sh build/fuzz "${QUILLET_FUZZ_SECONDS:-10}"; then
+    passed=$((passed + 1))
+  else
+    failed=$((failed + 1))
+  fi
+fi
+
+echo
+echo "all: $passed passed, $failed failed"
+[ "$failed" -eq 0 ]

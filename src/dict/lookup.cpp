@@ -1,0 +1,205 @@
+// DictFile: opening, validation, and bounds-checked binary search over the
+// mapped entry table. No number read from the file is trusted before it is
+// checked against the pool, which itself lies inside the mapping.
+#include "dict/lookup.h"
+
+#include <fcntl.h>
+#include <sys/mman.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+#include <string>
+#include <system_error>
+
+namespace quillet {
+namespace {
+
+constexpr std::size_t kHeaderSize = 16;
+constexpr std::size_t kEntrySize = 12;
+constexpr unsigned char kMagic[4] = {'C', 'J', 'Y', 'P'};
+
+std::uint32_t read_u32(const unsigned char* p) {
+  return std::uint32_t{p[0]} | std::uint32_t{p[1]} << 8 | std::uint32_t{p[2]} << 16 |
+         std::uint32_t{p[3]} << 24;
+}
+std::uint16_t read_u16(const unsigned char* p) {
+  return static_cast<std::uint16_t>(p[0] | p[1] << 8);
+}
+
+Error system_error(int err) {
+  return Error{std::error_code(err, std::system_category()).message() + " (os error " +
+               std::to_string(err) + ")"};
+}
+
+std::string byte_list(const unsigned char* p) {
+  std::string s = "[";
+  for (int i = 0; i < 4; ++i) {
+    if (i) s += ", ";
+    s += std::to_string(p[i]);
+  }
+  return s + "]";
+}
+
+// Closes the descriptor on every path out of open().
+struct FdCloser {
+  int fd;
+  ~FdCloser() { ::close(fd); }
+};
+
+}  // namespace
+
+int compare_keys(std::string_view a, std::string_view b) {
+  const std::size_t n = a.size() < b.size() ? a.size() : b.size();
+  if (n != 0) {
+    if (int c = std::memcmp(a.data(), b.data(), n)) return c;
+  }
+  return a.size() < b.size() ? -1 : a.size() > b.size() ? 1 : 0;
+}
+
+Result<DictFile> DictFile::open(std::string_view path) {
+  if (path.find('\0') != std::string_view::npos) {
+    return Error{"file name contained an unexpected NUL byte"};
+  }
+  const std::string c_path(path);
+  const int fd = ::open64(c_path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return system_error(errno);
+  FdCloser closer{fd};
+
+  struct stat64 st;
+  if (::fstat64(fd, &st) != 0) return system_error(errno);
+  if (st.st_size < 0) return Error{"memory map length overflows isize"};
+  const auto size = static_cast<std::uint64_t>(st.st_size);
+  // A zero-length mapping is impossible; an empty file maps one (unread) byte.
+  const std::size_t map_length = size == 0 ? 1 : static_cast<std::size_t>(size);
+  void* map = ::mmap64(nullptr, map_length, PROT_READ, MAP_SHARED, fd, 0);
+  if (map == MAP_FAILED) return system_error(errno);
+  const auto* base = static_cast<const unsigned char*>(map);
+
+  auto fail = [&](std::string message) -> Result<DictFile> {
+    ::munmap(map, map_length);
+    return Error{std::move(message)};
+  };
+  if (size < kHeaderSize) {
+    return fail("file too short: " + std::to_string(size) + " bytes (need at least " +
+                std::to_string(kHeaderSize) + ")");
+  }
+  if (std::memcmp(base, kMagic, 4) != 0) {
+    return fail("bad magic: expected " + byte_list(kMagic) + ", got " + byte_list(base));
+  }
+  const std::uint32_t version = read_u32(base + 4);
+  if (version != 1) {
+    return fail("unsupported version " + std::to_string(version) + " (expected 1)");
+  }
+  const std::uint32_t entry_count = read_u32(base + 8);
+  const std::uint32_t pool_size = read_u32(base + 12);
+  const std::uint64_t need = kHeaderSize + std::uint64_t{kEntrySize} * entry_count + pool_size;
+  if (size < need) {
+    return fail("file too short: " + std::to_string(size) + " bytes (need " + std::to_string(need) +
+                " for " + std::to_string(entry_count) + " entries + pool)");
+  }
+  return DictFile(base, map_length, entry_count, pool_size);
+}
+
+DictFile::DictFile(const unsigned char* base, std::size_t length, std::size_t entry_count,
+                   std::uint64_t pool_size)
+    : base_(base), length_(length), entry_count_(entry_count), pool_size_(pool_size) {}
+
+DictFile::DictFile(DictFile&& other) noexcept
+    : base_(other.base_),
+      length_(other.length_),
+      entry_count_(other.entry_count_),
+      pool_size_(other.pool_size_) {
+  other.base_ = nullptr;
+  other.length_ = 0;
+  other.entry_count_ = 0;
+  other.pool_size_ = 0;
+}
+
+DictFile& DictFile::operator=(DictFile&& other) noexcept {
+  if (this != &other) {
+    if (base_) ::munmap(const_cast<unsigned char*>(base_), length_);
+    base_ = other.base_;
+    length_ = other.length_;
+    entry_count_ = other.entry_count_;
+    pool_size_ = other.pool_size_;
+    other.base_ = nullptr;
+    other.length_ = 0;
+    other.entry_count_ = 0;
+    other.pool_size_ = 0;
+  }
+  return *this;
+}
+
+DictFile::~DictFile() {
+  if (base_) ::munmap(const_cast<unsigned char*>(base_), length_);
+}
+
+std::optional<std::string_view> DictFile::key_at(std::size_t i) const {
+  const unsigned char* e = base_ + kHeaderSize + kEntrySize * i;
+  const std::uint64_t offset = read_u32(e);
+  const std::uint64_t length = read_u16(e + 4);
+  if (offset + length > pool_size_) return std::nullopt;
+  const unsigned char* pool = base_ + kHeaderSize + kEntrySize * entry_count_;
+  return std::string_view(reinterpret_cast<const char*>(pool + offset), length);
+}
+
+std::optional<std::string_view> DictFile::value_at(std::size_t i) const {
+  const unsigned char* e = base_ + kHeaderSize + kEntrySize * i;
+  const std::uint64_t offset = read_u32(e + 6);
+  const std::uint64_t length = read_u16(e + 10);
+  if (offset + length > pool_size_) return std::nullopt;
+  const unsigned char* pool = base_ + kHeaderSize + kEntrySize * entry_count_;
+  return std::string_view(reinterpret_cast<const char*>(pool + offset), length);
+}
+
+std::optional<std::string_view> DictFile::get(std::string_view key) const {
+  std::size_t lo = 0, hi = entry_count_;
+  while (lo < hi) {
+    const std::size_t mid = lo + (hi - lo) / 2;
+    const int c = compare_keys(order_key(mid), key);
+    if (c > 0) {
+      hi = mid;
+    } else if (c < 0) {
+      lo = mid + 1;
+    } else {
+      if (!key_at(mid)) return std::nullopt;  // a broken entry is a miss
+      return value_at(mid);
+    }
+  }
+  return std::nullopt;
+}
+
+DictFile::Range DictFile::narrow(Range within, std::string_view key, bool& exact) const {
+  exact = false;
+  if (within.hi > entry_count_) within.hi = entry_count_;
+  // First entry whose key is not less than `key`.
+  std::size_t lo = within.lo, hi = within.hi;
+  while (lo < hi) {
+    const std::size_t mid = lo + (hi - lo) / 2;
+    if (compare_keys(order_key(mid), key) < 0) {
+      lo = mid + 1;
+    } else {
+      hi = mid;
+    }
+  }
+  const std::size_t first = lo;
+  // First entry after `first` whose key does not start with `key`.
+  hi = within.hi;
+  while (lo < hi) {
+    const std::size_t mid = lo + (hi - lo) / 2;
+    if (order_key(mid).substr(0, key.size()) == key) {
+      lo = mid + 1;
+    } else {
+      hi = mid;
+    }
+  }
+  if (first < lo) {
+    auto k = key_at(first);
+    exact = k && k->size() == key.size() && value_at(first).has_value();
+  }
+  return {first, lo};
+}
+
+}  // namespace quillet

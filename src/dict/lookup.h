@@ -1,0 +1,78 @@
+// DictFile: one memory-mapped dictionary file ("CJYP", version 1), a sorted
+// key/value table with a string pool, and its exact-key lookup.
+//
+// File layout (all integers little-endian, no padding):
+//   header  16 bytes: magic "CJYP", version (1), entry_count, pool_size
+//   entries 12 bytes each: key_offset u32, key_length u16,
+//                          value_offset u32, value_length u16
+//   pool    pool_size bytes of key and value text, offsets relative to it
+// Entries are sorted by key bytes (unsigned, shorter prefix first).
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <string_view>
+
+#include "result.h"
+
+namespace quillet {
+
+class DictFile {
+ public:
+  // Opens, maps and validates the file at `path`. Only the 16-byte header is
+  // read; the table is not scanned. Fails with the exact messages the loader
+  // passes on to callers (system errors end in " (os error N)").
+  static Result<DictFile> open(std::string_view path);
+
+  DictFile(DictFile&& other) noexcept;
+  DictFile& operator=(DictFile&& other) noexcept;
+  DictFile(const DictFile&) = delete;
+  DictFile& operator=(const DictFile&) = delete;
+  ~DictFile();
+
+  // The value stored under exactly `key`, as a view into the mapping that
+  // lives as long as this DictFile; nullopt on a miss. An entry whose key or
+  // value range runs outside the pool is never returned (it is a miss).
+  // Safe to call from any number of threads at once.
+  std::optional<std::string_view> get(std::string_view key) const;
+
+  std::size_t entry_count() const { return entry_count_; }
+
+  // A half-open range of entry indices, for walking longer and longer
+  // prefixes of one text (segmentation): keys sharing a prefix are adjacent,
+  // so each longer prefix is searched inside the range of the shorter one.
+  struct Range {
+    std::size_t lo = 0;
+    std::size_t hi = 0;
+    bool empty() const { return lo >= hi; }
+  };
+  Range all() const { return {0, entry_count_}; }
+
+  // Given `within`, a range whose keys all start with some prefix of `key`
+  // (all() is always valid), returns the entries whose keys start with `key`.
+  // `exact` is set when one of them equals `key` and is readable, that is,
+  // when get(key) would be a hit.
+  Range narrow(Range within, std::string_view key, bool& exact) const;
+
+ private:
+  DictFile(const unsigned char* base, std::size_t length, std::size_t entry_count,
+           std::uint64_t pool_size);
+
+  // Key of entry i, or nullopt when its range runs outside the pool.
+  std::optional<std::string_view> key_at(std::size_t i) const;
+  std::optional<std::string_view> value_at(std::size_t i) const;
+  // Key of entry i for ordering; a broken entry sorts as the empty key.
+  std::string_view order_key(std::size_t i) const { return key_at(i).value_or(std::string_view{}); }
+
+  const unsigned char* base_ = nullptr;  // start of the mapping
+  std::size_t length_ = 0;               // mapped length
+  std::size_t entry_count_ = 0;
+  std::uint64_t pool_size_ = 0;
+};
+
+// Compares byte strings as unsigned bytes, a shorter prefix first: the order
+// of the entry table.
+int compare_keys(std::string_view a, std::string_view b);
+
+}  // namespace quillet

@@ -1,0 +1,71 @@
+// Greedy longest-match segmentation. The dictionary match walks the prefixes
+// from short to long, narrowing the entry range at each step (keys sharing a
+// prefix are adjacent) and stopping as soon as no key starts with the current
+// prefix; this cuts exactly where trying each prefix from the longest down
+// would, at a fraction of the searches.
+#include "segment.h"
+
+#include <array>
+
+namespace quillet {
+namespace {
+
+// Byte length of the longest prefix of `rest` (ends[0..n)) that is a key.
+std::size_t longest_dict_match(const DictFile& dict, std::string_view rest,
+                               const std::array<std::size_t, kMaxWordChars>& ends,
+                               std::size_t n) {
+  std::size_t best = 0;
+  DictFile::Range range = dict.all();
+  for (std::size_t k = 0; k < n; ++k) {
+    bool exact = false;
+    range = dict.narrow(range, rest.substr(0, ends[k]), exact);
+    if (exact) best = ends[k];
+    if (range.empty()) break;
+  }
+  return best;
+}
+
+std::size_t longest_user_match(const UserDict& dict, std::string_view rest,
+                               const std::array<std::size_t, kMaxWordChars>& ends,
+                               std::size_t n) {
+  for (std::size_t k = n; k-- > 0;) {
+    if (dict.find(rest.substr(0, ends[k])) != dict.end()) return ends[k];
+  }
+  return 0;
+}
+
+}  // namespace
+
+void segment_run(std::string_view run, CharClass cls, const DictFile& word_dict,
+                 const UserDict& user_dict, std::size_t user_dict_max_chars,
+                 std::vector<std::string>& out) {
+  if (run.empty() || cls == CharClass::Other) return;
+  if (cls == CharClass::Alnum) {
+    out.emplace_back(run);
+    return;
+  }
+  const bool use_dict = word_dict.entry_count() > 0;
+  const std::size_t user_chars =
+      user_dict.empty() ? 0 : (user_dict_max_chars < kMaxWordChars ? user_dict_max_chars
+                                                                   : kMaxWordChars);
+  std::array<std::size_t, kMaxWordChars> ends{};
+  std::string_view rest = run;
+  while (!rest.empty()) {
+    std::size_t n = 0;
+    for (std::size_t end = 0; n < kMaxWordChars && end < rest.size(); ++n) {
+      end += utf8_length(static_cast<unsigned char>(rest[end]));
+      if (end > rest.size()) end = rest.size();
+      ends[n] = end;
+    }
+    const std::size_t dict_len = use_dict ? longest_dict_match(word_dict, rest, ends, n) : 0;
+    const std::size_t user_len =
+        user_chars ? longest_user_match(user_dict, rest, ends, n < user_chars ? n : user_chars)
+                   : 0;
+    std::size_t len = dict_len > user_len ? dict_len : user_len;
+    if (len == 0) len = ends[0];
+    out.emplace_back(rest.substr(0, len));
+    rest.remove_prefix(len);
+  }
+}
+
+}  // namespace quillet

@@ -1,0 +1,30 @@
+// Segmentation of one character-class run into tokens: greedy forward
+// maximum matching against word.bin and the UserDict for CJK runs.
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "dict/lookup.h"
+#include "unicode.h"
+#include "user_dict.h"
+
+namespace quillet {
+
+// The longest word considered, in code points, for dictionary and user words.
+inline constexpr std::size_t kMaxWordChars = 10;
+
+// Appends the tokens of `run` (all of class `cls`) to `out`:
+//  - Cjk: at each position the longest prefix of at most 10 code points that
+//    is a word_dict key or a user_dict key (of at most user_dict_max_chars,
+//    capped at 10); the longer of the two wins; else one code point;
+//  - Alnum: the whole run as one token;
+//  - Other, or an empty run: nothing.
+// The appended tokens concatenate to exactly `run`. `run` must be valid UTF-8.
+void segment_run(std::string_view run, CharClass cls, const DictFile& word_dict,
+                 const UserDict& user_dict, std::size_t user_dict_max_chars,
+                 std::vector<std::string>& out);
+
+}  // namespace quillet

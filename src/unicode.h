@@ -1,0 +1,73 @@
+// Code-point helpers shared by the tokenizer, segmentation, reading lookup and
+// the label rules: UTF-8 decoding over bounded views, and the character classes.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace quillet {
+
+// True for the four CJK ideograph ranges the engine reads: U+4E00..9FFF,
+// U+3400..4DBF, U+20000..2A6DF, U+F900..FAFF. Nothing else, not even 〇.
+constexpr bool is_cjk(char32_t c) {
+  return (c >= 0x4E00 && c <= 0x9FFF) || (c >= 0x3400 && c <= 0x4DBF) ||
+         (c >= 0x20000 && c <= 0x2A6DF) || (c >= 0xF900 && c <= 0xFAFF);
+}
+
+constexpr bool is_ascii_letter(char32_t c) {
+  return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z');
+}
+constexpr bool is_ascii_digit(char32_t c) { return c >= '0' && c <= '9'; }
+constexpr bool is_ascii_alnum(char32_t c) {
+  return is_ascii_letter(c) || is_ascii_digit(c);
+}
+
+enum class CharClass { Cjk, Alnum, Other };
+
+constexpr CharClass char_class(char32_t c) {
+  if (is_cjk(c)) return CharClass::Cjk;
+  if (is_ascii_alnum(c)) return CharClass::Alnum;
+  return CharClass::Other;
+}
+
+// The Unicode White_Space property.
+constexpr bool is_white_space(char32_t c) {
+  return (c >= 0x09 && c <= 0x0D) || c == 0x20 || c == 0x85 || c == 0xA0 ||
+         c == 0x1680 || (c >= 0x2000 && c <= 0x200A) || c == 0x2028 ||
+         c == 0x2029 || c == 0x202F || c == 0x205F || c == 0x3000;
+}
+
+// Length in bytes of the UTF-8 sequence that starts with byte b, judged from
+// the lead byte alone (1 for ASCII and for stray continuation bytes).
+constexpr std::size_t utf8_length(unsigned char b) {
+  return b < 0xC0 ? 1 : b < 0xE0 ? 2 : b < 0xF0 ? 3 : 4;
+}
+
+// Decodes the code point at s[pos] and advances pos past it. Never reads past
+// s.size(): a sequence cut short by the end of s, or an ill-formed one, yields
+// U+FFFD and advances by one byte. Input from Python is always valid UTF-8;
+// the guard is for data read from files.
+char32_t next_code_point(std::string_view s, std::size_t& pos);
+
+// Appends the UTF-8 encoding of c to out.
+void append_utf8(std::string& out, char32_t c);
+
+// All code points of s.
+std::vector<char32_t> decode_utf8(std::string_view s);
+
+// Number of code points: the bytes that are not continuation bytes.
+std::size_t count_code_points(std::string_view s);
+
+// True when s is exactly one code point (judged by its lead byte's length).
+bool is_single_code_point(std::string_view s);
+
+// True when some code point of s is a CJK ideograph.
+bool contains_cjk(std::string_view s);
+
+// Strict UTF-8 validation (no overlongs, no surrogates, nothing above U+10FFFF).
+bool is_valid_utf8(std::string_view s);
+
+}  // namespace quillet

@@ -1,0 +1,17 @@
+// UserDict helpers.
+#include "user_dict.h"
+
+#include "unicode.h"
+
+namespace quillet {
+
+std::size_t max_key_chars(const UserDict& dict) {
+  std::size_t longest = 0;
+  for (const auto& [key, value] : dict) {
+    const std::size_t n = count_code_points(key);
+    if (n > longest) longest = n;
+  }
+  return longest;
+}
+
+}  // namespace quillet

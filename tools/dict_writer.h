@@ -1,0 +1,44 @@
+// Writing and checking dictionary files: the compiler behind quillet_dictool,
+// also linked by the tests so they can build their own small dictionaries.
+#pragma once
+
+#include <string>
+#include <string_view>
+#include <variant>
+#include <vector>
+
+#include "result.h"
+
+namespace quillet {
+
+struct DictEntry {
+  std::string key;
+  std::string value;
+};
+
+using Status = Result<std::monostate>;
+
+// Parses `key<TAB>value` lines (the value is everything after the first tab;
+// a final line feed is optional). Rejects, naming the 1-based line: a line
+// without a tab, invalid UTF-8, a key or value over 65,535 bytes, and a key
+// that an earlier line already gave.
+Result<std::vector<DictEntry>> parse_entries(std::string_view text);
+
+// The bytes of a valid file holding `entries`, sorted by key order. Equal
+// values share pool bytes. Fails on duplicate keys, over-long keys or values,
+// or a pool beyond 4 GiB.
+Result<std::string> encode_dict(std::vector<DictEntry> entries);
+
+// Writes encode_dict(entries) to `path` through a temporary file in the same
+// directory, so nothing is left at `path` on error.
+Status write_dict_file(const std::string& path, std::vector<DictEntry> entries);
+
+// Reads a dictionary file and checks the header, that every key and value
+// range lies inside the pool, and that keys are strictly ascending. Returns
+// the entries in file order.
+Result<std::vector<DictEntry>> read_dict_file(const std::string& path);
+
+// Same checks over bytes already in memory.
+Result<std::vector<DictEntry>> decode_dict(std::string_view bytes);
+
+}  // namespace quillet
