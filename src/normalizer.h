@@ -9,11 +9,33 @@
 #include <vector>
 
 #include "dict/data_dir.h"
+#include "dict/lookup.h"
 
 namespace quillet {
 
 // The ordered token texts of `text`; every token is non-empty and none is
 // whitespace. Never fails on valid UTF-8. Safe from any number of threads.
 std::vector<std::string> tokenize(const Pipeline& pipeline, std::string_view text);
+
+// The passes, exposed for tests and benchmarks. Each returns a fresh text and
+// reads nothing but its arguments; all are safe from any number of threads.
+
+// Replaces every maximal run of ASCII letters and digits whose ASCII-lower-cased
+// form is a key of `table` by the stored value. A value that is not valid
+// UTF-8 counts as a miss (the run stays as written), so the later passes only
+// ever see well-formed text.
+std::string expand_romanized_slang(const DictFile& table, std::string_view text);
+
+// Folds punctuation: separators to one space, dashes, enumeration commas and
+// ellipses to full-width comma and full stop, quotation marks, brackets and
+// decorative symbols deleted; every other code point copied.
+std::string normalize_punctuation(std::string_view text);
+
+// Cuts `text` into tokens by character class and appends them to `out`: CJK
+// runs are segmented against the pipeline's word and user dictionaries,
+// ASCII alphanumeric runs are one token each, whitespace is dropped and every
+// other code point is a token of its own.
+void split_runs(const Pipeline& pipeline, std::string_view text,
+                std::vector<std::string>& out);
 
 }  // namespace quillet
