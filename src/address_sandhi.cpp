@@ -1,0 +1,26 @@
+// The address-sandhi pass.
+#include "address_sandhi.h"
+
+#include "tone_util.h"
+#include "unicode.h"
+
+namespace quillet {
+
+bool is_sir_title(std::string_view text) {
+  auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; };
+  return text.size() == 3 && lower(text[0]) == 's' && lower(text[1]) == 'i' &&
+         lower(text[2]) == 'r';
+}
+
+ReadingChanges address_sandhi(std::span<const std::string> tokens,
+                              std::span<const std::string_view> readings) {
+  ReadingChanges changes;
+  if (tokens.size() != readings.size() || tokens.size() < 2) return changes;
+  for (std::size_t i = 0; i + 1 < tokens.size(); ++i) {
+    if (!is_sir_title(tokens[i + 1]) || !is_single_code_point(tokens[i])) continue;
+    if (auto changed = to_tone2_from(readings[i], "46")) changes.set(i, std::move(*changed));
+  }
+  return changes;
+}
+
+}  // namespace quillet

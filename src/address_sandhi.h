@@ -1,0 +1,24 @@
+// The address-sandhi pass: a one-character surname before the English title
+// sir takes tone 2 when it is read in tone 4 or tone 6 (can4 sir -> can2 sir).
+#pragma once
+
+#include <span>
+#include <string>
+#include <string_view>
+
+#include "reading_changes.h"
+
+namespace quillet {
+
+// True when `text` is exactly the three letters s, i, r in any ASCII case.
+bool is_sir_title(std::string_view text);
+
+// For every pair (tokens[i], tokens[i + 1]) where tokens[i] is one code point
+// (no check that it is a surname) and tokens[i + 1] is the title sir, enters
+// readings[i] changed from tone 4 or 6 to tone 2 (to_tone2_from with "46");
+// the title is never entered. Empty when the two spans differ in length or
+// hold fewer than two tokens. Pure; safe from any number of threads.
+ReadingChanges address_sandhi(std::span<const std::string> tokens,
+                              std::span<const std::string_view> readings);
+
+}  // namespace quillet

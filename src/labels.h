@@ -1,0 +1,43 @@
+// The label texts the pipeline sets itself (language, confidence, source),
+// and the language rule. Labels read from the data files are passed on as
+// stored and never compared with these.
+#pragma once
+
+#include <string_view>
+
+#include "unicode.h"
+
+namespace quillet::label {
+
+// Lang.
+inline constexpr std::string_view kYue = "yue";
+inline constexpr std::string_view kEn = "en";
+inline constexpr std::string_view kPunct = "punct";
+
+// Confidence.
+inline constexpr std::string_view kCertain = "certain";
+inline constexpr std::string_view kTied = "tied";
+
+// Source.
+inline constexpr std::string_view kUnknown = "unknown";
+inline constexpr std::string_view kUserDict = "user_dict";
+inline constexpr std::string_view kPassthrough = "passthrough";
+inline constexpr std::string_view kCharFallback = "char_fallback";
+inline constexpr std::string_view kUnresolved = "unresolved";
+inline constexpr std::string_view kSeparableCompound = "separable_compound";
+inline constexpr std::string_view kAddressSandhi = "address_sandhi";
+inline constexpr std::string_view kAaDeiSandhi = "aa_dei_sandhi";
+inline constexpr std::string_view kClassifierReduplication = "classifier_reduplication";
+
+// The language of a token text, first match wins: "yue" when any code point
+// is a CJK ideograph; "en" when every byte is an ASCII letter or digit (the
+// empty text included); "punct" otherwise. The view is a constant.
+inline std::string_view lang_of(std::string_view token) {
+  if (contains_cjk(token)) return kYue;
+  for (char c : token) {
+    if (!is_ascii_alnum(static_cast<unsigned char>(c))) return kPunct;
+  }
+  return kEn;
+}
+
+}  // namespace quillet::label

@@ -1,0 +1,97 @@
+// Per-token reading resolution: the seven steps and their labels.
+#include "resolution.h"
+
+#include "dict/reading.h"
+#include "labels.h"
+#include "unicode.h"
+
+namespace quillet {
+namespace {
+
+ResolutionView make(TextSlot candidates, bool is_list, std::string_view confidence,
+                    std::string_view source) {
+  ResolutionView view;
+  view.candidates = std::move(candidates);
+  view.is_list = is_list;
+  view.confidence = confidence;
+  view.source = source;
+  return view;
+}
+
+}  // namespace
+
+std::vector<std::string> split_candidates(std::string_view value) {
+  std::vector<std::string> pieces;
+  for (;;) {
+    const std::size_t bar = value.find('|');
+    if (bar == std::string_view::npos) {
+      pieces.emplace_back(value);
+      return pieces;
+    }
+    pieces.emplace_back(value.substr(0, bar));
+    value.remove_prefix(bar + 1);
+  }
+}
+
+ResolutionView resolve_token_view(const Pipeline& p, std::string_view token,
+                                  const std::string* override_reading) {
+  // 1. A separable-compound override.
+  if (override_reading) {
+    return make(TextSlot::own(*override_reading), false, label::kCertain,
+                label::kSeparableCompound);
+  }
+  // 2. Not Chinese: the text is its own reading.
+  if (!contains_cjk(token)) {
+    return make(TextSlot::borrow(token), false, label::kCertain, label::kPassthrough);
+  }
+  // 3. The caller's own reading for the whole token.
+  if (const std::string* user = user_lookup(p.user_dict, token)) {
+    return make(TextSlot::borrow(*user), false, label::kCertain, label::kUserDict);
+  }
+  // 4. Ranked word candidates; a stored empty label is still a hit.
+  if (auto candidates = get_optional(p.word_candidates, token)) {
+    return make(TextSlot::borrow(*candidates), true,
+                get_optional(p.word_candidates_confidence, token).value_or(label::kTied),
+                get_optional(p.word_source, token).value_or(label::kUnknown));
+  }
+  // 5. The word reading, for tokens of any length, single characters included.
+  if (auto word = p.word_dict.get(token)) {
+    return make(TextSlot::borrow(*word), false, label::kCertain,
+                get_optional(p.word_source, token).value_or(label::kUnknown));
+  }
+  // 6. The character files, for a token of one code point.
+  if (is_single_code_point(token)) {
+    if (auto candidates = get_optional(p.char_candidates, token)) {
+      return make(TextSlot::borrow(*candidates), true,
+                  get_optional(p.char_candidates_confidence, token).value_or(label::kTied),
+                  get_optional(p.char_source, token).value_or(label::kUnknown));
+    }
+    if (auto chr = p.char_dict.get(token)) {
+      return make(TextSlot::borrow(*chr), false, label::kCertain,
+                  get_optional(p.char_source, token).value_or(label::kUnknown));
+    }
+  }
+  // 7. Character by character; the token itself back means nothing was known.
+  std::string reading = lookup_reading(token, p.word_dict, p.char_dict, p.user_dict);
+  const std::string_view source = reading == token ? label::kUnresolved : label::kCharFallback;
+  return make(TextSlot::own(std::move(reading)), false, label::kCertain, source);
+}
+
+Resolution to_resolution(ResolutionView&& view) {
+  Resolution out;
+  if (view.is_list) {
+    out.candidate_readings = split_candidates(view.candidates.view());
+  } else {
+    out.candidate_readings.push_back(std::move(view.candidates).take());
+  }
+  out.confidence = std::string(view.confidence);
+  out.source = std::string(view.source);
+  return out;
+}
+
+Resolution resolve_token(const Pipeline& pipeline, std::size_t index, std::string_view token,
+                         const ReadingChanges& overrides) {
+  return to_resolution(resolve_token_view(pipeline, token, overrides.find(index)));
+}
+
+}  // namespace quillet

@@ -1,0 +1,37 @@
+// The separable-compound pass.
+#include "separable_compound.h"
+
+#include "unicode.h"
+
+namespace quillet {
+
+bool is_aspect_particle(std::string_view text) {
+  return text == "\xE7\xB7\x8A"      // 緊 U+7DCA
+         || text == "\xE5\x92\x97"   // 咗 U+5497
+         || text == "\xE9\x81\x8E"   // 過 U+904E
+         || text == "\xE9\x96\x8B";  // 開 U+958B
+}
+
+ReadingChanges separable_compounds(std::span<const std::string> tokens,
+                                   const std::optional<DictFile>& separable) {
+  ReadingChanges changes;
+  if (!separable || tokens.size() < 3) return changes;
+  std::string key;
+  for (std::size_t w = 0; w + 2 < tokens.size(); ++w) {
+    if (!is_aspect_particle(tokens[w + 1])) continue;
+    if (!is_single_code_point(tokens[w]) || !is_single_code_point(tokens[w + 2])) continue;
+    key.assign(tokens[w]);
+    key.append(tokens[w + 2]);
+    const auto value = separable->get(key);
+    if (!value) continue;
+    // Only a value of exactly two pieces, split at its one space, counts.
+    const std::size_t space = value->find(' ');
+    if (space == std::string_view::npos) continue;
+    if (value->find(' ', space + 1) != std::string_view::npos) continue;
+    changes.set(w, std::string(value->substr(0, space)));
+    changes.set(w + 2, std::string(value->substr(space + 1)));
+  }
+  return changes;
+}
+
+}  // namespace quillet
