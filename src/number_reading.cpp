@@ -1,0 +1,148 @@
+// Cardinal, digit-by-digit and decimal readings of numbers, and the scanner
+// that finds a number among code points.
+#include "number_reading.h"
+
+#include <array>
+
+namespace quillet {
+namespace {
+
+// 零 一 二 三 四 五 六 七 八 九, UTF-8; every one is three bytes.
+constexpr std::array<std::string_view, 10> kDigitChars = {
+    "\xE9\x9B\xB6", "\xE4\xB8\x80", "\xE4\xBA\x8C", "\xE4\xB8\x89", "\xE5\x9B\x9B",
+    "\xE4\xBA\x94", "\xE5\x85\xAD", "\xE4\xB8\x83", "\xE5\x85\xAB", "\xE4\xB9\x9D",
+};
+constexpr std::string_view kTen = "\xE5\x8D\x81";                // 十
+constexpr std::string_view kHundred = "\xE7\x99\xBE";            // 百
+constexpr std::string_view kThousand = "\xE5\x8D\x83";           // 千
+constexpr std::string_view kTenThousand = "\xE8\x90\xAC";        // 萬
+constexpr std::string_view kHundredMillion = "\xE5\x84\x84";     // 億
+constexpr std::string_view kPoint = "\xE9\xBB\x9E";              // 點
+
+constexpr std::uint64_t kHundredMillionValue = 100'000'000;
+
+// The ASCII digit value of an ASCII or full-width digit, or -1.
+int digit_value(char32_t c) {
+  if (c >= U'0' && c <= U'9') return static_cast<int>(c - U'0');
+  if (c >= 0xFF10 && c <= 0xFF19) return static_cast<int>(c - 0xFF10);
+  return -1;
+}
+
+// Appends the digits of v starting at i; returns the index after them.
+std::size_t take_digits(std::span<const char32_t> v, std::size_t i, std::string& out) {
+  for (; i < v.size(); ++i) {
+    const int d = digit_value(v[i]);
+    if (d < 0) break;
+    out.push_back(static_cast<char>('0' + d));
+  }
+  return i;
+}
+
+// A place with a unit character: the leading part, the unit, then, if the
+// rest is not zero, 零 when the rest skips the next place, and the rest.
+void append_place(std::string& out, std::uint64_t n, std::uint64_t place,
+                  std::string_view unit, bool leading_is_digit) {
+  const std::uint64_t lead = n / place;
+  const std::uint64_t rest = n % place;
+  if (leading_is_digit) {
+    out.append(kDigitChars[lead]);
+  } else {
+    append_cardinal(out, lead, false);
+  }
+  out.append(unit);
+  if (rest == 0) return;
+  if (rest < place / 10) out.append(kDigitChars[0]);
+  append_cardinal(out, rest, false);
+}
+
+}  // namespace
+
+std::optional<ScannedNumber> scan_number(std::span<const char32_t> v, std::size_t i) {
+  if (i >= v.size() || digit_value(v[i]) < 0) return std::nullopt;
+  ScannedNumber number;
+  std::size_t end = take_digits(v, i, number.digits);
+  if (end + 1 < v.size() && v[end] == U'.' && digit_value(v[end + 1]) >= 0) {
+    number.digits.push_back('.');
+    end = take_digits(v, end + 1, number.digits);
+  }
+  number.consumed = end - i;
+  return number;
+}
+
+std::optional<std::uint64_t> parse_integer(std::string_view digits) {
+  if (digits.empty()) return std::nullopt;
+  std::uint64_t value = 0;
+  for (char ch : digits) {
+    if (ch < '0' || ch > '9') return std::nullopt;
+    const auto d = static_cast<std::uint64_t>(ch - '0');
+    if (value > (UINT64_MAX - d) / 10) return std::nullopt;
+    value = value * 10 + d;
+  }
+  return value;
+}
+
+void append_cardinal(std::string& out, std::uint64_t n, bool outermost) {
+  if (n >= kHundredMillionValue) {
+    append_place(out, n, kHundredMillionValue, kHundredMillion, false);
+  } else if (n >= 10'000) {
+    append_place(out, n, 10'000, kTenThousand, false);
+  } else if (n >= 1'000) {
+    append_place(out, n, 1'000, kThousand, true);
+  } else if (n >= 100) {
+    append_place(out, n, 100, kHundred, true);
+  } else if (n >= 10) {
+    if (!(outermost && n < 20)) out.append(kDigitChars[n / 10]);
+    out.append(kTen);
+    if (n % 10 != 0) out.append(kDigitChars[n % 10]);
+  } else {
+    out.append(kDigitChars[n]);
+  }
+}
+
+void append_digits(std::string& out, std::string_view s) {
+  for (char ch : s) {
+    if (ch >= '0' && ch <= '9') {
+      out.append(kDigitChars[static_cast<std::size_t>(ch - '0')]);
+    } else {
+      out.push_back(ch);
+    }
+  }
+}
+
+void append_decimal(std::string& out, std::string_view s) {
+  const std::size_t point = s.find('.');
+  const std::string_view integer_part = s.substr(0, point);
+  if (const auto value = parse_integer(integer_part)) {
+    append_cardinal(out, *value, true);
+  } else if (point != 0) {
+    // Too large for 64 bits: digit by digit, so no digit of the amount is
+    // lost (an empty integer part, never made by scan_number, reads 零).
+    append_digits(out, integer_part);
+  } else {
+    out.append(kDigitChars[0]);
+  }
+  if (point == std::string_view::npos) return;
+  out.append(kPoint);
+  append_digits(out, s.substr(point + 1));
+}
+
+std::string read_cardinal(std::uint64_t n, bool outermost) {
+  std::string out;
+  append_cardinal(out, n, outermost);
+  return out;
+}
+
+std::string read_digits(std::string_view s) {
+  std::string out;
+  out.reserve(s.size() * 3);
+  append_digits(out, s);
+  return out;
+}
+
+std::string read_decimal(std::string_view s) {
+  std::string out;
+  append_decimal(out, s);
+  return out;
+}
+
+}  // namespace quillet
