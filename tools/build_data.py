@@ -1,0 +1,246 @@
+#!/usr/bin/env python3
+"""Builds Quillet's data directory (the eleven dictionary files) from public
+Cantonese lexicons: rime-cantonese, Unihan and to-jyutping, plus the curated
+tables in tools/data/. See DATA.md for what each file holds and the precedence.
+
+  /usr/bin/python3 tools/build_data.py [--out data] [--dictool PATH]
+
+Installs missing sources (apt-get as root, npm into build/npm), writes
+key<TAB>value text for every file and compiles it with quillet_dictool.
+Same sources give byte-identical files: every list is sorted before writing."""
+
+import argparse
+import os
+import subprocess
+import sys
+import tempfile
+
+HERE = os.path.dirname(os.path.abspath(__file__))
+ROOT = os.path.dirname(HERE)
+sys.path.insert(0, HERE)
+
+from data_build import merge, sources  # noqa: E402
+
+CURATED = os.path.join(HERE, "data")
+
+
+def log(msg):
+    print("build_data: " + msg, file=sys.stderr)
+
+
+def read_curated(name, columns):
+    """Rows of a curated table: '#' starts a comment line, fields are separated
+    by tabs; rows with fewer fields are padded with empty strings."""
+    rows = []
+    with open(os.path.join(CURATED, name), encoding="utf-8") as fh:
+        for n, line in enumerate(fh, 1):
+            line = line.rstrip("\n")
+            if not line.strip() or line.startswith("#"):
+                continue
+            parts = line.split("\t")
+            if len(parts) > columns:
+                raise SystemExit("%s:%d: more than %d fields" % (name, n, columns))
+            rows.append(parts + [""] * (columns - len(parts)))
+    return rows
+
+
+class Options:
+    """Choices of the merge; the defaults are the ones measured best (DATA.md)."""
+
+    def __init__(self, phrases=False, word_prefer="tojyutping", drop_lazy=True, simplified=True):
+        self.phrases = phrases
+        self.word_prefer = word_prefer
+        self.drop_lazy = drop_lazy
+        self.simplified = simplified
+
+
+def load_sources(npm_prefix, scratch):
+    sources.ensure_debian_sources(log)
+    pkg = sources.ensure_tojyutping(npm_prefix, log)
+    rime_dir = sources.RIME_DIR
+    return {
+        "tojyutping": sources.read_tojyutping(pkg, os.path.join(HERE, "decode_tojyutping.mjs"),
+                                              os.path.join(scratch, "tojyutping.tsv")),
+        "tojyutping_version": sources.package_version(pkg),
+        "rime_chars": sources.read_rime_chars(os.path.join(rime_dir, "jyut6ping3.chars.dict.yaml")),
+        "rime_words": sources.read_rime_words(os.path.join(rime_dir, "jyut6ping3.words.dict.yaml")),
+        "rime_lettered": sources.read_rime_words(os.path.join(rime_dir, "jyut6ping3.lettered.dict.yaml")),
+        "rime_phrases": sources.read_rime_phrases(os.path.join(rime_dir, "jyut6ping3.phrase.dict.yaml")),
+        "unihan": sources.read_unihan_cantonese(),
+        "trad_variants": sources.read_unihan_variant_pairs("kTraditionalVariant"),
+        "simp_variants": sources.read_unihan_variant_pairs("kSimplifiedVariant"),
+    }
+
+
+def build_lexicon(src, opts, stats):
+    """Merges the sources into (chars, words): dicts of key -> merge.Entry."""
+    tj = src["tojyutping"]
+    tj_chars = {k: v for k, v in tj.items() if len(k) == 1}
+    tj_words = {k: v for k, v in tj.items() if len(k) > 1}
+
+    chars = {}
+    for ch in sorted(set(tj_chars) | set(src["rime_chars"]) | set(src["unihan"])):
+        e = merge.merge_char(ch, tj_chars.get(ch, []), src["rime_chars"].get(ch, []),
+                             src["unihan"].get(ch, []))
+        if e is not None:
+            chars[ch] = e
+    default = {c: e.candidates[0] for c, e in chars.items()}
+
+    simp_chars = 0
+    if opts.simplified:
+        # A simplified character with one traditional form reads as that form.
+        for simp, trad in merge.unambiguous_variants(src["trad_variants"]).items():
+            if trad in chars and merge.is_cjk(simp):
+                if simp not in chars or chars[simp].candidates[0] != chars[trad].candidates[0]:
+                    simp_chars += 1
+                chars[simp] = chars[trad]
+        default = {c: e.candidates[0] for c, e in chars.items()}
+    stats["simplified characters re-read as their traditional form"] = simp_chars
+
+    rime_words = dict(src["rime_words"])
+    lettered_usable = 0
+    for w, rs in src["rime_lettered"].items():
+        if merge.usable_word(w):
+            lettered_usable += 1
+            rime_words.setdefault(w, []).extend(rs)
+    stats["rime lettered entries usable (all CJK)"] = lettered_usable
+
+    words = {}
+    for w in sorted(set(tj_words) | set(rime_words)):
+        e = merge.merge_word(w, tj_words.get(w, []), rime_words.get(w, []), default,
+                             prefer=opts.word_prefer, drop_lazy=opts.drop_lazy)
+        if e is not None:
+            words[w] = e
+
+    if opts.phrases:
+        added = 0
+        for p in src["rime_phrases"]:
+            if p not in words and merge.usable_word(p):
+                r = merge.reading_from_defaults(p, default)
+                if r is not None:
+                    words[p] = merge.Entry([r], None, merge.SRC_RIME)
+                    added += 1
+        stats["rime phrases added"] = added
+
+    if opts.simplified:
+        simp = merge.simplified_words(words, merge.unambiguous_variants(src["simp_variants"]))
+        words.update(simp)
+        stats["simplified spellings of words added"] = len(simp)
+    return chars, words
+
+
+def curated_tables(words, chars, stats):
+    """The separable compounds, classifiers and romanized slang as key -> value."""
+    separable = {}
+    for compound, reading in read_curated("separable_compounds.txt", 2):
+        if len(compound) != 2 or not all(merge.is_cjk(c) for c in compound):
+            raise SystemExit("separable_compounds.txt: %r is not two CJK characters" % compound)
+        if not reading:
+            entry = words.get(compound)
+            reading = entry.candidates[0] if entry else None
+        if reading is None or not merge.is_reading_for(compound, reading):
+            raise SystemExit("separable_compounds.txt: no reading for %s" % compound)
+        separable[compound] = reading
+    classifiers = {}
+    for (ch,) in read_curated("classifiers.txt", 1):
+        if len(ch) != 1 or ch not in chars:
+            raise SystemExit("classifiers.txt: %r is not a known character" % ch)
+        classifiers[ch] = ""
+    slang = {}
+    for word, replacement in read_curated("romanized_slang.txt", 2):
+        if not word.isascii() or not word.isalnum() or word != word.lower() or not replacement:
+            raise SystemExit("romanized_slang.txt: bad row %r" % word)
+        slang[word] = replacement
+    return separable, classifiers, slang
+
+
+def file_tables(chars, words, separable, classifiers, slang):
+    """The eleven files as file name -> {key: value}."""
+    def cands(d):
+        return {k: "|".join(e.candidates) for k, e in d.items() if len(e.candidates) > 1}
+
+    def conf(d):
+        return {k: e.confidence for k, e in d.items() if len(e.candidates) > 1}
+
+    return {
+        "word.bin": {k: e.candidates[0] for k, e in words.items()},
+        "char.bin": {k: e.candidates[0] for k, e in chars.items()},
+        "word_candidates.bin": cands(words),
+        "char_candidates.bin": cands(chars),
+        "word_candidates_confidence.bin": conf(words),
+        "char_candidates_confidence.bin": conf(chars),
+        "word_source.bin": {k: e.source for k, e in words.items()},
+        "char_source.bin": {k: e.source for k, e in chars.items()},
+        "separable.bin": separable,
+        "romanized_slang.bin": slang,
+        "classifier_words.bin": classifiers,
+    }
+
+
+def find_dictool(path):
+    if path:
+        return path
+    build = os.path.join(ROOT, "build", "data-tools")
+    tool = os.path.join(build, "quillet_dictool")
+    if not os.path.exists(tool):
+        log("building quillet_dictool in %s" % build)
+        subprocess.run(["cmake", "-S", ROOT, "-B", build, "-DCMAKE_BUILD_TYPE=Release"],
+                       check=True, stdout=subprocess.DEVNULL)
+        subprocess.run(["cmake", "--build", build, "--target", "quillet_dictool", "-j2"],
+                       check=True, stdout=subprocess.DEVNULL)
+    return tool
+
+
+def write_tsv(path, table):
+    with open(path, "w", encoding="utf-8", newline="\n") as fh:
+        for k in sorted(table):
+            fh.write("%s\t%s\n" % (k, table[k]))
+
+
+def source_counts(entries):
+    counts = {}
+    for e in entries.values():
+        counts[e.source] = counts.get(e.source, 0) + 1
+    return dict(sorted(counts.items()))
+
+
+def main(argv=None):
+    ap = argparse.ArgumentParser(description=__doc__.split("\n")[0])
+    ap.add_argument("--out", default=os.path.join(ROOT, "data"), help="output directory")
+    ap.add_argument("--dictool", help="path of quillet_dictool (built if not given)")
+    ap.add_argument("--npm-prefix", default=os.path.join(ROOT, "build", "npm"))
+    ap.add_argument("--tsv-only", action="store_true", help="write the key/value text files only")
+    ap.add_argument("--phrases", action="store_true", help="add rime's phrase list as words")
+    ap.add_argument("--word-prefer", choices=("tojyutping", "rime"), default="tojyutping")
+    ap.add_argument("--keep-lazy", action="store_true", help="keep colloquial variants of words")
+    ap.add_argument("--no-simplified", action="store_true", help="no simplified-character mapping")
+    args = ap.parse_args(argv)
+    opts = Options(phrases=args.phrases, word_prefer=args.word_prefer,
+                   drop_lazy=not args.keep_lazy, simplified=not args.no_simplified)
+
+    os.makedirs(args.out, exist_ok=True)
+    stats = {}
+    with tempfile.TemporaryDirectory(prefix="quillet-data-") as scratch:
+        src = load_sources(args.npm_prefix, scratch)
+        chars, words = build_lexicon(src, opts, stats)
+        separable, classifiers, slang = curated_tables(words, chars, stats)
+        tables = file_tables(chars, words, separable, classifiers, slang)
+        dictool = None if args.tsv_only else find_dictool(args.dictool)
+        for name in sorted(tables):
+            tsv = os.path.join(args.out if args.tsv_only else scratch, name[:-4] + ".tsv")
+            write_tsv(tsv, tables[name])
+            if dictool:
+                subprocess.run([dictool, "build", tsv, os.path.join(args.out, name)], check=True)
+
+    print("to-jyutping %s" % src["tojyutping_version"])
+    for name in sorted(tables):
+        print("%-32s %8d entries" % (name, len(tables[name])))
+    print("words by source: %s" % source_counts(words))
+    print("characters by source: %s" % source_counts(chars))
+    for k in sorted(stats):
+        print("%s: %d" % (k, stats[k]))
+    return 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())
