@@ -1,0 +1,253 @@
+// The work-stealing pool's queues and workers, the processor count it is
+// sized by, and the process-wide instance with its fork handling.
+#include "batch_pool.h"
+
+#include <pthread.h>
+#include <sched.h>
+
+#include <charconv>
+#include <fstream>
+#include <iterator>
+#include <string>
+
+namespace quillet {
+
+namespace {
+
+// The pool and worker index of the calling thread, when it is a worker.
+struct WorkerIdentity {
+  const BatchPool* pool = nullptr;
+  unsigned index = 0;
+};
+thread_local WorkerIdentity t_worker;
+
+bool parse_ll(std::string_view text, long long& out) {
+  const char* end = text.data() + text.size();
+  auto [ptr, ec] = std::from_chars(text.data(), end, out);
+  return ec == std::errc() && ptr == end;
+}
+
+std::string_view trim(std::string_view s) {
+  while (!s.empty() && (s.front() == ' ' || s.front() == '\t' || s.front() == '\n')) s.remove_prefix(1);
+  while (!s.empty() && (s.back() == ' ' || s.back() == '\t' || s.back() == '\n')) s.remove_suffix(1);
+  return s;
+}
+
+// The whole small file at `path`, or "" when it cannot be read.
+std::string read_small_file(const char* path) {
+  std::ifstream in(path);
+  if (!in) return {};
+  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+bool read_ll_file(const char* path, long long& out) {
+  return parse_ll(trim(read_small_file(path)), out);
+}
+
+unsigned affinity_count() {
+  cpu_set_t set;
+  CPU_ZERO(&set);
+  if (sched_getaffinity(0, sizeof(set), &set) == 0) {
+    const int n = CPU_COUNT(&set);
+    return n > 0 ? static_cast<unsigned>(n) : 1;
+  }
+  // More processors than a cpu_set_t holds: ask with a larger set.
+  for (int cpus = 2 * CPU_SETSIZE; cpus <= (1 << 16); cpus *= 2) {
+    cpu_set_t* big = CPU_ALLOC(cpus);
+    if (big == nullptr) return 1;
+    const std::size_t size = CPU_ALLOC_SIZE(cpus);
+    CPU_ZERO_S(size, big);
+    const bool ok = sched_getaffinity(0, size, big) == 0;
+    const int n = ok ? CPU_COUNT_S(size, big) : 0;
+    CPU_FREE(big);
+    if (ok) return n > 0 ? static_cast<unsigned>(n) : 1;
+  }
+  return 1;
+}
+
+unsigned cgroup_limit() {
+  const std::string v2 = read_small_file("/sys/fs/cgroup/cpu.max");
+  if (!v2.empty()) return cgroup2_cpu_limit(v2);
+  static const char* const kV1Dirs[] = {"/sys/fs/cgroup/cpu/", "/sys/fs/cgroup/cpu,cpuacct/"};
+  for (const char* dir : kV1Dirs) {
+    long long quota = 0, period = 0;
+    if (read_ll_file((std::string(dir) + "cpu.cfs_quota_us").c_str(), quota) &&
+        read_ll_file((std::string(dir) + "cpu.cfs_period_us").c_str(), period)) {
+      return cgroup1_cpu_limit(quota, period);
+    }
+  }
+  return 0;
+}
+
+}  // namespace
+
+unsigned cgroup1_cpu_limit(long long quota_us, long long period_us) {
+  if (quota_us <= 0 || period_us <= 0) return 0;
+  const long long cpus = (quota_us + period_us - 1) / period_us;
+  if (cpus < 1) return 1;
+  return cpus > 1'000'000 ? 1'000'000u : static_cast<unsigned>(cpus);
+}
+
+unsigned cgroup2_cpu_limit(std::string_view cpu_max) {
+  cpu_max = trim(cpu_max);
+  const std::size_t space = cpu_max.find(' ');
+  if (space == std::string_view::npos) return 0;
+  const std::string_view quota = cpu_max.substr(0, space);
+  const std::string_view period = trim(cpu_max.substr(space + 1));
+  if (quota == "max") return 0;
+  long long q = 0, p = 0;
+  if (!parse_ll(quota, q) || !parse_ll(period, p)) return 0;
+  return cgroup1_cpu_limit(q, p);
+}
+
+unsigned available_processors() {
+  const unsigned cpus = affinity_count();
+  const unsigned quota = cgroup_limit();
+  return quota == 0 ? cpus : std::min(cpus, quota);
+}
+
+BatchPool::BatchPool(unsigned threads) : local_(std::max(threads, 1u)) {
+  threads_.reserve(local_.size());
+  for (unsigned i = 0; i < local_.size(); ++i) threads_.emplace_back([this, i] { worker_main(i); });
+}
+
+BatchPool::~BatchPool() {
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    stopping_ = true;
+  }
+  work_cv_.notify_all();
+  for (auto& t : threads_) t.join();
+}
+
+bool BatchPool::on_worker() const { return t_worker.pool == this; }
+
+unsigned BatchPool::current_index() const { return t_worker.index; }
+
+void BatchPool::worker_main(unsigned index) {
+  t_worker = WorkerIdentity{this, index};
+  std::unique_lock<std::mutex> lock(mutex_);
+  for (;;) {
+    if (Task* task = take_task(index, /*own_queue=*/true)) {
+      lock.unlock();
+      execute(*task);
+      lock.lock();
+      continue;
+    }
+    if (stopping_) return;
+    work_cv_.wait(lock);
+  }
+}
+
+BatchPool::Task* BatchPool::take_task(unsigned index, bool own_queue) {
+  auto& own = local_[index];
+  if (own_queue && !own.empty()) {
+    Task* t = own.back();
+    own.pop_back();
+    return t;
+  }
+  if (!shared_.empty()) {
+    Task* t = shared_.front();
+    shared_.pop_front();
+    return t;
+  }
+  const std::size_t n = local_.size();
+  for (std::size_t k = 1; k < n; ++k) {
+    auto& victim = local_[(index + k) % n];
+    if (!victim.empty()) {
+      Task* t = victim.front();
+      victim.pop_front();
+      return t;
+    }
+  }
+  return nullptr;
+}
+
+// Runs a task taken from a queue (the shared one, or another worker's, or a
+// joining worker's own), then marks it done and wakes whoever waits on it.
+void BatchPool::execute(Task& task) {
+  task.call(task.ctx, /*stolen=*/true);
+  std::lock_guard<std::mutex> lock(mutex_);
+  // Notify while holding the lock: once it is released the waiter may
+  // return, destroy `task`, and (for a private pool) destroy the pool.
+  task.done = true;
+  if (task.external) {
+    done_cv_.notify_all();
+  } else {
+    work_cv_.notify_all();
+  }
+}
+
+void BatchPool::run_external(Task& task) {
+  std::unique_lock<std::mutex> lock(mutex_);
+  shared_.push_back(&task);
+  work_cv_.notify_one();
+  done_cv_.wait(lock, [&] { return task.done; });
+}
+
+void BatchPool::push_local(Task& task) {
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    local_[current_index()].push_back(&task);
+  }
+  work_cv_.notify_one();
+}
+
+bool BatchPool::pop_local(Task& task) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  auto& own = local_[current_index()];
+  // Nested fork_joins are balanced, so our task is at the back unless a
+  // thief has removed it.
+  if (!own.empty() && own.back() == &task) {
+    own.pop_back();
+    return true;
+  }
+  return false;
+}
+
+void BatchPool::wait_stolen(Task& task) {
+  const unsigned index = current_index();
+  std::unique_lock<std::mutex> lock(mutex_);
+  while (!task.done) {
+    // Only other queues: our own holds parts of enclosing splits, which
+    // their owners (frames below us on this stack) will run or join.
+    if (Task* other = take_task(index, /*own_queue=*/false)) {
+      lock.unlock();
+      execute(*other);
+      lock.lock();
+      continue;
+    }
+    work_cv_.wait(lock);
+  }
+}
+
+namespace {
+
+std::mutex g_shared_mutex;
+BatchPool* g_shared_pool = nullptr;  // guarded by g_shared_mutex
+BatchPool* g_abandoned_pool = nullptr;  // kept reachable, only for leak checkers
+
+// Holding the lock across fork() means the child never inherits it locked
+// by a thread that does not exist there.
+void before_fork() { g_shared_mutex.lock(); }
+void after_fork_in_parent() { g_shared_mutex.unlock(); }
+void after_fork_in_child() {
+  // The workers were not copied into the child; its queues and mutex may be
+  // in any state. Leave the object alone and start afresh on next use.
+  if (g_shared_pool != nullptr) g_abandoned_pool = g_shared_pool;
+  g_shared_pool = nullptr;
+  g_shared_mutex.unlock();
+}
+
+}  // namespace
+
+BatchPool& shared_batch_pool() {
+  static const bool registered =
+      pthread_atfork(before_fork, after_fork_in_parent, after_fork_in_child) == 0;
+  (void)registered;
+  std::lock_guard<std::mutex> lock(g_shared_mutex);
+  if (g_shared_pool == nullptr) g_shared_pool = new BatchPool(available_processors());
+  return *g_shared_pool;
+}
+
+}  // namespace quillet

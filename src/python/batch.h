@@ -1,0 +1,18 @@
+// The three batch methods: texts copied out of a Python list, converted on
+// the process-wide worker pool into slots in input order, then turned into
+// one Python list on the calling thread. The calling thread keeps the
+// interpreter lock throughout; the workers never touch a Python object.
+#pragma once
+
+#include "dict/data_dir.h"
+#include "python/python_api.h"
+
+namespace quillet::python {
+
+// Each takes the bound `texts` argument and returns a new list, or nullptr
+// with TypeError / UnicodeEncodeError / MemoryError set (see arguments.h).
+PyObject* convert_batch(const Pipeline& pipeline, PyObject* texts);
+PyObject* convert_detailed_batch(const Pipeline& pipeline, PyObject* texts);
+PyObject* convert_candidates_batch(const Pipeline& pipeline, PyObject* texts);
+
+}  // namespace quillet::python
