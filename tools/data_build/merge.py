@@ -171,7 +171,8 @@ def rank_rime_word(word, readings, char_default, drop_lazy=True):
     preference): colloquial variants whose standard form is also listed are
     dropped, then readings whose syllables agree with more of the characters'
     default readings come first; ties keep the file's order.
-    Returns (readings, decided_by_defaults, tied)."""
+    Returns (readings, decided_by_defaults, tied); decided_by_defaults is
+    simply "not tied" and is kept separate for the label logic's clarity."""
     rs = unique(r for r in readings if is_reading_for(word, r))
     if drop_lazy:
         rs = drop_lazy_variants(rs)
@@ -180,7 +181,9 @@ def rank_rime_word(word, readings, char_default, drop_lazy=True):
     scores = {r: agreement(r, word, char_default) for r in rs}
     ranked = sorted(rs, key=lambda r: -scores[r])
     tied = scores[ranked[0]] == scores[ranked[1]]
-    return ranked, ranked[0] != rs[0] or not tied, tied
+    # When the top score is unique, the defaults decided the order, even if
+    # the file happened to list that reading first.
+    return ranked, not tied, tied
 
 
 def merge_word(word, tojyutping, rime, char_default, prefer="tojyutping", drop_lazy=True):

@@ -1,0 +1,198 @@
+"""Merging and ranking rules of the data build, on tiny hand-made sources, and
+the to-jyutping decoder on a tiny packed dictionary."""
+
+import os
+import shutil
+import subprocess
+import sys
+
+import pytest
+
+ROOT = os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
+sys.path.insert(0, os.path.join(ROOT, "tools"))
+
+import build_data  # noqa: E402
+from data_build import merge  # noqa: E402
+from data_build.merge import Entry  # noqa: E402
+
+LAZY_ROWS = [
+    # variant, standard, is lazy
+    ("lei5", "nei5", True),        # n- said as l-
+    ("go3", "gwo3", True),         # gw- as g- before o
+    ("gaa3", "gwaa3", False),      # ... but not before other vowels
+    ("o5", "ngo5", True),          # dropped ng-
+    ("m4", "ng4", True),           # syllabic ng as m
+    ("han4", "hang4", True),       # -ng as -n
+    ("sat1", "sak1", True),        # -k as -t
+    ("lei6", "nei5", False),       # tones must agree
+    ("nei5", "lei5", False),       # the standard is never the lazy one
+    ("nei5", "nei5", False),       # identical
+    ("san1", "sang1", True),
+    ("gan1", "gam1", False),       # -m to -n is not a listed merger
+]
+
+
+def test_lazy_syllable_table():
+    for variant, standard, want in LAZY_ROWS:
+        assert merge.is_lazy_syllable(variant, standard) == want, (variant, standard)
+
+
+def test_drop_lazy_keeps_lone_variant_and_standard():
+    rows = [
+        (["lei5 hou2", "nei5 hou2"], ["nei5 hou2"]),
+        (["lei5 hou2"], ["lei5 hou2"]),                    # no standard form listed
+        (["o5 dei6", "ngo5 dei6", "ngo5 dei2"], ["ngo5 dei6", "ngo5 dei2"]),
+        (["lei5 hou2", "nei5 hou3"], ["lei5 hou2", "nei5 hou3"]),  # differs in tone too
+    ]
+    for readings, want in rows:
+        assert merge.drop_lazy_variants(readings) == want, readings
+
+
+def test_reading_shape():
+    rows = [
+        ("你好", "nei5 hou2", True),
+        ("你好", "nei5", False),            # one syllable short
+        ("你", "nei5 hou2", False),         # two syllables for one character
+        ("A制", "ei1 zai3", False),         # Latin letter
+        ("〇", "ling4", False),             # outside the four CJK ranges
+        ("你好", "nei5  hou2", False),      # doubled space
+        ("你好", "Nei5 hou2", False),       # upper case
+        ("你好", "nei7 hou2", False),       # no tone 7
+    ]
+    for text, reading, want in rows:
+        assert merge.is_reading_for(text, reading) == want, (text, reading)
+
+
+def test_merge_char_precedence_and_labels():
+    rows = [
+        # tojyutping, rime (reading, weight), unihan -> Entry
+        (["faan2", "faan1"], [("faan1", 5.0), ("faan2", 100.0)], ["faan2"],
+         Entry(["faan2", "faan1"], "ranked", "tojyutping")),
+        ([], [("loi6", 3.0), ("loi4", 100.0), ("lai4", 3.0)], ["loi4", "lei4"],
+         Entry(["loi4", "loi6", "lai4", "lei4"], "ranked", "rime")),
+        ([], [("mai1", 5.0), ("mai5", 5.0)], [],
+         Entry(["mai1", "mai5"], "tied", "rime")),
+        ([], [], ["jau1", "jau4"], Entry(["jau1", "jau4"], "tied", "unihan")),
+        (["cin1 ngaa5"], [], ["cin1"], Entry(["cin1"], "tied", "unihan")),
+        ([], [], [], None),
+    ]
+    for tj, rime, unihan, want in rows:
+        assert merge.merge_char("字", tj, rime, unihan) == want, (tj, rime, unihan)
+
+
+DEFAULTS = {"上": "soeng6", "邊": "bin1", "咁": "gam3", "樣": "joeng6"}
+
+
+def test_merge_word_precedence_and_labels():
+    rows = [
+        # word, tojyutping, rime, prefer -> Entry
+        ("上邊", ["soeng6 bin6"], ["soeng6 bin1"], "tojyutping",
+         Entry(["soeng6 bin6", "soeng6 bin1"], "ranked", "tojyutping")),
+        ("上邊", ["soeng6 bin6"], ["soeng6 bin1"], "rime",
+         Entry(["soeng6 bin1", "soeng6 bin6"], "ranked", "rime")),
+        ("上邊", [], ["soeng6 bin6", "soeng6 bin1"], "tojyutping",   # defaults decide
+         Entry(["soeng6 bin1", "soeng6 bin6"], "ranked", "tojyutping_tiebreak")),
+        ("咁樣", [], ["gam2 joeng2", "gam3 joeng2"], "tojyutping",   # reordered by defaults
+         Entry(["gam3 joeng2", "gam2 joeng2"], "ranked", "tojyutping_tiebreak")),
+        ("咁樣", [], ["gam3 joeng2", "gam2 joeng2"], "tojyutping",   # order confirmed by defaults
+         Entry(["gam3 joeng2", "gam2 joeng2"], "ranked", "tojyutping_tiebreak")),
+        ("咁樣", [], ["gam2 joeng2", "gam1 joeng2"], "tojyutping",   # nothing decides
+         Entry(["gam2 joeng2", "gam1 joeng2"], "tied", "rime")),
+        ("上邊", [], ["soeng6 bin1"], "tojyutping", Entry(["soeng6 bin1"], None, "rime")),
+        ("上邊", ["soeng6 bin1"], [], "rime", Entry(["soeng6 bin1"], None, "tojyutping")),
+        ("上", ["soeng6"], [], "tojyutping", None),              # single characters are not words
+        ("上A", [], ["soeng6 ei1"], "tojyutping", None),
+        ("上上上上上上上上上上上", [], [" ".join(["soeng6"] * 11)], "tojyutping", None),
+    ]
+    for word, tj, rime, prefer, want in rows:
+        got = merge.merge_word(word, tj, rime, DEFAULTS, prefer=prefer)
+        assert got == want, (word, tj, rime, prefer)
+
+
+def test_unambiguous_variants():
+    pairs = [("后", "后"), ("后", "後"), ("发", "發"), ("发", "髮"), ("们", "們"), ("们", "們")]
+    assert merge.unambiguous_variants(pairs) == {"们": "們"}
+
+
+def test_simplified_words_skip_ambiguous_and_existing():
+    words = {
+        "我們": Entry(["ngo5 mun4"], None, "rime"),
+        "學習": Entry(["hok6 zaap6"], None, "rime"),
+        "學羽": Entry(["hok6 jyu5"], None, "rime"),      # same simplified spelling as 學習 below
+        "飯們": Entry(["faan6 mun4"], None, "rime"),
+        "饭们": Entry(["faan6 mun2"], None, "rime"),     # a word of its own already
+    }
+    t2s = {"們": "们", "學": "学", "習": "羽", "飯": "饭"}
+    assert merge.simplified_words(words, t2s) == {"我们": Entry(["ngo5 mun4"], None, "rime")}
+
+
+def tiny_sources():
+    return {
+        "tojyutping": {"你": ["nei5"], "好": ["hou2", "hou3"], "們": ["mun4"],
+                       "你好": ["nei5 hou2"]},
+        "rime_chars": {"好": [("hou3", 100.0), ("hou2", 100.0)], "㗎": [("gaa3", 100.0)]},
+        "rime_words": {"你們": ["lei5 mun4", "nei5 mun4"], "好A": ["hou2 ei1"]},
+        "rime_lettered": {"A貨": ["ei1 fo3"]},
+        "rime_phrases": ["你好們"],
+        "unihan": {"㗎": ["gaa3"], "〇": ["ling4"], "嘢": ["je5"]},
+        "trad_variants": [("们", "們")],
+        "simp_variants": [("們", "们")],
+    }
+
+
+def test_build_lexicon_on_tiny_sources():
+    chars, words = build_data.build_lexicon(tiny_sources(), build_data.Options(), {})
+    assert chars["好"] == Entry(["hou2", "hou3"], "ranked", "tojyutping")
+    assert chars["㗎"] == Entry(["gaa3"], "ranked", "rime")
+    assert chars["嘢"].source == "unihan"
+    assert "〇" not in chars
+    assert chars["们"] == chars["們"]
+    assert words["你們"] == Entry(["nei5 mun4"], None, "rime")
+    assert words["你们"] == words["你們"]
+    assert "你好們" not in words and "好A" not in words and "A貨" not in words
+
+    _, with_phrases = build_data.build_lexicon(tiny_sources(), build_data.Options(phrases=True), {})
+    assert with_phrases["你好們"] == Entry(["nei5 hou2 mun4"], None, "rime")
+
+
+def test_file_tables_put_only_ranked_choices_in_candidate_files():
+    chars = {"好": Entry(["hou2", "hou3"], "ranked", "tojyutping"),
+             "你": Entry(["nei5"], "ranked", "tojyutping")}
+    words = {"你好": Entry(["nei5 hou2"], None, "tojyutping")}
+    t = build_data.file_tables(chars, words, {"食飯": "sik6 faan6"}, {"個": ""}, {"mgoi": "唔該"})
+    assert t["char.bin"] == {"好": "hou2", "你": "nei5"}
+    assert t["char_candidates.bin"] == {"好": "hou2|hou3"}
+    assert t["char_candidates_confidence.bin"] == {"好": "ranked"}
+    assert t["char_source.bin"] == {"好": "tojyutping", "你": "tojyutping"}
+    assert t["word_candidates.bin"] == {} and t["word_source.bin"] == {"你好": "tojyutping"}
+    assert len(t) == 11
+
+
+def encode_syllable(syllable):
+    """Inverse of the package's syllable code, for building a packed trie."""
+    onset = ["", "b", "p", "m", "f", "d", "t", "n", "l", "g", "k", "ng", "gw", "kw", "w", "h",
+             "z", "c", "s", "j"]
+    nucleus = ["aa", "a", "e", "i", "o", "u"]
+    coda = ["", "i", "u", "m", "n", "ng", "p", "t", "k"]
+    for o in range(len(onset)):
+        for f in range(54):
+            if onset[o] + nucleus[f // 9] + coda[f % 9] + syllable[-1] == syllable:
+                n = o * 402 + f * 6 + int(syllable[-1]) - 1
+                return chr(n // 90 + 33) + chr(n % 90 + 33)
+    raise ValueError(syllable)
+
+
+@pytest.mark.skipif(shutil.which("node") is None, reason="node not installed")
+def test_decoder_walks_packed_trie(tmp_path):
+    e = encode_syllable
+    packed = ("{你" + e("nei5") + "{好" + e("nei5") + e("hou2") + "}"
+              "好" + e("hou2") + e("hou3") + "瓩" + e("cin1") + "~" + e("ngaa5") + "}")
+    dist = tmp_path / "pkg" / "dist"
+    dist.mkdir(parents=True)
+    literal = packed.replace("\\", "\\\\").replace('"', '\\"')
+    (dist / "index.mjs").write_text('const x=Array.from("%s");' % literal, encoding="utf-8")
+    out = tmp_path / "out.tsv"
+    subprocess.run(["node", os.path.join(ROOT, "tools", "decode_tojyutping.mjs"),
+                    str(tmp_path / "pkg"), str(out)], check=True)
+    assert out.read_text(encoding="utf-8") == (
+        "你\tnei5\n你好\tnei5 hou2\n好\thou2|hou3\n瓩\tcin1 ngaa5\n")
