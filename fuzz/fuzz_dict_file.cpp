@@ -1,0 +1,181 @@
+// Fuzz target: arbitrary bytes as a dictionary file. The input is written to
+// an in-memory file, opened with DictFile::open and probed with get and narrow
+// using keys taken from the input. A small independent parse of the same
+// bytes is the oracle: open must accept exactly the files whose header fits,
+// every hit must be the value of an entry whose key and value lie in the pool,
+// and on a well-formed file (sorted keys, every range in the pool) get and
+// narrow must agree exactly with a linear scan.
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "dict/lookup.h"
+#include "fuzz_util.h"
+
+namespace {
+
+using quillet::DictFile;
+using quillet::compare_keys;
+using quillet::fuzz::escaped;
+using quillet::fuzz::fail;
+
+std::uint64_t u32_at(std::string_view b, std::size_t at) {
+  std::uint64_t v = 0;
+  for (int i = 3; i >= 0; --i) v = v << 8 | static_cast<unsigned char>(b[at + i]);
+  return v;
+}
+std::uint64_t u16_at(std::string_view b, std::size_t at) {
+  return static_cast<unsigned char>(b[at]) | std::uint64_t{static_cast<unsigned char>(b[at + 1])} << 8;
+}
+
+// The file as the oracle sees it, parsed byte-wise from the fuzzer's input.
+struct RefEntry {
+  std::optional<std::string_view> key;    // absent when its range leaves the pool
+  std::optional<std::string_view> value;  // likewise
+  std::string_view key_hint;              // whatever key bytes the input holds, for probes
+};
+
+struct RefFile {
+  std::string open_error;  // empty when the header is acceptable
+  std::vector<RefEntry> entries;
+  bool well_formed = false;  // every range inside the pool, keys strictly ascending
+};
+
+RefFile parse(std::string_view b) {
+  RefFile ref;
+  const auto list = [&](std::size_t at) {
+    std::string s = "[";
+    for (std::size_t i = 0; i < 4; ++i) {
+      if (i) s += ", ";
+      s += std::to_string(static_cast<unsigned char>(b[at + i]));
+    }
+    return s + "]";
+  };
+  if (b.size() < 16) {
+    ref.open_error = "file too short: " + std::to_string(b.size()) + " bytes (need at least 16)";
+    return ref;
+  }
+  if (b.substr(0, 4) != "CJYP") {
+    ref.open_error = "bad magic: expected [67, 74, 89, 80], got " + list(0);
+    return ref;
+  }
+  if (u32_at(b, 4) != 1) {
+    ref.open_error = "unsupported version " + std::to_string(u32_at(b, 4)) + " (expected 1)";
+    return ref;
+  }
+  const std::uint64_t count = u32_at(b, 8);
+  const std::uint64_t pool_size = u32_at(b, 12);
+  const std::uint64_t pool_at = 16 + 12 * count;
+  if (b.size() < pool_at + pool_size) {
+    ref.open_error = "file too short: " + std::to_string(b.size()) + " bytes (need " +
+                     std::to_string(pool_at + pool_size) + " for " + std::to_string(count) +
+                     " entries + pool)";
+    return ref;
+  }
+  const std::string_view pool = b.substr(pool_at, pool_size);
+  ref.well_formed = true;
+  for (std::uint64_t i = 0; i < count; ++i) {
+    const std::size_t e = 16 + 12 * i;
+    const std::uint64_t ko = u32_at(b, e), kl = u16_at(b, e + 4);
+    const std::uint64_t vo = u32_at(b, e + 6), vl = u16_at(b, e + 10);
+    RefEntry entry;
+    if (ko + kl <= pool_size) entry.key = pool.substr(ko, kl);
+    if (vo + vl <= pool_size) entry.value = pool.substr(vo, vl);
+    if (pool_at + ko < b.size()) entry.key_hint = b.substr(pool_at + ko, kl);
+    if (!entry.key || !entry.value) ref.well_formed = false;
+    if (ref.well_formed && i > 0 && compare_keys(*ref.entries.back().key, *entry.key) >= 0) {
+      ref.well_formed = false;
+    }
+    ref.entries.push_back(entry);
+  }
+  return ref;
+}
+
+std::vector<std::string> probe_keys(std::string_view input, const RefFile& ref) {
+  std::vector<std::string> keys = {""};
+  const std::size_t n = ref.entries.size() < 32 ? ref.entries.size() : 32;
+  for (std::size_t i = 0; i < n; ++i) {
+    const std::string key(ref.entries[i].key_hint);
+    keys.push_back(key);
+    keys.push_back(key + '\0');
+    keys.push_back(key + '\xff');
+    if (!key.empty()) keys.push_back(key.substr(0, key.size() - 1));
+  }
+  keys.emplace_back(input.substr(input.size() > 8 ? input.size() - 8 : 0));
+  return keys;
+}
+
+// Entries [lo, hi) of a well-formed file whose keys start with `key`, and
+// whether one equals it.
+DictFile::Range expected_range(const RefFile& ref, std::string_view key, bool& exact) {
+  std::size_t lo = 0;
+  while (lo < ref.entries.size() && compare_keys(*ref.entries[lo].key, key) < 0) ++lo;
+  std::size_t hi = lo;
+  while (hi < ref.entries.size() && ref.entries[hi].key->substr(0, key.size()) == key) ++hi;
+  exact = lo < hi && ref.entries[lo].key->size() == key.size();
+  return {lo, hi};
+}
+
+void check_probe(const DictFile& file, const RefFile& ref, std::string_view key) {
+  const std::string where = "key \"" + escaped(key) + "\"";
+  // Every value handed out must be one the file really stores under this key.
+  const auto got = file.get(key);
+  bool genuine = false;
+  for (const RefEntry& e : ref.entries) {
+    if (e.key && *e.key == key && e.value && got && *e.value == *got) genuine = true;
+  }
+  if (got && !genuine) fail("get returned bytes that no entry with this key holds", where);
+
+  bool exact = false;
+  const DictFile::Range range = file.narrow(file.all(), key, exact);
+  if (range.lo > range.hi || range.hi > ref.entries.size()) fail("narrow left the table", where);
+  // Binary search over unsorted keys may miss or pick any entry; only the
+  // bounds above are promised for such files.
+  if (!ref.well_formed) return;
+  bool want_exact = false;
+  const DictFile::Range want = expected_range(ref, key, want_exact);
+  if (want_exact != got.has_value()) fail("get disagrees with a linear scan", where);
+  if (want_exact && *got != *ref.entries[want.lo].value) fail("get returned the wrong value", where);
+  if (range.lo != want.lo || range.hi != want.hi || exact != want_exact) {
+    fail("narrow disagrees with a linear scan", where);
+  }
+  // Narrowing step by step along the key's prefixes (as segmentation does)
+  // must land on the same ranges as narrowing each prefix from the whole table.
+  DictFile::Range chained = file.all();
+  for (std::size_t k = 0; k <= key.size() && k <= 12; ++k) {
+    bool step_exact = false;
+    chained = file.narrow(chained, key.substr(0, k), step_exact);
+    bool direct_exact = false;
+    const DictFile::Range direct = expected_range(ref, key.substr(0, k), direct_exact);
+    if (chained.lo != direct.lo || chained.hi != direct.hi || step_exact != direct_exact) {
+      fail("chained narrow disagrees with a linear scan", where + " prefix " + std::to_string(k));
+    }
+    if (chained.empty()) break;
+  }
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  static quillet::fuzz::ScratchFile scratch;
+  const std::string_view input(reinterpret_cast<const char*>(data), size);
+  scratch.write(input);
+  const RefFile ref = parse(input);
+
+  auto opened = DictFile::open(scratch.path());
+  if (!opened.ok()) {
+    if (ref.open_error.empty()) fail("open rejected a file with a sound header", opened.error());
+    if (opened.error() != ref.open_error) {
+      fail("open gave an unexpected message", opened.error() + " / expected " + ref.open_error);
+    }
+    return 0;
+  }
+  if (!ref.open_error.empty()) fail("open accepted a file with a broken header", ref.open_error);
+  const DictFile& file = opened.value();
+  if (file.entry_count() != ref.entries.size()) fail("entry_count differs from the header", "");
+  for (const std::string& key : probe_keys(input, ref)) check_probe(file, ref, key);
+  return 0;
+}
