@@ -108,10 +108,17 @@ unsigned available_processors() {
 
 BatchPool::BatchPool(unsigned threads) : local_(std::max(threads, 1u)) {
   threads_.reserve(local_.size());
-  for (unsigned i = 0; i < local_.size(); ++i) threads_.emplace_back([this, i] { worker_main(i); });
+  try {
+    for (unsigned i = 0; i < local_.size(); ++i) threads_.emplace_back([this, i] { worker_main(i); });
+  } catch (...) {
+    stop_and_join();  // a joinable std::thread must not be destroyed
+    throw;
+  }
 }
 
-BatchPool::~BatchPool() {
+BatchPool::~BatchPool() { stop_and_join(); }
+
+void BatchPool::stop_and_join() {
   {
     std::lock_guard<std::mutex> lock(mutex_);
     stopping_ = true;

@@ -47,6 +47,7 @@ unsigned cgroup1_cpu_limit(long long quota_us, long long period_us);
 class BatchPool {
  public:
   // Starts max(threads, 1) workers at once; they sleep until work arrives.
+  // Throws std::system_error when a thread cannot be started.
   explicit BatchPool(unsigned threads);
   // Wakes and joins the workers. No run() may be in progress. The
   // process-wide pool is never destroyed.
@@ -97,6 +98,7 @@ class BatchPool {
   };
 
   void worker_main(unsigned index);
+  void stop_and_join();
   void run_external(Task& task);
   void push_local(Task& task);
   bool pop_local(Task& task);  // true when `task` was still at the back, now removed
