@@ -1,13 +1,17 @@
-// The three conversions a loaded Pipeline offers, and the Token records they
-// return. All are read-only over the Pipeline and safe to call from any
-// number of threads at once; none can fail on any valid UTF-8 text.
+// The three conversions a loaded Pipeline offers, the Token records they
+// return, and resolve, the candidate road shared by the two list operations.
+// All are read-only over the Pipeline and safe to call from any number of
+// threads at once; none can fail on any valid UTF-8 text, and every result
+// owns its strings.
 #pragma once
 
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "dict/data_dir.h"
+#include "resolution.h"
 
 namespace quillet {
 
@@ -32,11 +36,26 @@ struct CandidateToken {
   std::string source;
 };
 
-// The readings of all tokens joined by single spaces; "" for an empty text.
+// The readings of all tokens joined by single spaces; "" for an empty text or
+// one without tokens. Each token is read with lookup_reading (never the
+// candidate, confidence or source files), after the separable-compound
+// overrides; then address sandhi, AA-dei sandhi and classifier reduplication
+// run in that order, each seeing the changes of the ones before.
 std::string convert(const Pipeline& pipeline, std::string_view text);
 
+// One Token per token: the first candidate of resolve, the Lang label of the
+// text, and resolve's labels. Empty for an empty text.
 std::vector<Token> convert_detailed(const Pipeline& pipeline, std::string_view text);
 
+// As convert_detailed, with every candidate of resolve.
 std::vector<CandidateToken> convert_candidates(const Pipeline& pipeline, std::string_view text);
+
+// One Resolution per token text, in order: each token resolved (after the
+// separable-compound overrides), then address sandhi, then AA-dei sandhi on
+// readings that include the address changes, then classifier reduplication
+// on those same readings (before the AA-dei changes). A changed token gets
+// the single new reading, "certain" and the pass's source label; a token
+// both later passes change ends labelled "classifier_reduplication".
+std::vector<Resolution> resolve(const Pipeline& pipeline, std::span<const std::string> tokens);
 
 }  // namespace quillet

@@ -1,0 +1,147 @@
+// The conversion flows: tokenize, read every token (plain lookup for convert,
+// candidate resolution for the two list operations), then the context passes
+// in fixed order. Text stays borrowed from the Pipeline until the results are
+// written, so each stored reading and label is copied once, into the result.
+#include "pipeline.h"
+
+#include "aa_dei_sandhi.h"
+#include "address_sandhi.h"
+#include "classifier_reduplication.h"
+#include "dict/reading.h"
+#include "labels.h"
+#include "normalizer.h"
+#include "separable_compound.h"
+#include "unicode.h"
+
+namespace quillet {
+namespace {
+
+// lookup_reading, but borrowing the reading wherever it is stored whole.
+TextSlot plain_reading(const Pipeline& p, std::string_view token) {
+  if (!contains_cjk(token)) return TextSlot::borrow(token);
+  if (const std::string* user = user_lookup(p.user_dict, token)) return TextSlot::borrow(*user);
+  if (auto word = p.word_dict.get(token)) return TextSlot::borrow(*word);
+  return TextSlot::own(lookup_reading(token, p.word_dict, p.char_dict, p.user_dict));
+}
+
+// Replaces each changed token's reading; `readings` keeps viewing `slots`.
+void apply_to_readings(ReadingChanges&& changes, std::vector<TextSlot>& slots,
+                       std::vector<std::string_view>& readings) {
+  for (auto& change : changes) {
+    slots[change.index] = TextSlot::own(std::move(change.reading));
+    readings[change.index] = slots[change.index].view();
+  }
+}
+
+// Replaces each changed token's whole resolution by the one new reading with
+// "certain" and `source`; `readings` keeps viewing the first candidates.
+void apply_to_resolutions(ReadingChanges&& changes, std::string_view source,
+                          std::vector<ResolutionView>& views,
+                          std::vector<std::string_view>& readings) {
+  for (auto& change : changes) {
+    ResolutionView& view = views[change.index];
+    view.candidates = TextSlot::own(std::move(change.reading));
+    view.is_list = false;
+    view.confidence = label::kCertain;
+    view.source = source;
+    readings[change.index] = view.first();
+  }
+}
+
+// The candidate road with all passes applied, before anything is copied out.
+// Views point into `p` and `tokens`.
+std::vector<ResolutionView> resolve_views(const Pipeline& p, std::span<const std::string> tokens) {
+  const ReadingChanges overrides = separable_compounds(tokens, p.separable);
+  std::vector<ResolutionView> views;
+  views.reserve(tokens.size());
+  for (std::size_t i = 0; i < tokens.size(); ++i) {
+    views.push_back(resolve_token_view(p, tokens[i], overrides.find(i)));
+  }
+  std::vector<std::string_view> readings;
+  readings.reserve(views.size());
+  for (const auto& view : views) readings.push_back(view.first());
+
+  apply_to_resolutions(address_sandhi(tokens, readings), label::kAddressSandhi, views, readings);
+  // Both remaining passes read the readings as they stand after address
+  // sandhi; the classifier changes are applied last, so they win.
+  ReadingChanges aa_dei = aa_dei_sandhi(tokens, readings);
+  ReadingChanges classifier = classifier_reduplication(tokens, readings, p.classifier_words);
+  apply_to_resolutions(std::move(aa_dei), label::kAaDeiSandhi, views, readings);
+  apply_to_resolutions(std::move(classifier), label::kClassifierReduplication, views, readings);
+  return views;
+}
+
+}  // namespace
+
+std::string convert(const Pipeline& p, std::string_view text) {
+  if (text.empty()) return {};
+  const std::vector<std::string> tokens = tokenize(p, text);
+  const ReadingChanges overrides = separable_compounds(tokens, p.separable);
+  std::vector<TextSlot> slots(tokens.size());
+  std::vector<std::string_view> readings(tokens.size());
+  for (std::size_t i = 0; i < tokens.size(); ++i) {
+    // The overrides map lives until the end of this call, so its text is borrowed.
+    const std::string* override_reading = overrides.find(i);
+    slots[i] = override_reading ? TextSlot::borrow(*override_reading) : plain_reading(p, tokens[i]);
+    readings[i] = slots[i].view();
+  }
+  // Each pass sees the changes of the passes before it.
+  apply_to_readings(address_sandhi(tokens, readings), slots, readings);
+  apply_to_readings(aa_dei_sandhi(tokens, readings), slots, readings);
+  apply_to_readings(classifier_reduplication(tokens, readings, p.classifier_words), slots,
+                    readings);
+
+  std::size_t size = readings.empty() ? 0 : readings.size() - 1;
+  for (std::string_view r : readings) size += r.size();
+  std::string out;
+  out.reserve(size);
+  for (std::size_t i = 0; i < readings.size(); ++i) {
+    if (i != 0) out += ' ';
+    out += readings[i];
+  }
+  return out;
+}
+
+std::vector<Token> convert_detailed(const Pipeline& p, std::string_view text) {
+  std::vector<Token> out;
+  if (text.empty()) return out;
+  std::vector<std::string> tokens = tokenize(p, text);
+  std::vector<ResolutionView> views = resolve_views(p, tokens);
+  out.reserve(tokens.size());
+  for (std::size_t i = 0; i < tokens.size(); ++i) {
+    ResolutionView& view = views[i];
+    // Copy everything that may borrow the token text before moving it out.
+    std::string jyutping = view.is_list ? std::string(view.first()) : std::move(view.candidates).take();
+    std::string lang(label::lang_of(tokens[i]));
+    out.push_back(Token{std::move(tokens[i]), std::move(jyutping), std::move(lang),
+                        std::string(view.confidence), std::string(view.source)});
+  }
+  return out;
+}
+
+std::vector<CandidateToken> convert_candidates(const Pipeline& p, std::string_view text) {
+  std::vector<CandidateToken> out;
+  if (text.empty()) return out;
+  std::vector<std::string> tokens = tokenize(p, text);
+  std::vector<ResolutionView> views = resolve_views(p, tokens);
+  out.reserve(tokens.size());
+  for (std::size_t i = 0; i < tokens.size(); ++i) {
+    std::string lang(label::lang_of(tokens[i]));
+    // Splits (copies) the candidates before the token text they may borrow moves.
+    Resolution resolution = to_resolution(std::move(views[i]));
+    out.push_back(CandidateToken{std::move(tokens[i]), std::move(resolution.candidate_readings),
+                                 std::move(lang), std::move(resolution.confidence),
+                                 std::move(resolution.source)});
+  }
+  return out;
+}
+
+std::vector<Resolution> resolve(const Pipeline& p, std::span<const std::string> tokens) {
+  std::vector<ResolutionView> views = resolve_views(p, tokens);
+  std::vector<Resolution> out;
+  out.reserve(views.size());
+  for (auto& view : views) out.push_back(to_resolution(std::move(view)));
+  return out;
+}
+
+}  // namespace quillet

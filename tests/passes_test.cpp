@@ -1,0 +1,196 @@
+// The four context passes on hand-made token lists: which windows match and
+// which index gets which reading, including windows that must not match.
+#include <gtest/gtest.h>
+
+#include <optional>
+#include <sstream>
+#include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+#include "aa_dei_sandhi.h"
+#include "address_sandhi.h"
+#include "classifier_reduplication.h"
+#include "reading_changes.h"
+#include "separable_compound.h"
+#include "test_util.h"
+
+namespace quillet {
+namespace {
+
+using testing::TempDir;
+using Changes = std::vector<std::pair<std::size_t, std::string>>;
+
+Changes to_list(const ReadingChanges& changes) {
+  Changes out;
+  for (const auto& e : changes) out.emplace_back(e.index, e.reading);
+  return out;
+}
+
+std::string show(const Changes& changes) {
+  std::ostringstream s;
+  s << "{";
+  for (const auto& [i, r] : changes) s << " " << i << ":'" << r << "'";
+  s << " }";
+  return s.str();
+}
+
+std::string show(const std::vector<std::string>& tokens) {
+  std::string s;
+  for (const auto& t : tokens) s += "[" + t + "]";
+  return s;
+}
+
+std::optional<DictFile> open_dict(const TempDir& dir, std::string_view name,
+                                  std::vector<DictEntry> entries) {
+  testing::write_dict(dir, name, std::move(entries));
+  auto file = DictFile::open(dir.file(name));
+  if (!file.ok()) {
+    ADD_FAILURE() << file.error();
+    return std::nullopt;
+  }
+  return std::move(file).value();
+}
+
+TEST(ReadingChanges, LaterWriteWinsAndEntriesStaySorted) {
+  ReadingChanges changes;
+  changes.set(4, "a");
+  changes.set(1, "b");
+  changes.set(4, "c");
+  changes.set(2, "d");
+  changes.set(1, "e");
+  EXPECT_EQ(show(to_list(changes)), show(Changes{{1, "e"}, {2, "d"}, {4, "c"}}));
+  ASSERT_NE(changes.find(2), nullptr);
+  EXPECT_EQ(*changes.find(2), "d");
+  EXPECT_EQ(changes.find(3), nullptr);
+}
+
+struct SeparableRow {
+  std::vector<std::string> tokens;
+  Changes expected;
+};
+
+TEST(SeparableCompounds, Table) {
+  TempDir dir;
+  auto separable = open_dict(dir, "separable.bin",
+                             {{"食飯", "sik6 faan6"},
+                              {"飯堂", "faan9 tong4"},
+                              {"一個", "jat1"},               // one piece: ignored
+                              {"三聲", "saam1 seng1 x"},      // three pieces: ignored
+                              {"打波", "daa2 "},              // second piece empty
+                              {"瞓覺", " gaau3"}});           // first piece empty
+  ASSERT_TRUE(separable);
+  const SeparableRow rows[] = {
+      {{"食", "咗", "飯"}, {{0, "sik6"}, {2, "faan6"}}},
+      {{"食", "緊", "飯"}, {{0, "sik6"}, {2, "faan6"}}},
+      {{"食", "過", "飯"}, {{0, "sik6"}, {2, "faan6"}}},
+      {{"食", "開", "飯"}, {{0, "sik6"}, {2, "faan6"}}},
+      {{"我", "食", "咗", "飯", "。"}, {{1, "sik6"}, {3, "faan6"}}},
+      {{"食", "了", "飯"}, {}},                      // not one of the four particles
+      {{"食", "咗咗", "飯"}, {}},                    // particle token must be exactly one particle
+      {{"食咗", "飯"}, {}},                          // verb and particle in one token
+      {{"食", "咗", "飯碗"}, {}},                    // object of two characters
+      {{"食食", "咗", "飯"}, {}},                    // verb of two characters
+      {{"飯", "咗", "食"}, {}},                      // reversed key is not stored
+      {{"一", "咗", "個"}, {}},
+      {{"三", "咗", "聲"}, {}},
+      {{"打", "咗", "波"}, {{0, "daa2"}, {2, ""}}},
+      {{"瞓", "咗", "覺"}, {{0, ""}, {2, "gaau3"}}},
+      {{"食", "咗"}, {}},
+      // Overlapping matches: the middle character ends with the second match's piece.
+      {{"食", "咗", "飯", "過", "堂"}, {{0, "sik6"}, {2, "faan9"}, {4, "tong4"}}},
+  };
+  for (const auto& row : rows) {
+    EXPECT_EQ(show(to_list(separable_compounds(row.tokens, separable))), show(row.expected))
+        << "tokens " << show(row.tokens);
+  }
+  const std::vector<std::string> match{"食", "咗", "飯"};
+  EXPECT_TRUE(separable_compounds(match, std::nullopt).empty()) << "without separable.bin";
+}
+
+struct TonePassRow {
+  std::vector<std::string> tokens;
+  std::vector<std::string_view> readings;
+  Changes expected;
+};
+
+TEST(AddressSandhi, Table) {
+  const TonePassRow rows[] = {
+      {{"陳", "Sir"}, {"can4", "Sir"}, {{0, "can2"}}},
+      {{"陳", "sir"}, {"can4", "sir"}, {{0, "can2"}}},
+      {{"陳", "SIR"}, {"can4", "SIR"}, {{0, "can2"}}},
+      {{"陳", "sIr"}, {"can4", "sIr"}, {{0, "can2"}}},
+      {{"趙", "sir"}, {"ziu6", "sir"}, {{0, "ziu2"}}},
+      {{"我", "話", "黃", "sir"}, {"ngo5", "waa6", "wong4", "sir"}, {{2, "wong2"}}},
+      {{"李", "sir"}, {"lei5", "sir"}, {}},     // tone 5 stays
+      {{"宋", "sir"}, {"sung3", "sir"}, {}},    // tone 3 stays
+      {{"張", "sir"}, {"zoeng1", "sir"}, {}},
+      {{"許", "sir"}, {"heoi2", "sir"}, {}},
+      {{"陳生", "sir"}, {"can4 saang1", "sir"}, {}},  // two-character token
+      {{"陳", "sir"}, {"can4 san4", "sir"}, {}},      // two-syllable reading
+      {{"陳", "sirs"}, {"can4", "sirs"}, {}},
+      {{"陳", "si"}, {"can4", "si"}, {}},
+      {{"sir", "陳"}, {"sir", "can4"}, {}},           // title first
+      {{"陳", "。", "sir"}, {"can4", "。", "sir"}, {}},
+      {{"陳", "sir"}, {"can4"}, {}},                  // lengths differ
+      {{"陳"}, {"can4"}, {}},
+  };
+  for (const auto& row : rows) {
+    EXPECT_EQ(show(to_list(address_sandhi(row.tokens, row.readings))), show(row.expected))
+        << "tokens " << show(row.tokens);
+  }
+}
+
+TEST(AaDeiSandhi, Table) {
+  const TonePassRow rows[] = {
+      {{"人", "人", "哋"}, {"jan4", "jan4", "dei6"}, {{1, "jan2"}, {2, "dei2"}}},
+      {{"佢", "人", "人", "哋"}, {"keoi5", "jan4", "jan4", "dei6"}, {{2, "jan2"}, {3, "dei2"}}},
+      {{"人", "人", "哋"}, {"jan1", "jan1", "dei6"}, {{2, "dei2"}}},  // A in tone 1
+      {{"人", "人", "哋"}, {"jan4", "jan4", "dei2"}, {{1, "jan2"}}},  // suffix already tone 2
+      {{"人", "人", "哋"}, {"jan4", "jan4 x4", "dei6"}, {{2, "dei2"}}},
+      {{"人", "我", "哋"}, {"jan4", "ngo5", "dei6"}, {}},
+      {{"人人", "哋"}, {"jan4 jan4", "dei6"}, {}},
+      {{"人", "人"}, {"jan4", "jan4"}, {}},
+      {{"人", "人", "，", "哋"}, {"jan4", "jan4", "，", "dei6"}, {}},
+      {{"人", "人", "地"}, {"jan4", "jan4", "dei6"}, {}},  // 地 is not the suffix
+      {{"ab", "ab", "哋"}, {"ab", "ab", "dei6"}, {}},      // A must be one code point
+      {{"人", "人", "哋"}, {"jan4", "jan4"}, {}},           // lengths differ
+  };
+  for (const auto& row : rows) {
+    EXPECT_EQ(show(to_list(aa_dei_sandhi(row.tokens, row.readings))), show(row.expected))
+        << "tokens " << show(row.tokens);
+  }
+}
+
+TEST(ClassifierReduplication, Table) {
+  TempDir dir;
+  auto classifiers = open_dict(dir, "classifier_words.bin", {{"個", "x"}, {"隻", ""}});
+  ASSERT_TRUE(classifiers);
+  const TonePassRow rows[] = {
+      {{"個", "個"}, {"go3", "go3"}, {{1, "go2"}}},
+      {{"隻", "隻"}, {"zek3", "zek3"}, {{1, "zek2"}}},  // empty stored value: membership only
+      {{"個", "個", "個"}, {"go3", "go3", "go3"}, {{1, "go2"}, {2, "go2"}}},
+      {{"一", "個", "個"}, {"jat1", "go3", "go3"}, {{2, "go2"}}},
+      {{"個", "個"}, {"go3", "go2"}, {}},
+      {{"個", "個"}, {"go3", "go1"}, {}},
+      {{"人", "人"}, {"jan4", "jan4"}, {}},  // not a classifier
+      {{"個個"}, {"go3 go3"}, {}},
+      {{"個", "隻"}, {"go3", "zek3"}, {}},
+      {{"個", "個"}, {"go3"}, {}},
+  };
+  for (const auto& row : rows) {
+    EXPECT_EQ(show(to_list(classifier_reduplication(row.tokens, row.readings, classifiers))),
+              show(row.expected))
+        << "tokens " << show(row.tokens);
+  }
+  const std::vector<std::string> pair{"個", "個"};
+  const std::vector<std::string_view> readings{"go3", "go3"};
+  EXPECT_TRUE(classifier_reduplication(pair, readings, std::nullopt).empty())
+      << "without classifier_words.bin";
+  auto empty = open_dict(dir, "empty.bin", {});
+  EXPECT_TRUE(classifier_reduplication(pair, readings, empty).empty()) << "with an empty file";
+}
+
+}  // namespace
+}  // namespace quillet
