@@ -5,10 +5,22 @@ namespace quillet {
 
 char32_t next_code_point(std::string_view s, std::size_t& pos) {
   const auto b0 = static_cast<unsigned char>(s[pos]);
-  const std::size_t len = utf8_length(b0);
-  if (len == 1) {
+  if (b0 < 0x80) {
     ++pos;
-    return b0 < 0x80 ? b0 : 0xFFFD;
+    return b0;
+  }
+  // Lead bytes C2..F4 only: C0/C1 can only start overlongs, F5..FF nothing.
+  std::size_t len;
+  char32_t min;
+  if (b0 >= 0xC2 && b0 <= 0xDF) {
+    len = 2, min = 0x80;
+  } else if (b0 >= 0xE0 && b0 <= 0xEF) {
+    len = 3, min = 0x800;
+  } else if (b0 >= 0xF0 && b0 <= 0xF4) {
+    len = 4, min = 0x10000;
+  } else {
+    ++pos;
+    return 0xFFFD;
   }
   if (len > s.size() - pos) {
     ++pos;
@@ -22,6 +34,10 @@ char32_t next_code_point(std::string_view s, std::size_t& pos) {
       return 0xFFFD;
     }
     c = (c << 6) | (b & 0x3F);
+  }
+  if (c < min || c > 0x10FFFF || (c >= 0xD800 && c <= 0xDFFF)) {
+    ++pos;
+    return 0xFFFD;
   }
   pos += len;
   return c;

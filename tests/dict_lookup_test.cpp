@@ -1,10 +1,20 @@
 // Tests of DictFile: opening checks with their exact messages, lookups, and
-// entries whose ranges break out of the pool.
+// entries whose ranges break out of the pool or the mapping, plus a loop over
+// random and mutated files that must either fail to open or look up safely.
 #include <gtest/gtest.h>
+#include <unistd.h>
 
+#include <cerrno>
+#include <cstdint>
+#include <cstring>
+#include <random>
 #include <string>
+#include <thread>
+#include <vector>
 
 #include "dict/lookup.h"
+#include "dict/reading.h"
+#include "segment.h"
 #include "test_util.h"
 
 namespace quillet {
@@ -19,15 +29,322 @@ const std::string kExample(
     "\xE4\xB8\x80jat1",
     35);
 
+std::string u32(std::uint32_t v) {
+  std::string s;
+  for (int i = 0; i < 4; ++i) s.push_back(static_cast<char>((v >> (8 * i)) & 0xFF));
+  return s;
+}
+std::string u16(std::uint16_t v) {
+  return {static_cast<char>(v & 0xFF), static_cast<char>(v >> 8)};
+}
+std::string header(std::uint32_t version, std::uint32_t count, std::uint32_t pool) {
+  return "CJYP" + u32(version) + u32(count) + u32(pool);
+}
+std::string entry(std::uint32_t ko, std::uint16_t kl, std::uint32_t vo, std::uint16_t vl) {
+  return u32(ko) + u16(kl) + u32(vo) + u16(vl);
+}
+
+// Writes `bytes` as dir/name and opens it. The old file is unlinked rather
+// than truncated: a file system may flush a truncated-and-rewritten file to
+// disk on close, which makes loops over many files crawl.
+Result<DictFile> open_bytes(const TempDir& dir, std::string_view bytes,
+                            std::string_view name = "f.bin") {
+  const std::string path = dir.file(name);
+  ::unlink(path.c_str());
+  testing::write_bytes(path, bytes);
+  return DictFile::open(path);
+}
+
+std::string os_error(int err) { return std::string(std::strerror(err)) + " (os error " + std::to_string(err) + ")"; }
+
+TEST(DictLookup, OpenFailuresHaveExactMessages) {
+  struct Case {
+    const char* name;
+    std::string bytes;
+    std::string message;
+  };
+  std::vector<Case> cases = {
+      {"empty file", "", "file too short: 0 bytes (need at least 16)"},
+      {"bad magic", "CJYQ" + u32(1) + u32(0) + u32(0),
+       "bad magic: expected [67, 74, 89, 80], got [67, 74, 89, 81]"},
+      {"high magic bytes", std::string("\xFF\x00\x80\x7F", 4) + u32(1) + u32(0) + u32(0),
+       "bad magic: expected [67, 74, 89, 80], got [255, 0, 128, 127]"},
+      {"bad magic checked before version", "XJYP" + u32(9) + u32(0) + u32(0),
+       "bad magic: expected [67, 74, 89, 80], got [88, 74, 89, 80]"},
+      {"version 0", header(0, 0, 0), "unsupported version 0 (expected 1)"},
+      {"version 2", header(2, 0, 0), "unsupported version 2 (expected 1)"},
+      {"version max", header(0xFFFFFFFF, 0, 0), "unsupported version 4294967295 (expected 1)"},
+      {"version checked before sizes", header(2, 10, 5), "unsupported version 2 (expected 1)"},
+      {"table beyond file", header(1, 10, 5) + std::string(84, '\0'),
+       "file too short: 100 bytes (need 141 for 10 entries + pool)"},
+      {"example cut to 34", kExample.substr(0, 34),
+       "file too short: 34 bytes (need 35 for 1 entries + pool)"},
+      {"header only, claims one entry", header(1, 1, 0),
+       "file too short: 16 bytes (need 28 for 1 entries + pool)"},
+      // 16 + 12 * (2^32 - 1) + (2^32 - 1) overflows 32 bits; computed in 64.
+      {"huge counts", header(1, 0xFFFFFFFF, 0xFFFFFFFF),
+       "file too short: 16 bytes (need 55834574851 for 4294967295 entries + pool)"},
+  };
+  for (std::size_t n = 1; n < 16; ++n) {
+    cases.push_back({"short file", kExample.substr(0, n),
+                     "file too short: " + std::to_string(n) + " bytes (need at least 16)"});
+  }
+  TempDir dir;
+  for (const auto& c : cases) {
+    auto f = open_bytes(dir, c.bytes);
+    ASSERT_FALSE(f.ok()) << c.name << " (" << c.bytes.size() << " bytes)";
+    EXPECT_EQ(f.error(), c.message) << c.name << " (" << c.bytes.size() << " bytes)";
+  }
+}
+
+TEST(DictLookup, OpenSystemErrors) {
+  TempDir dir;
+  auto missing = DictFile::open(dir.file("absent.bin"));
+  ASSERT_FALSE(missing.ok());
+  EXPECT_EQ(missing.error(), os_error(ENOENT));
+  EXPECT_NE(missing.error().find(" (os error 2)"), std::string::npos);
+
+  testing::write_bytes(dir.file("x.bin"), kExample);
+  // The NUL check comes first, even when the part before the NUL names a good file.
+  auto nul = DictFile::open(dir.file("x.bin") + std::string(1, '\0') + "y");
+  ASSERT_FALSE(nul.ok());
+  EXPECT_EQ(nul.error(), "file name contained an unexpected NUL byte");
+
+  auto not_dir = DictFile::open(dir.file("x.bin") + "/inner.bin");
+  ASSERT_FALSE(not_dir.ok());
+  EXPECT_EQ(not_dir.error(), os_error(ENOTDIR));
+}
+
 TEST(DictLookup, ExampleFileOpensAndFinds) {
   TempDir dir;
-  testing::write_bytes(dir.file("x.bin"), kExample);
-  auto f = DictFile::open(dir.file("x.bin"));
+  auto f = open_bytes(dir, kExample);
   ASSERT_TRUE(f.ok()) << f.error();
   EXPECT_EQ(f.value().entry_count(), 1u);
   auto v = f.value().get("\xE4\xB8\x80");
   ASSERT_TRUE(v.has_value());
   EXPECT_EQ(*v, "jat1");
+  EXPECT_FALSE(f.value().get("\xE4\xB8").has_value());
+  EXPECT_FALSE(f.value().get("\xE4\xB8\x80\x80").has_value());
+}
+
+TEST(DictLookup, EmptyTableMissesEverything) {
+  TempDir dir;
+  auto f = open_bytes(dir, header(1, 0, 0));
+  ASSERT_TRUE(f.ok()) << f.error();
+  EXPECT_EQ(f.value().entry_count(), 0u);
+  for (const char* key : {"", "a", "\xE4\xB8\x80"}) {
+    EXPECT_FALSE(f.value().get(key).has_value()) << key;
+  }
+}
+
+TEST(DictLookup, ExtraBytesAfterPoolAreAccepted) {
+  TempDir dir;
+  auto f = open_bytes(dir, kExample + std::string(1000, 'z'));
+  ASSERT_TRUE(f.ok()) << f.error();
+  EXPECT_EQ(f.value().get("\xE4\xB8\x80").value_or("miss"), "jat1");
+}
+
+// Keys a, ab, b laid out by hand, the value of "b" empty.
+TEST(DictLookup, ExactMatchOnly) {
+  const std::string pool = "aabb" "v1v2";
+  const std::string bytes = header(1, 3, static_cast<std::uint32_t>(pool.size())) +
+                            entry(0, 1, 4, 2) +  // a  -> v1
+                            entry(1, 2, 6, 2) +  // ab -> v2
+                            entry(3, 1, 8, 0) +  // b  -> ""
+                            pool;
+  TempDir dir;
+  auto f = open_bytes(dir, bytes);
+  ASSERT_TRUE(f.ok()) << f.error();
+  struct Row {
+    const char* key;
+    bool hit;
+    const char* value;
+  };
+  const Row rows[] = {
+      {"a", true, "v1"}, {"ab", true, "v2"}, {"b", true, ""},   {"", false, ""},
+      {"abc", false, ""}, {"aa", false, ""}, {"ba", false, ""}, {"A", false, ""},
+  };
+  for (const auto& r : rows) {
+    auto v = f.value().get(r.key);
+    EXPECT_EQ(v.has_value(), r.hit) << "key '" << r.key << "'";
+    if (v && r.hit) {
+      EXPECT_EQ(*v, r.value) << "key '" << r.key << "'";
+    }
+  }
+}
+
+// Each file holds a broken entry meant for key "a", then a good entry
+// "k" -> "good": the broken entry is a miss and the good one still hits.
+TEST(DictLookup, BrokenRangesAreMisses) {
+  struct Case {
+    const char* name;
+    std::string broken_entry;  // the entry meant for key "a"
+    std::string tail;          // bytes after the pool
+  };
+  // Pool: "k" "good" "a" "v" = 7 bytes.
+  const std::string pool = "kgoodav";
+  const Case cases[] = {
+      {"key runs past pool end by one", entry(5, 3, 6, 1), ""},
+      {"key offset beyond pool", entry(100, 1, 6, 1), ""},
+      {"key offset near 2^32", entry(0xFFFFFFFF, 0xFFFF, 6, 1), ""},
+      {"value runs past pool end", entry(5, 1, 6, 2), ""},
+      {"value offset near 2^32", entry(5, 1, 0xFFFFFFFF, 1), ""},
+      {"value range into extra bytes", entry(5, 1, 6, 5), "tail!"},
+      {"key range into extra bytes", entry(5, 4, 6, 1), "tail!"},
+      {"value past mapping", entry(5, 1, 7, 0xFFFF), ""},
+  };
+  TempDir dir;
+  for (const auto& c : cases) {
+    const std::string bytes = header(1, 2, static_cast<std::uint32_t>(pool.size())) +
+                              c.broken_entry + entry(0, 1, 1, 4) + pool + c.tail;
+    auto f = open_bytes(dir, bytes);
+    ASSERT_TRUE(f.ok()) << c.name << ": " << f.error();
+    EXPECT_EQ(f.value().get("k").value_or("miss"), "good") << c.name;
+    EXPECT_FALSE(f.value().get("a").has_value()) << c.name;
+    EXPECT_FALSE(f.value().get("av").has_value()) << c.name;
+    EXPECT_FALSE(f.value().get("").has_value()) << c.name;
+    bool exact = true;
+    f.value().narrow(f.value().all(), "a", exact);
+    EXPECT_FALSE(exact) << c.name;
+  }
+}
+
+TEST(DictLookup, WrittenFileFindsEveryKeyAndMissesNeighbours) {
+  std::vector<DictEntry> entries;
+  for (int i = 0; i < 500; ++i) {
+    entries.push_back({"k" + std::to_string(i * 2), "v" + std::to_string(i)});
+  }
+  TempDir dir;
+  testing::write_dict(dir, "w.bin", entries);
+  auto f = DictFile::open(dir.file("w.bin"));
+  ASSERT_TRUE(f.ok()) << f.error();
+  for (int i = 0; i < 500; ++i) {
+    const std::string hit = "k" + std::to_string(i * 2);
+    const std::string miss = "k" + std::to_string(i * 2 + 1);
+    EXPECT_EQ(f.value().get(hit).value_or("miss"), "v" + std::to_string(i)) << hit;
+    EXPECT_FALSE(f.value().get(miss).has_value()) << miss;
+  }
+}
+
+TEST(DictLookup, MoveKeepsTheMappingAlive) {
+  TempDir dir;
+  auto f = open_bytes(dir, kExample);
+  ASSERT_TRUE(f.ok());
+  DictFile moved = std::move(f).value();
+  auto other = open_bytes(dir, header(1, 0, 0), "g.bin");
+  ASSERT_TRUE(other.ok());
+  DictFile target = std::move(other).value();
+  target = std::move(moved);  // releases the empty file's mapping
+  EXPECT_EQ(target.get("\xE4\xB8\x80").value_or("miss"), "jat1");
+}
+
+TEST(DictLookup, ConcurrentLookupsShareOneFile) {
+  std::vector<DictEntry> entries;
+  for (int i = 0; i < 200; ++i) entries.push_back({"w" + std::to_string(i), std::to_string(i)});
+  TempDir dir;
+  testing::write_dict(dir, "w.bin", entries);
+  auto f = DictFile::open(dir.file("w.bin"));
+  ASSERT_TRUE(f.ok());
+  const DictFile& dict = f.value();
+  std::vector<int> wrong(4, 0);
+  std::vector<std::thread> threads;
+  for (int t = 0; t < 4; ++t) {
+    threads.emplace_back([&dict, &wrong, t] {
+      for (int round = 0; round < 50; ++round) {
+        for (int i = 0; i < 200; ++i) {
+          auto v = dict.get("w" + std::to_string(i));
+          if (!v || *v != std::to_string(i)) ++wrong[t];
+        }
+      }
+    });
+  }
+  for (auto& th : threads) th.join();
+  for (int t = 0; t < 4; ++t) EXPECT_EQ(wrong[t], 0) << "thread " << t;
+}
+
+// Random and mutated byte strings as dictionary files: each either fails to
+// open with a message or opens and answers lookups, narrowing, segmentation
+// and reading lookups without touching memory outside the mapping (the
+// sanitizer build turns any overread into a failure).
+TEST(DictLookup, HostileBytesNeverReadOutOfBounds) {
+  std::vector<DictEntry> entries = {
+      {"\xE4\xB8\x80", "jat1"}, {"\xE4\xB8\x80\xE4\xBA\x8C", "jat1 ji6"},
+      {"\xE4\xBA\x8C", "ji6"},  {"a", ""},
+      {"ab", "x"},              {"\xF0\xA0\x80\x80", "z"},
+  };
+  auto valid = encode_dict(entries);
+  ASSERT_TRUE(valid.ok()) << valid.error();
+  const std::string base = valid.value();
+  const std::vector<std::string> probes = {
+      "", "a", "ab", "b", "\xE4\xB8\x80", "\xE4\xB8\x80\xE4\xBA\x8C", "\xE4\xBA\x8C",
+      "\xF0\xA0\x80\x80", std::string(70000, 'a')};
+  const std::string run = "\xE4\xB8\x80\xE4\xBA\x8C\xE4\xB8\x80\xF0\xA0\x80\x80\xE4\xBA\x8C";
+  const UserDict no_user;
+
+  std::mt19937 rng(7);
+  auto byte = [&] { return static_cast<char>(rng() & 0xFF); };
+  TempDir dir;
+  int opened = 0, rejected = 0;
+  for (int iter = 0; iter < 3000; ++iter) {
+    std::string bytes;
+    switch (iter % 4) {
+      case 0: {  // flip a few bytes of the valid file
+        bytes = base;
+        const int flips = 1 + static_cast<int>(rng() % 4);
+        for (int k = 0; k < flips; ++k) bytes[rng() % bytes.size()] = byte();
+        break;
+      }
+      case 1: {  // truncate or extend the valid file
+        bytes = base.substr(0, rng() % (base.size() + 1));
+        if (rng() % 2) bytes.append(rng() % 8, byte());
+        break;
+      }
+      case 2: {  // a good header over random entries and pool
+        const std::uint32_t count = rng() % 6;
+        const std::uint32_t pool = rng() % 40;
+        bytes = header(1, count, pool);
+        for (std::uint32_t k = 0; k < count; ++k) {
+          bytes += entry(rng() % 48, static_cast<std::uint16_t>(rng() % 12), rng() % 48,
+                         static_cast<std::uint16_t>(rng() % 12));
+        }
+        for (std::uint32_t k = 0; k < pool; ++k) bytes += "ab\xE4\xB8\x80"[rng() % 5];
+        break;
+      }
+      default: {  // plain noise, sometimes after a good magic
+        bytes = (rng() % 2) ? "CJYP" + u32(1) : std::string();
+        bytes.append(rng() % 64, '\0');
+        for (std::size_t k = bytes.empty() ? 0 : 8; k < bytes.size(); ++k) bytes[k] = byte();
+        break;
+      }
+    }
+    auto f = open_bytes(dir, bytes);
+    if (!f.ok()) {
+      ++rejected;
+      EXPECT_FALSE(f.error().empty());
+      continue;
+    }
+    ++opened;
+    const DictFile& d = f.value();
+    for (const auto& p : probes) {
+      auto v = d.get(p);
+      if (v) {  // a hit must be a view inside the file's own bytes
+        EXPECT_LE(v->size(), bytes.size());
+      }
+      bool exact = false;
+      DictFile::Range r = d.all();
+      for (std::size_t len = 1; len <= p.size() && len <= 8 && !r.empty(); ++len) {
+        r = d.narrow(r, std::string_view(p).substr(0, len), exact);
+      }
+    }
+    std::vector<std::string> tokens;
+    segment_run(run, CharClass::Cjk, d, no_user, 0, tokens);
+    std::string joined;
+    for (const auto& t : tokens) joined += t;
+    EXPECT_EQ(joined, run);
+    (void)lookup_reading(run, d, d, no_user);
+  }
+  EXPECT_GT(opened, 100);
+  EXPECT_GT(rejected, 100);
 }
 
 }  // namespace

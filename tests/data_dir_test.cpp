@@ -1,0 +1,210 @@
+// Tests of loading a data directory into a Pipeline: which files are
+// required, which error message reaches the caller, path joining, and the
+// user dictionary's longest key.
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "dict/data_dir.h"
+#include "test_util.h"
+
+namespace quillet {
+namespace {
+
+using testing::TempDir;
+
+const std::string kBadMagic = std::string("CJYQ") + std::string(12, '\0');
+const std::string kMissing = std::string(std::strerror(ENOENT)) + " (os error 2)";
+
+const char* const kOptionalFiles[] = {
+    "word_candidates.bin", "char_candidates.bin", "word_candidates_confidence.bin",
+    "char_candidates_confidence.bin", "word_source.bin", "char_source.bin",
+    "separable.bin", "romanized_slang.bin", "classifier_words.bin",
+};
+
+// The optional members in the order of kOptionalFiles.
+std::vector<const std::optional<DictFile>*> optional_members(const Pipeline& p) {
+  return {&p.word_candidates, &p.char_candidates, &p.word_candidates_confidence,
+          &p.char_candidates_confidence, &p.word_source, &p.char_source,
+          &p.separable, &p.romanized_slang, &p.classifier_words};
+}
+
+void write_required(const TempDir& dir) {
+  testing::write_dict(dir, "word.bin", {{"\xE4\xB8\x80\xE4\xBA\x8C", "jat1 ji6"}});
+  testing::write_dict(dir, "char.bin", {{"\xE4\xB8\x80", "jat1"}});
+}
+
+TEST(DataDir, JoinPath) {
+  struct Row {
+    const char* dir;
+    const char* expected;
+  };
+  const Row rows[] = {
+      {"", "word.bin"},           {"data", "data/word.bin"},   {"data/", "data/word.bin"},
+      {"/", "/word.bin"},         {"a/b", "a/b/word.bin"},     {"a//", "a//word.bin"},
+      {".", "./word.bin"},
+  };
+  for (const auto& r : rows) {
+    EXPECT_EQ(join_path(r.dir, "word.bin"), r.expected) << "dir '" << r.dir << "'";
+  }
+}
+
+TEST(DataDir, RequiredFilesOnlyLoads) {
+  TempDir dir;
+  write_required(dir);
+  auto p = load_pipeline(dir.path(), {}, false);
+  ASSERT_TRUE(p.ok()) << p.error();
+  const Pipeline& pipe = p.value();
+  EXPECT_EQ(pipe.word_dict.get("\xE4\xB8\x80\xE4\xBA\x8C").value_or("miss"), "jat1 ji6");
+  EXPECT_EQ(pipe.char_dict.get("\xE4\xB8\x80").value_or("miss"), "jat1");
+  const auto members = optional_members(pipe);
+  for (std::size_t i = 0; i < members.size(); ++i) {
+    EXPECT_FALSE(members[i]->has_value()) << kOptionalFiles[i];
+  }
+  EXPECT_FALSE(pipe.punc_norm);
+  EXPECT_TRUE(pipe.user_dict.empty());
+  EXPECT_EQ(pipe.user_dict_max_chars, 0u);
+}
+
+// Each optional file is stored in its own member: the file holds one key
+// whose value names the file.
+TEST(DataDir, EveryOptionalFileReachesItsMember) {
+  TempDir dir;
+  write_required(dir);
+  for (const char* name : kOptionalFiles) testing::write_dict(dir, name, {{"k", name}});
+  auto p = load_pipeline(dir.path() + "/", {}, true);
+  ASSERT_TRUE(p.ok()) << p.error();
+  const auto members = optional_members(p.value());
+  for (std::size_t i = 0; i < members.size(); ++i) {
+    ASSERT_TRUE(members[i]->has_value()) << kOptionalFiles[i];
+    EXPECT_EQ(get_optional(*members[i], "k").value_or("miss"), kOptionalFiles[i]);
+  }
+  EXPECT_TRUE(p.value().punc_norm);
+}
+
+// A broken optional file is left absent without a word, exactly like a
+// missing one, and the files after it still load.
+TEST(DataDir, BrokenOptionalFilesAreSilentlyAbsent) {
+  const std::string contents[] = {kBadMagic, "", "CJYP" + std::string(12, '\x01'),
+                                  std::string("CJYP\x01\x00\x00\x00\x05\x00\x00\x00", 12) +
+                                      std::string(4, '\0')};
+  for (std::size_t broken = 0; broken < std::size(kOptionalFiles); ++broken) {
+    for (const auto& bytes : contents) {
+      TempDir dir;
+      write_required(dir);
+      for (const char* name : kOptionalFiles) testing::write_dict(dir, name, {{"k", "v"}});
+      testing::write_bytes(dir.file(kOptionalFiles[broken]), bytes);
+      auto p = load_pipeline(dir.path(), {}, true);
+      ASSERT_TRUE(p.ok()) << kOptionalFiles[broken] << ": " << p.error();
+      const auto members = optional_members(p.value());
+      for (std::size_t i = 0; i < members.size(); ++i) {
+        EXPECT_EQ(members[i]->has_value(), i != broken)
+            << kOptionalFiles[i] << " with " << kOptionalFiles[broken] << " broken";
+      }
+    }
+  }
+}
+
+TEST(DataDir, RequiredFileFailuresAndWhichMessageWins) {
+  enum State { kValid, kAbsent, kBadMagicFile, kEmptyFile };
+  struct Case {
+    State word;
+    State chr;
+    std::string message;
+  };
+  const std::string bad = "bad magic: expected [67, 74, 89, 80], got [67, 74, 89, 81]";
+  const std::string empty = "file too short: 0 bytes (need at least 16)";
+  const Case cases[] = {
+      {kAbsent, kAbsent, kMissing},      {kAbsent, kValid, kMissing},
+      {kAbsent, kBadMagicFile, kMissing}, {kValid, kAbsent, kMissing},
+      {kBadMagicFile, kValid, bad},      {kBadMagicFile, kEmptyFile, bad},
+      {kValid, kBadMagicFile, bad},      {kEmptyFile, kBadMagicFile, empty},
+      {kValid, kEmptyFile, empty},       {kBadMagicFile, kAbsent, bad},
+  };
+  for (const auto& c : cases) {
+    TempDir dir;
+    write_required(dir);
+    for (auto [name, state] : {std::pair{"word.bin", c.word}, std::pair{"char.bin", c.chr}}) {
+      const std::string path = dir.file(name);
+      if (state == kAbsent) ::unlink(path.c_str());
+      if (state == kBadMagicFile) testing::write_bytes(path, kBadMagic);
+      if (state == kEmptyFile) testing::write_bytes(path, "");
+    }
+    // Optional files present do not change a required failure.
+    testing::write_dict(dir, "word_source.bin", {{"k", "v"}});
+    auto p = load_pipeline(dir.path(), {}, true);
+    ASSERT_FALSE(p.ok()) << "word " << c.word << ", char " << c.chr;
+    EXPECT_EQ(p.error(), c.message) << "word " << c.word << ", char " << c.chr;
+  }
+}
+
+TEST(DataDir, MissingDirectoryAndNulPath) {
+  TempDir dir;
+  auto missing = load_pipeline(dir.file("no-such-dir"), {}, true);
+  ASSERT_FALSE(missing.ok());
+  EXPECT_EQ(missing.error(), kMissing);
+
+  write_required(dir);
+  auto nul = load_pipeline(dir.path() + std::string(1, '\0'), {}, true);
+  ASSERT_FALSE(nul.ok());
+  EXPECT_EQ(nul.error(), "file name contained an unexpected NUL byte");
+}
+
+// An empty directory string reads the files from the working directory.
+TEST(DataDir, EmptyDirectoryMeansWorkingDirectory) {
+  TempDir dir;
+  write_required(dir);
+  testing::write_dict(dir, "separable.bin", {{"k", "v"}});
+  std::vector<char> old(4096);
+  ASSERT_NE(::getcwd(old.data(), old.size()), nullptr);
+  ASSERT_EQ(::chdir(dir.path().c_str()), 0);
+  auto p = load_pipeline("", {}, true);
+  TempDir empty;
+  ASSERT_EQ(::chdir(empty.path().c_str()), 0);
+  auto fails = load_pipeline("", {}, true);
+  ASSERT_EQ(::chdir(old.data()), 0);
+
+  ASSERT_TRUE(p.ok()) << p.error();
+  EXPECT_EQ(p.value().char_dict.get("\xE4\xB8\x80").value_or("miss"), "jat1");
+  EXPECT_TRUE(p.value().separable.has_value());
+  ASSERT_FALSE(fails.ok());
+  EXPECT_EQ(fails.error(), kMissing);
+}
+
+TEST(DataDir, UserDictIsTakenOverWithItsLongestKey) {
+  struct Case {
+    std::vector<std::pair<std::string, std::string>> entries;
+    std::size_t max_chars;
+  };
+  const Case cases[] = {
+      {{}, 0},
+      // 2 and 4 CJK characters.
+      {{{"\xE4\xB8\x80\xE4\xBA\x8C", "a"}, {"\xE4\xB8\x80\xE4\xBA\x8C\xE4\xB8\x89\xE5\x9B\x9B", "b"}}, 4},
+      // Bytes, not code points, would say 8 here: two 4-byte characters.
+      {{{"\xF0\xA0\x80\x80\xF0\xA0\x80\x81", "c"}}, 2},
+      {{{"hello", "d"}, {"\xE4\xB8\x80", "e"}}, 5},
+      {{{"", "f"}}, 0},
+      {{{std::string(30, 'x'), "g"}}, 30},
+  };
+  TempDir dir;
+  write_required(dir);
+  for (const auto& c : cases) {
+    UserDict user(c.entries.begin(), c.entries.end());
+    auto p = load_pipeline(dir.path(), std::move(user), true);
+    ASSERT_TRUE(p.ok()) << p.error();
+    EXPECT_EQ(p.value().user_dict_max_chars, c.max_chars) << "case with " << c.entries.size() << " keys";
+    EXPECT_EQ(p.value().user_dict.size(), c.entries.size());
+    for (const auto& [k, v] : c.entries) {
+      const std::string* got = user_lookup(p.value().user_dict, k);
+      ASSERT_NE(got, nullptr) << k;
+      EXPECT_EQ(*got, v);
+    }
+  }
+}
+
+}  // namespace
+}  // namespace quillet

@@ -1,0 +1,218 @@
+// Tests of the dictionary writer: parsing key<TAB>value text with its
+// rejections, the bytes it writes, writing through a temporary file, and
+// the checker that reads a file back.
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <algorithm>
+#include <cstdint>
+#include <filesystem>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "dict/lookup.h"
+#include "dict_writer.h"
+#include "test_util.h"
+
+namespace quillet {
+namespace {
+
+using testing::TempDir;
+
+bool exists(const std::string& path) {
+  struct stat st;
+  return ::stat(path.c_str(), &st) == 0;
+}
+
+TEST(DictWriter, ParseRejectionsNameTheLine) {
+  struct Case {
+    const char* name;
+    std::string text;
+    std::string message;
+  };
+  const Case cases[] = {
+      {"no tab", "a\tx\nbc\n", "line 2: no tab between key and value"},
+      {"blank line", "a\tx\n\nb\ty\n", "line 2: no tab between key and value"},
+      {"invalid UTF-8 in key", "a\tx\nb\ty\n\xC3\x28\tz\n", "line 3: invalid UTF-8"},
+      {"invalid UTF-8 in value", "a\t\xFF\n", "line 1: invalid UTF-8"},
+      {"surrogate", "a\t\xED\xA0\x80\n", "line 1: invalid UTF-8"},
+      {"overlong", "\xC0\xAF\tx\n", "line 1: invalid UTF-8"},
+      {"duplicate key", "a\tx\nb\ty\na\tz\n", "line 3: duplicate key (first given on line 1)"},
+      {"duplicate empty key", "\tx\n\ty", "line 2: duplicate key (first given on line 1)"},
+      {"key over 65535 bytes", "a\tx\n" + std::string(65536, 'k') + "\tv\n",
+       "line 2: key longer than 65535 bytes"},
+      {"value over 65535 bytes", "k\t" + std::string(65536, 'v'),
+       "line 1: value longer than 65535 bytes"},
+  };
+  for (const auto& c : cases) {
+    auto parsed = parse_entries(c.text);
+    ASSERT_FALSE(parsed.ok()) << c.name;
+    EXPECT_EQ(parsed.error(), c.message) << c.name;
+  }
+}
+
+TEST(DictWriter, ParseAcceptedInputs) {
+  struct Case {
+    const char* name;
+    std::string text;
+    std::vector<std::pair<std::string, std::string>> entries;
+  };
+  const Case cases[] = {
+      {"empty text", "", {}},
+      {"no final line feed", "a\tx", {{"a", "x"}}},
+      {"value keeps later tabs", "a\tx\ty\n", {{"a", "x\ty"}}},
+      {"empty value", "a\t\n", {{"a", ""}}},
+      {"empty key", "\tx\n", {{"", "x"}}},
+      {"kept in input order", "b\t1\na\t2\n", {{"b", "1"}, {"a", "2"}}},
+      {"fields at the limit", std::string(65535, 'k') + "\t" + std::string(65535, 'v'),
+       {{std::string(65535, 'k'), std::string(65535, 'v')}}},
+      {"CJK", "\xE4\xB8\x80\tjat1\n", {{"\xE4\xB8\x80", "jat1"}}},
+  };
+  for (const auto& c : cases) {
+    auto parsed = parse_entries(c.text);
+    ASSERT_TRUE(parsed.ok()) << c.name << ": " << parsed.error();
+    std::vector<std::pair<std::string, std::string>> got;
+    for (const auto& e : parsed.value()) got.emplace_back(e.key, e.value);
+    EXPECT_EQ(got, c.entries) << c.name;
+  }
+}
+
+TEST(DictWriter, EncodeRejections) {
+  struct Case {
+    const char* name;
+    std::vector<DictEntry> entries;
+    std::string message;
+  };
+  const Case cases[] = {
+      {"duplicate", {{"b", "1"}, {"a", "2"}, {"b", "3"}}, "duplicate key: b"},
+      {"long key", {{std::string(65536, 'k'), "v"}}, "key longer than 65535 bytes"},
+      {"long value", {{"k", std::string(65536, 'v')}}, "value longer than 65535 bytes"},
+  };
+  TempDir dir;
+  for (const auto& c : cases) {
+    auto bytes = encode_dict(c.entries);
+    ASSERT_FALSE(bytes.ok()) << c.name;
+    EXPECT_EQ(bytes.error(), c.message) << c.name;
+    // Nothing is written on error, and an older file at the path survives.
+    const std::string path = dir.file("out.bin");
+    auto status = write_dict_file(path, c.entries);
+    ASSERT_FALSE(status.ok()) << c.name;
+    EXPECT_FALSE(exists(path)) << c.name;
+    EXPECT_FALSE(exists(path + ".tmp")) << c.name;
+    testing::write_dict(dir, "keep.bin", {{"x", "y"}});
+    EXPECT_FALSE(write_dict_file(dir.file("keep.bin"), c.entries).ok());
+    auto kept = read_dict_file(dir.file("keep.bin"));
+    ASSERT_TRUE(kept.ok()) << kept.error();
+    ASSERT_EQ(kept.value().size(), 1u);
+    EXPECT_EQ(kept.value()[0].value, "y");
+  }
+  const auto left = std::distance(std::filesystem::directory_iterator(dir.path()),
+                                  std::filesystem::directory_iterator{});
+  EXPECT_EQ(left, 1);  // only keep.bin
+}
+
+// The writer's bytes for the one-entry example are the documented 35 bytes.
+TEST(DictWriter, ExampleBytes) {
+  auto bytes = encode_dict({{"\xE4\xB8\x80", "jat1"}});
+  ASSERT_TRUE(bytes.ok());
+  const std::string expected(
+      "CJYP\x01\x00\x00\x00\x01\x00\x00\x00\x07\x00\x00\x00"
+      "\x00\x00\x00\x00\x03\x00\x03\x00\x00\x00\x04\x00"
+      "\xE4\xB8\x80jat1",
+      35);
+  EXPECT_EQ(bytes.value(), expected);
+}
+
+// Random entries, written and read back: the checker returns them sorted in
+// key order, and DictFile finds every one.
+TEST(DictWriter, RoundTrip) {
+  std::mt19937 rng(11);
+  for (int trial = 0; trial < 20; ++trial) {
+    std::vector<DictEntry> entries;
+    std::vector<std::string> keys;
+    const int n = static_cast<int>(rng() % 200);
+    for (int i = 0; i < n; ++i) {
+      std::string key;
+      const std::size_t len = rng() % 5;
+      for (std::size_t k = 0; k < len; ++k) key += "ab\xE4\xB8\x80"[rng() % 5];
+      if (std::find(keys.begin(), keys.end(), key) != keys.end()) continue;
+      keys.push_back(key);
+      // Few distinct values, so that values share pool bytes.
+      entries.push_back({key, rng() % 3 ? "v" + std::to_string(rng() % 4) : ""});
+    }
+    TempDir dir;
+    testing::write_dict(dir, "r.bin", entries);
+    auto back = read_dict_file(dir.file("r.bin"));
+    ASSERT_TRUE(back.ok()) << back.error();
+    auto sorted = entries;
+    std::sort(sorted.begin(), sorted.end(), [](const DictEntry& a, const DictEntry& b) {
+      return compare_keys(a.key, b.key) < 0;
+    });
+    ASSERT_EQ(back.value().size(), sorted.size());
+    for (std::size_t i = 0; i < sorted.size(); ++i) {
+      EXPECT_EQ(back.value()[i].key, sorted[i].key) << "trial " << trial << " entry " << i;
+      EXPECT_EQ(back.value()[i].value, sorted[i].value) << "trial " << trial << " entry " << i;
+    }
+    auto f = DictFile::open(dir.file("r.bin"));
+    ASSERT_TRUE(f.ok()) << f.error();
+    for (const auto& e : entries) {
+      EXPECT_EQ(f.value().get(e.key).value_or("<miss>"), e.value) << "trial " << trial;
+    }
+  }
+}
+
+std::string u32(std::uint32_t v) {
+  std::string s;
+  for (int i = 0; i < 4; ++i) s.push_back(static_cast<char>((v >> (8 * i)) & 0xFF));
+  return s;
+}
+std::string u16(std::uint16_t v) {
+  return {static_cast<char>(v & 0xFF), static_cast<char>(v >> 8)};
+}
+std::string entry(std::uint32_t ko, std::uint16_t kl, std::uint32_t vo, std::uint16_t vl) {
+  return u32(ko) + u16(kl) + u32(vo) + u16(vl);
+}
+
+TEST(DictWriter, CheckDetectsBrokenFiles) {
+  struct Case {
+    const char* name;
+    std::string bytes;
+    std::string message;
+  };
+  // Pool "abx": keys a (0,1), b (1,1); value x (2,1).
+  const std::string head = "CJYP" + u32(1) + u32(2) + u32(3);
+  const Case cases[] = {
+      {"unsorted keys", head + entry(1, 1, 2, 1) + entry(0, 1, 2, 1) + "abx",
+       "entry 1: keys not strictly ascending"},
+      {"duplicate keys", head + entry(0, 1, 2, 1) + entry(0, 1, 2, 1) + "abx",
+       "entry 1: keys not strictly ascending"},
+      {"key out of pool", head + entry(0, 1, 2, 1) + entry(2, 2, 2, 1) + "abx",
+       "entry 1: key outside the pool"},
+      {"value out of pool", head + entry(0, 1, 3, 1) + entry(1, 1, 2, 1) + "abx",
+       "entry 0: value outside the pool"},
+      {"value offset near 2^32", head + entry(0, 1, 0xFFFFFFFF, 2) + entry(1, 1, 2, 1) + "abx",
+       "entry 0: value outside the pool"},
+      {"short", "CJYP", "file too short: 4 bytes"},
+      {"bad magic", "CJYQ" + u32(1) + u32(0) + u32(0), "bad magic"},
+      {"bad version", "CJYP" + u32(3) + u32(0) + u32(0), "unsupported version 3"},
+      {"table beyond file", head + "abx", "entry table and pool exceed the file"},
+  };
+  for (const auto& c : cases) {
+    auto decoded = decode_dict(c.bytes);
+    ASSERT_FALSE(decoded.ok()) << c.name;
+    EXPECT_EQ(decoded.error(), c.message) << c.name;
+  }
+  // The well-formed neighbour of these files passes, extra bytes and all.
+  auto good = decode_dict(head + entry(0, 1, 2, 1) + entry(1, 1, 2, 0) + "abx" + "tail");
+  ASSERT_TRUE(good.ok()) << good.error();
+  ASSERT_EQ(good.value().size(), 2u);
+  EXPECT_EQ(good.value()[1].key, "b");
+  EXPECT_EQ(good.value()[1].value, "");
+
+  TempDir dir;
+  EXPECT_FALSE(read_dict_file(dir.file("absent.bin")).ok());
+}
+
+}  // namespace
+}  // namespace quillet
