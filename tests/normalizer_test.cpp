@@ -1,0 +1,311 @@
+// Tests of the tokenizer driver: punctuation folding with and without
+// punc_norm, romanized slang from a table written by the project's writer,
+// run splitting by character class, random-input properties, hostile inputs
+// and concurrent use of one Pipeline.
+#include <gtest/gtest.h>
+
+#include <random>
+#include <string>
+#include <string_view>
+#include <thread>
+#include <vector>
+
+#include "dict/data_dir.h"
+#include "normalizer.h"
+#include "test_util.h"
+#include "unicode.h"
+
+namespace quillet {
+namespace {
+
+using testing::TempDir;
+
+std::string join(const std::vector<std::string>& tokens) {
+  std::string out;
+  for (std::size_t i = 0; i < tokens.size(); ++i) {
+    if (i) out += '|';
+    out += tokens[i];
+  }
+  return out;
+}
+
+// A small data directory: a few words for segmentation, and optionally a
+// romanized-slang table.
+class NormalizerTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    testing::write_dict(dir_, "word.bin",
+                        {{"你好", "nei5 hou2"}, {"百分之", "baak3 fan6 zi1"}, {"一百", "jat1 baak3"}});
+    testing::write_dict(dir_, "char.bin", {{"好", "hou2"}});
+    testing::write_dict(slang_dir_, "word.bin", {{"你好", "nei5 hou2"}, {"百分之", "baak3 fan6 zi1"}});
+    testing::write_dict(slang_dir_, "char.bin", {{"好", "hou2"}});
+    testing::write_dict(slang_dir_, "romanized_slang.bin",
+                        {{"abc", "阿B"},
+                         {"mp3", "MP三"},
+                         {"ok", "好"},
+                         {"empty", ""},
+                         {"num", "50%"},
+                         {"mixed", "MiXeD"},
+                         {"broken", "\xE4\xB8"},
+                         {"spaced", "a  b"}});
+  }
+
+  Pipeline load(bool punc_norm, bool with_slang = false) {
+    auto p = load_pipeline(with_slang ? slang_dir_.path() : dir_.path(), UserDict{}, punc_norm);
+    EXPECT_TRUE(p.ok()) << p.error();
+    return std::move(p).value();
+  }
+
+  TempDir dir_;
+  TempDir slang_dir_;
+};
+
+TEST_F(NormalizerTest, PunctuationWithAndWithoutFolding) {
+  static const struct {
+    const char* input;
+    const char* folded;    // tokens with punc_norm on, joined by '|'
+    const char* unfolded;  // tokens with punc_norm off
+  } kRows[] = {
+      {"「」", "", "「|」"},
+      {"  \t\n ", "", ""},
+      {"好……", "好|。", "好|…|…"},
+      {"a  b", "a|b", "a|b"},
+      {"a--b", "a|，|b", "a|-|-|b"},
+      {"a---b", "a|，|-|b", "a|-|-|-|b"},
+      {"a----b", "a|，|，|b", "a|-|-|-|-|b"},
+      {"a-b", "a|-|b", "a|-|b"},
+      {"好...了", "好|。|了", "好|.|.|.|了"},
+      {"好....了", "好|。|了", "好|.|.|.|.|了"},
+      {"好..了", "好|.|.|了", "好|.|.|了"},
+      {"、", "，", "、"},
+      {"–", "，", "–"},
+      {"—", "，", "—"},
+      {"——", "，", "—|—"},
+      {"———", "，|，", "—|—|—"},
+      {"a・b～c", "a|b|c", "a|・|b|～|c"},
+      {"《你好》", "你好", "《|你好|》"},
+      {"“OK”", "OK", "“|OK|”"},
+      {"。，！？：；（）", "。|，|！|？|：|；|（|）", "。|，|！|？|：|；|（|）"},
+      {"3--5", "三|，|五", "三|-|-|五"},
+      {"3–5", "三|，|五", "三|–|五"},
+      {"1.5", "一|點|五", "一|點|五"},
+      {"a\u3000b", "a|b", "a|b"},
+      {"a\u00A0b\u2028c", "a|b|c", "a|b|c"},
+  };
+  const Pipeline on = load(true);
+  const Pipeline off = load(false);
+  for (const auto& row : kRows) {
+    EXPECT_EQ(join(tokenize(on, row.input)), row.folded) << "punc_norm on, input=«" << row.input << "»";
+    EXPECT_EQ(join(tokenize(off, row.input)), row.unfolded)
+        << "punc_norm off, input=«" << row.input << "»";
+  }
+}
+
+// The folding pass alone, where spaces are still visible.
+TEST(NormalizePunctuation, Rows) {
+  static const struct {
+    const char* input;
+    const char* want;
+  } kRows[] = {
+      {"a ‘ b", "a  b"},  // a deleted mark ends a run of separators
+      {"a \t・ b", "a b"},
+      {" a", " a"},
+      {"a \n b", "a \n b"},  // a newline is not a separator
+      {"a\u3000 b", "a\u3000 b"},
+      {"x‘ ’y", "x y"},
+      {"-", "-"},
+      {"--", "，"},
+      {"---", "，-"},
+      {"----", "，，"},
+      {".", "."},
+      {"..", ".."},
+      {"...", "。"},
+      {".....", "。"},
+      {"…a……", "。a。"},
+      {"———", "，，"},
+      {"—-", "，-"},
+      {"—…", "，。"},
+      {"、–", "，，"},
+      {"1.5 ..x", "1.5 ..x"},
+      {"‘’“”※■□▲△▼▽◆◇○◎●★☆〈〉《》「」『』【】〔〕", ""},
+      {"〜～・·•‧", " "},
+      {"é〇ＡＢ", "é〇ＡＢ"},
+  };
+  for (const auto& row : kRows) {
+    EXPECT_EQ(normalize_punctuation(row.input), row.want) << "input=«" << row.input << "»";
+  }
+}
+
+TEST_F(NormalizerTest, RomanizedSlang) {
+  static const struct {
+    const char* input;
+    const char* want;  // tokens, punc_norm off
+  } kRows[] = {
+      {"ABC!", "阿|B|!"},
+      {"ABCD!", "ABCD|!"},
+      {"abc123", "abc|一|百|二|十|三"},  // whole runs only: no key «abc123»
+      {"xabc", "xabc"},
+      {"mp3", "MP|三"},
+      {"Mp3 ok好", "MP|三|好|好"},
+      {"empty!", "!"},
+      {"num", "百分之|五|十"},  // the value goes through the number pass
+      {"MIXED", "MiXeD"},       // the value is not lower-cased
+      {"broken", "broken"},     // a value that is not UTF-8 is a miss
+      {"spaced", "a|b"},
+      {"ＡＢＣ", "Ａ|Ｂ|Ｃ"},  // full-width letters form no run
+      {"é abc", "é|阿|B"},
+  };
+  const Pipeline with_slang = load(false, true);
+  const Pipeline without = load(false);
+  for (const auto& row : kRows) {
+    EXPECT_EQ(join(tokenize(with_slang, row.input)), row.want) << "input=«" << row.input << "»";
+  }
+  EXPECT_EQ(join(tokenize(without, "ABC!")), "ABC|!");
+  EXPECT_EQ(join(tokenize(without, "mp3")), "mp|三");
+}
+
+TEST_F(NormalizerTest, SlangPassAlone) {
+  const Pipeline p = load(false, true);
+  static const struct {
+    const char* input;
+    const char* want;
+  } kRows[] = {
+      {"ABC!", "阿B!"},
+      {"abc,ABC;Abc", "阿B,阿B;阿B"},
+      {"好abc好", "好阿B好"},
+      {"broken", "broken"},
+      {"", ""},
+  };
+  for (const auto& row : kRows) {
+    EXPECT_EQ(expand_romanized_slang(*p.romanized_slang, row.input), row.want)
+        << "input=«" << row.input << "»";
+  }
+}
+
+TEST_F(NormalizerTest, RunSplitting) {
+  static const struct {
+    const char* input;
+    const char* want;
+  } kRows[] = {
+      {"OK好", "OK|好"},
+      {"?!", "?|!"},
+      {"你好嗎", "你好|嗎"},
+      {"abc123def", "abc123def"},  // digits stay in the run at this pass
+      {"café", "caf|é"},
+      {"ＡＢ", "Ａ|Ｂ"},
+      {"〇一", "〇|一"},
+      {"ab cd", "ab|cd"},
+      {"a\xF0\xA0\x80\x80", "a|\xF0\xA0\x80\x80"},                   // U+20000 is CJK
+      {"\xF0\xAA\x9B\x9F\xF0\xAA\x9B\xA0", "\xF0\xAA\x9B\x9F|\xF0\xAA\x9B\xA0"},  // U+2A6DF, U+2A6E0
+      {"\xE3\x90\x80\xE4\xB6\xBF", "\xE3\x90\x80|\xE4\xB6\xBF"},      // U+3400, U+4DBF
+      {"\xEF\xA4\x80好", "\xEF\xA4\x80|好"},                           // U+F900
+      {"한국", "한|국"},
+      {"\u3000", ""},
+  };
+  const Pipeline p = load(false);
+  for (const auto& row : kRows) {
+    std::vector<std::string> tokens;
+    split_runs(p, row.input, tokens);
+    EXPECT_EQ(join(tokens), row.want) << "input=«" << row.input << "»";
+  }
+}
+
+// Random texts drawn from characters every pass cares about.
+std::string random_text(std::mt19937& rng, bool allow_digits) {
+  static const char* const kPieces[] = {
+      "a", "Z", "k", "m", "H", "K", "$", "U", "S", "D", "%", "/", ":", ".", "-", " ", "\t",
+      "\n", "\u3000", "\u00A0", "好", "你", "年", "元", "點", "€", "￥", "²", "°", "℃", "㎡",
+      "…", "—", "–", "、", "「", "」", "・", "～", "é", "〇", "Ａ", "\xF0\xA0\x80\x80",
+      "％", "：", "。", "，", "!", "abc", "ok", "mp", "km"};
+  static const char* const kDigits[] = {"0", "1", "5", "9", "０", "７"};
+  std::uniform_int_distribution<std::size_t> length(0, 24);
+  std::uniform_int_distribution<std::size_t> piece(0, std::size(kPieces) - 1);
+  std::uniform_int_distribution<std::size_t> digit(0, std::size(kDigits) - 1);
+  std::uniform_int_distribution<int> coin(0, 3);
+  std::string s;
+  for (std::size_t i = length(rng); i > 0; --i) {
+    s += (allow_digits && coin(rng) == 0) ? kDigits[digit(rng)] : kPieces[piece(rng)];
+  }
+  return s;
+}
+
+std::string without_whitespace(std::string_view s) {
+  std::string out;
+  for (std::size_t pos = 0; pos < s.size();) {
+    const std::size_t start = pos;
+    if (!is_white_space(next_code_point(s, pos))) out.append(s.substr(start, pos - start));
+  }
+  return out;
+}
+
+bool is_whitespace_token(std::string_view token) {
+  std::size_t pos = 0;
+  return is_white_space(next_code_point(token, pos)) && pos == token.size();
+}
+
+TEST_F(NormalizerTest, RandomTextProperties) {
+  const Pipeline plain = load(false);
+  const Pipeline folded = load(true);
+  const Pipeline slang = load(true, true);
+  for (unsigned seed = 1; seed <= 3000; ++seed) {
+    std::mt19937 rng(seed);
+    const bool digits = seed % 2 == 0;
+    const std::string text = random_text(rng, digits);
+    for (const Pipeline* p : {&plain, &folded, &slang}) {
+      const auto tokens = tokenize(*p, text);
+      for (const std::string& token : tokens) {
+        ASSERT_FALSE(token.empty()) << "seed " << seed << " text «" << text << "»";
+        ASSERT_FALSE(is_whitespace_token(token)) << "seed " << seed << " text «" << text << "»";
+        ASSERT_TRUE(is_valid_utf8(token)) << "seed " << seed << " text «" << text << "»";
+      }
+      // Without folding, slang or digits, tokenizing only drops whitespace.
+      if (p == &plain && !digits) {
+        std::string joined;
+        for (const std::string& token : tokens) joined += token;
+        ASSERT_EQ(joined, without_whitespace(text)) << "seed " << seed;
+      }
+    }
+  }
+}
+
+TEST_F(NormalizerTest, HostileInputs) {
+  constexpr std::size_t kCount = 200000;
+  const auto repeat = [](std::string_view piece, std::size_t times) {
+    std::string s;
+    for (std::size_t i = 0; i < times; ++i) s += piece;
+    return s;
+  };
+  const Pipeline p = load(true);
+  const auto digits = tokenize(p, std::string(kCount, '8'));
+  ASSERT_EQ(digits.size(), kCount);  // one ideograph 八 each: no word joins them
+  EXPECT_EQ(digits.front(), "八");
+  EXPECT_EQ(digits.back(), "八");
+
+  const auto euros = tokenize(p, repeat("€", kCount));
+  ASSERT_EQ(euros.size(), kCount);
+  EXPECT_EQ(euros.back(), "€");
+
+  EXPECT_TRUE(tokenize(p, repeat(" \t\u3000\n", kCount / 4)).empty());
+  EXPECT_TRUE(tokenize(p, repeat("「」★", kCount / 3)).empty());
+  EXPECT_EQ(tokenize(p, repeat(".", kCount)), std::vector<std::string>{"。"});
+  EXPECT_EQ(tokenize(p, std::string(kCount, 'x')).size(), 1u);
+}
+
+TEST_F(NormalizerTest, ConcurrentTokenizeThreads) {
+  const Pipeline p = load(true, true);
+  std::string text;
+  for (int i = 0; i < 200; ++i) text += "你好ABC！USD 100，3.5kg「好」mp3…… 2024年";
+  const std::vector<std::string> expected = tokenize(p, text);
+  std::vector<std::thread> threads;
+  std::vector<int> mismatches(4, 0);
+  for (std::size_t t = 0; t < mismatches.size(); ++t) {
+    threads.emplace_back([&, t] {
+      for (int round = 0; round < 20; ++round) mismatches[t] += tokenize(p, text) != expected;
+    });
+  }
+  for (auto& thread : threads) thread.join();
+  for (std::size_t t = 0; t < mismatches.size(); ++t) EXPECT_EQ(mismatches[t], 0) << "thread " << t;
+}
+
+}  // namespace
+}  // namespace quillet
