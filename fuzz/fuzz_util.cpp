@@ -131,10 +131,12 @@ void fail(std::string_view what, std::string_view detail) {
 
 std::string escaped(std::string_view s) {
   static const char kHex[] = "0123456789abcdef";
+  // Well-formed text keeps its characters readable; only controls are escaped.
+  const bool readable = is_valid_utf8(s);
   std::string out;
   for (char ch : s) {
     const auto b = static_cast<unsigned char>(ch);
-    if (b >= 0x20 && b < 0x7F && b != '\\') {
+    if ((b >= 0x20 && b != 0x7F && b != '\\') && (b < 0x80 || readable)) {
       out.push_back(ch);
     } else {
       out += "\\x";

@@ -93,7 +93,8 @@ class ScratchDir {
 // input as a crash.
 [[noreturn]] void fail(std::string_view what, std::string_view detail);
 
-// `s` with bytes outside printable ASCII written as \xNN, for failure messages.
+// `s` for failure messages: control bytes and backslashes written as \xNN, and
+// so is every byte above 0x7F unless `s` is valid UTF-8.
 std::string escaped(std::string_view s);
 
 }  // namespace quillet::fuzz
