@@ -1,0 +1,328 @@
+// The three conversions end to end: what distinguishes the plain road from
+// the candidate road, labels and Lang, the passes in place, invariants over
+// random texts and data, and concurrent use of one Pipeline.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <random>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "dict/data_dir.h"
+#include "pipeline.h"
+#include "test_util.h"
+#include "unicode.h"
+
+namespace quillet {
+namespace {
+
+using testing::TempDir;
+using testing::write_dict;
+
+Pipeline load(const TempDir& dir, UserDict user = {}) {
+  auto p = load_pipeline(dir.path(), std::move(user), true);
+  if (!p.ok()) {
+    ADD_FAILURE() << p.error();
+    std::abort();
+  }
+  return std::move(p).value();
+}
+
+std::string show(const std::vector<Token>& tokens) {
+  std::string s;
+  for (const auto& t : tokens) {
+    s += "[" + t.token + "|" + t.jyutping + "|" + t.lang + "|" + t.confidence + "|" + t.source + "]";
+  }
+  return s;
+}
+
+std::string show(const std::vector<CandidateToken>& tokens) {
+  std::string s;
+  for (const auto& t : tokens) {
+    s += "[" + t.token + "|";
+    for (std::size_t i = 0; i < t.candidate_readings.size(); ++i) {
+      s += (i ? "/" : "") + t.candidate_readings[i];
+    }
+    s += "|" + t.lang + "|" + t.confidence + "|" + t.source + "]";
+  }
+  return s;
+}
+
+TEST(Pipeline, EmptyAndTokenlessTexts) {
+  TempDir dir;
+  write_dict(dir, "word.bin", {{"我", "ngo5"}});
+  write_dict(dir, "char.bin", {{"我", "ngo5"}});
+  const Pipeline p = load(dir);
+  for (const char* text : {"", " ", " \t\n", "\xE3\x80\x80"}) {  // the last is an ideographic space
+    EXPECT_EQ(convert(p, text), "") << "text '" << text << "'";
+    EXPECT_TRUE(convert_detailed(p, text).empty()) << "text '" << text << "'";
+    EXPECT_TRUE(convert_candidates(p, text).empty()) << "text '" << text << "'";
+  }
+}
+
+// One data directory in which each row shows one difference between the
+// roads or one pass at work (or not at work).
+class PipelineRoads : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    write_dict(dir_, "word.bin",
+               {{"銀行", "ngan4 hong4"}, {"我哋", "ngo5 dei6"}, {"食飯", "sik6 faan6"}});
+    write_dict(dir_, "char.bin",
+               {{"我", "ngo5"}, {"去", "heoi3"}, {"陳", "can4"}, {"李", "lei5"}, {"個", "go3"},
+                {"哋", "dei6"}, {"人", "jan4"}, {"咗", "zo2"}, {"瞓", "fan3"}, {"覺", "gok3"}});
+    write_dict(dir_, "word_candidates.bin", {{"銀行", "ngan4 hang4|ngan4 hong4"}});
+    write_dict(dir_, "char_candidates.bin", {{"個", "go3|go4"}});
+    write_dict(dir_, "classifier_words.bin", {{"個", ""}});
+    write_dict(dir_, "separable.bin", {{"瞓覺", "fan3 gaau3"}});
+  }
+  TempDir dir_;
+};
+
+TEST_F(PipelineRoads, ConvertAndDetailedTable) {
+  const Pipeline p = load(dir_);
+  struct Row {
+    const char* text;
+    const char* convert;
+    const char* detailed;
+  };
+  const Row rows[] = {
+      // The first stored candidate differs from the plain reading.
+      {"我哋去銀行", "ngo5 dei6 heoi3 ngan4 hong4",
+       "[我哋|ngo5 dei6|yue|certain|unknown][去|heoi3|yue|certain|unknown]"
+       "[銀行|ngan4 hang4|yue|tied|unknown]"},
+      {"abc\xEF\xBC\x8C", "abc \xEF\xBC\x8C",
+       "[abc|abc|en|certain|passthrough][\xEF\xBC\x8C|\xEF\xBC\x8C|punct|certain|passthrough]"},
+      {"陳Sir", "can2 Sir", "[陳|can2|yue|certain|address_sandhi][Sir|Sir|en|certain|passthrough]"},
+      {"陳 sir", "can2 sir", "[陳|can2|yue|certain|address_sandhi][sir|sir|en|certain|passthrough]"},
+      {"陳sirs", "can4 sirs", "[陳|can4|yue|certain|unknown][sirs|sirs|en|certain|passthrough]"},
+      {"李sir", "lei5 sir", "[李|lei5|yue|certain|unknown][sir|sir|en|certain|passthrough]"},
+      {"sir", "sir", "[sir|sir|en|certain|passthrough]"},
+      // AA-dei and classifier both change the second 個.
+      {"個個哋", "go3 go2 dei2",
+       "[個|go3|yue|tied|unknown][個|go2|yue|certain|classifier_reduplication]"
+       "[哋|dei2|yue|certain|aa_dei_sandhi]"},
+      {"個個", "go3 go2", "[個|go3|yue|tied|unknown][個|go2|yue|certain|classifier_reduplication]"},
+      {"人人哋", "jan4 jan2 dei2",
+       "[人|jan4|yue|certain|unknown][人|jan2|yue|certain|aa_dei_sandhi]"
+       "[哋|dei2|yue|certain|aa_dei_sandhi]"},
+      {"瞓咗覺", "fan3 zo2 gaau3",
+       "[瞓|fan3|yue|certain|separable_compound][咗|zo2|yue|certain|unknown]"
+       "[覺|gaau3|yue|certain|separable_compound]"},
+      {"瞓了覺", "fan3 了 gok3",
+       "[瞓|fan3|yue|certain|unknown][了|了|yue|certain|unresolved][覺|gok3|yue|certain|unknown]"},
+      {"去咗", "heoi3 zo2", "[去|heoi3|yue|certain|unknown][咗|zo2|yue|certain|unknown]"},
+  };
+  for (const auto& row : rows) {
+    EXPECT_EQ(convert(p, row.text), row.convert) << "text '" << row.text << "'";
+    EXPECT_EQ(show(convert_detailed(p, row.text)), row.detailed) << "text '" << row.text << "'";
+  }
+}
+
+TEST_F(PipelineRoads, CandidatesKeepRankOrderUntilAPassChangesThem) {
+  const Pipeline p = load(dir_);
+  EXPECT_EQ(show(convert_candidates(p, "銀行個")),
+            "[銀行|ngan4 hang4/ngan4 hong4|yue|tied|unknown][個|go3/go4|yue|tied|unknown]");
+  EXPECT_EQ(show(convert_candidates(p, "個個")),
+            "[個|go3/go4|yue|tied|unknown][個|go2|yue|certain|classifier_reduplication]");
+}
+
+TEST_F(PipelineRoads, UserReadingIsDroppedByAPass) {
+  UserDict user;
+  user.emplace("陳", "can6");
+  const Pipeline p = load(dir_, std::move(user));
+  EXPECT_EQ(convert(p, "陳sir"), "can2 sir");
+  EXPECT_EQ(show(convert_detailed(p, "陳。")), "[陳|can6|yue|certain|user_dict][。|。|punct|certain|passthrough]");
+  EXPECT_EQ(show(convert_candidates(p, "陳sir")),
+            "[陳|can2|yue|certain|address_sandhi][sir|sir|en|certain|passthrough]");
+}
+
+TEST(Pipeline, PassesNeedTheirFiles) {
+  TempDir dir;
+  write_dict(dir, "word.bin", {{"我", "ngo5"}});
+  write_dict(dir, "char.bin",
+             {{"個", "go3"}, {"咗", "zo2"}, {"瞓", "fan3"}, {"覺", "gok3"}, {"哋", "dei6"}});
+  const Pipeline p = load(dir);
+  EXPECT_EQ(convert(p, "瞓咗覺"), "fan3 zo2 gok3");
+  EXPECT_EQ(convert(p, "個個"), "go3 go3");
+  EXPECT_EQ(convert(p, "個個哋"), "go3 go2 dei2");  // AA-dei needs no file
+}
+
+// A random lexicon over a small alphabet (particles, 哋 and classifiers
+// included) whose readings are all single non-empty syllables, so a token's
+// reading never holds a space.
+struct RandomLexicon {
+  std::vector<std::string> alphabet;
+  bool with_candidates = true;
+};
+
+std::string syllable(std::mt19937& rng) {
+  static const char* const kStems[] = {"go", "dei", "can", "jan", "sik", "faan", "zo", "hoi"};
+  return std::string(kStems[rng() % 8]) + static_cast<char>('1' + rng() % 6);
+}
+
+std::string candidates(std::mt19937& rng) {
+  std::string v = syllable(rng);
+  for (unsigned n = rng() % 3; n > 0; --n) v += "|" + syllable(rng);
+  return v;
+}
+
+void write_random_lexicon(const TempDir& dir, const RandomLexicon& lex, unsigned seed,
+                          UserDict& user) {
+  std::mt19937 rng(seed);
+  const auto& a = lex.alphabet;
+  std::vector<DictEntry> words, chars, word_cand, char_cand, word_conf, char_conf, word_src,
+      char_src, separable, classifiers;
+  std::vector<std::string> seen;
+  for (int i = 0; i < 25; ++i) {
+    std::string w = a[rng() % a.size()] + a[rng() % a.size()];
+    if (rng() % 2) w += a[rng() % a.size()];
+    if (std::find(seen.begin(), seen.end(), w) != seen.end()) continue;
+    seen.push_back(w);
+    words.push_back({w, syllable(rng)});
+    if (lex.with_candidates && rng() % 2) word_cand.push_back({w, candidates(rng)});
+    if (rng() % 3 == 0) word_conf.push_back({w, rng() % 2 ? "ranked" : "tied"});
+    if (rng() % 3 == 0) word_src.push_back({w, "rime"});
+  }
+  for (std::size_t i = 0; i < a.size(); ++i) {
+    if (i % 5 == 4) continue;  // some characters stay unknown
+    chars.push_back({a[i], syllable(rng)});
+    if (i % 4 == 0) words.push_back({a[i], syllable(rng)});
+    if (lex.with_candidates && i % 3 == 0) char_cand.push_back({a[i], candidates(rng)});
+    if (i % 2 == 0) char_conf.push_back({a[i], "ranked"});
+    if (i % 3 == 1) char_src.push_back({a[i], "unihan"});
+    if (i % 3 == 2) classifiers.push_back({a[i], ""});
+  }
+  for (std::size_t i = 0; i < a.size(); i += 2) {
+    separable.push_back({a[i] + a[(i + 3) % a.size()], syllable(rng) + " " + syllable(rng)});
+  }
+  user.emplace(a[1], syllable(rng));
+  user.emplace(a[2] + a[3], syllable(rng));
+  write_dict(dir, "word.bin", words);
+  write_dict(dir, "char.bin", chars);
+  if (lex.with_candidates) {
+    write_dict(dir, "word_candidates.bin", word_cand);
+    write_dict(dir, "char_candidates.bin", char_cand);
+  }
+  write_dict(dir, "word_candidates_confidence.bin", word_conf);
+  write_dict(dir, "char_candidates_confidence.bin", char_conf);
+  write_dict(dir, "word_source.bin", word_src);
+  write_dict(dir, "char_source.bin", char_src);
+  write_dict(dir, "separable.bin", separable);
+  write_dict(dir, "classifier_words.bin", classifiers);
+}
+
+const std::vector<std::string> kAlphabet = {"個", "咗", "哋", "人", "陳", "過", "食", "飯",
+                                            "隻", "開", "緊", "我", "好", "覺"};
+
+std::string random_text(std::mt19937& rng) {
+  static const char* const kOther[] = {" ", "sir", "Sir", "abc", "\xEF\xBC\x8C", "\xE3\x80\x82",
+                                       "!", "\xC3\xA9", "12", "3.5", "-"};
+  std::string text;
+  for (unsigned n = rng() % 16; n > 0; --n) {
+    if (rng() % 4 == 0) {
+      text += kOther[rng() % 11];
+    } else {
+      text += kAlphabet[rng() % kAlphabet.size()];
+    }
+  }
+  return text;
+}
+
+std::size_t count_spaces(std::string_view s) {
+  return static_cast<std::size_t>(std::count(s.begin(), s.end(), ' '));
+}
+
+std::vector<std::string> split_on_space(const std::string& s) {
+  std::vector<std::string> pieces;
+  std::size_t start = 0;
+  for (;;) {
+    const std::size_t space = s.find(' ', start);
+    pieces.push_back(s.substr(start, space - start));
+    if (space == std::string::npos) return pieces;
+    start = space + 1;
+  }
+}
+
+TEST(PipelineInvariants, RandomTextsAgainstRandomLexicons) {
+  for (unsigned seed = 1; seed <= 6; ++seed) {
+    TempDir dir;
+    UserDict user;
+    RandomLexicon lex{kAlphabet, seed % 2 == 1};
+    write_random_lexicon(dir, lex, seed, user);
+    const Pipeline p = load(dir, std::move(user));
+    std::mt19937 rng(seed * 7919);
+    for (int i = 0; i < 300; ++i) {
+      const std::string text = random_text(rng);
+      const std::vector<Token> detailed = convert_detailed(p, text);
+      const std::vector<CandidateToken> cands = convert_candidates(p, text);
+      const std::string plain = convert(p, text);
+      const std::string where = "seed " + std::to_string(seed) + " text '" + text + "'";
+      ASSERT_EQ(detailed.size(), cands.size()) << where;
+      for (std::size_t t = 0; t < detailed.size(); ++t) {
+        const Token& d = detailed[t];
+        const CandidateToken& c = cands[t];
+        ASSERT_FALSE(c.candidate_readings.empty()) << where << " token " << t;
+        EXPECT_EQ(d.token, c.token) << where;
+        EXPECT_EQ(d.jyutping, c.candidate_readings.front()) << where << " token " << d.token;
+        EXPECT_EQ(d.lang, c.lang) << where;
+        EXPECT_EQ(d.confidence, c.confidence) << where;
+        EXPECT_EQ(d.source, c.source) << where;
+        EXPECT_EQ(d.lang == "yue", contains_cjk(d.token)) << where << " token " << d.token;
+        EXPECT_FALSE(d.token.empty()) << where;
+      }
+      // No reading holds a space here, so convert separates n tokens by n - 1 spaces.
+      EXPECT_EQ(count_spaces(plain), detailed.empty() ? 0 : detailed.size() - 1) << where;
+      const std::vector<std::string> pieces = split_on_space(plain);
+      for (std::size_t t = 0; t < detailed.size() && pieces.size() == detailed.size(); ++t) {
+        if (detailed[t].source == "passthrough") {
+          EXPECT_EQ(pieces[t], detailed[t].token) << where;
+        }
+        // Without candidates files both roads read every token the same way.
+        if (!lex.with_candidates) {
+          EXPECT_EQ(pieces[t], detailed[t].jyutping) << where << " token " << detailed[t].token;
+        }
+      }
+    }
+  }
+}
+
+TEST(PipelineThreads, ConcurrentConversionsMatchSingleThread) {
+  TempDir dir;
+  UserDict user;
+  write_random_lexicon(dir, RandomLexicon{kAlphabet, true}, 99, user);
+  const Pipeline p = load(dir, std::move(user));
+  std::mt19937 rng(4242);
+  std::vector<std::string> texts;
+  for (int i = 0; i < 200; ++i) texts.push_back(random_text(rng));
+  std::vector<std::string> expected;
+  for (const auto& text : texts) {
+    expected.push_back(convert(p, text) + "\n" + show(convert_detailed(p, text)) + "\n" +
+                       show(convert_candidates(p, text)));
+  }
+
+  constexpr int kThreads = 4;
+  std::vector<std::vector<std::string>> got(kThreads);
+  std::vector<std::thread> threads;
+  for (int t = 0; t < kThreads; ++t) {
+    threads.emplace_back([&, t] {
+      // Each thread walks the texts from its own starting point.
+      for (std::size_t k = 0; k < texts.size(); ++k) {
+        const std::string& text = texts[(k + static_cast<std::size_t>(t) * 50) % texts.size()];
+        got[t].push_back(convert(p, text) + "\n" + show(convert_detailed(p, text)) + "\n" +
+                         show(convert_candidates(p, text)));
+      }
+    });
+  }
+  for (auto& th : threads) th.join();
+  for (int t = 0; t < kThreads; ++t) {
+    ASSERT_EQ(got[t].size(), texts.size());
+    for (std::size_t k = 0; k < texts.size(); ++k) {
+      const std::size_t i = (k + static_cast<std::size_t>(t) * 50) % texts.size();
+      EXPECT_EQ(got[t][k], expected[i]) << "thread " << t << " text '" << texts[i] << "'";
+    }
+  }
+}
+
+}  // namespace
+}  // namespace quillet
