@@ -47,8 +47,13 @@ def read_curated(name, columns):
 class Options:
     """Choices of the merge; the defaults are the ones measured best (DATA.md)."""
 
-    def __init__(self, phrases=False, word_prefer="tojyutping", drop_lazy=True, simplified=True):
+    def __init__(self, phrases=False, word_prefer="tojyutping", drop_lazy=True, simplified=True,
+                 rime_max_chars=2):
         self.phrases = phrases
+        # rime's longer entries are input-method phrases; under greedy matching
+        # they swallow the first character of the next word, while
+        # to-jyutping's lexicon is curated for exactly that matching.
+        self.rime_max_chars = rime_max_chars
         self.word_prefer = word_prefer
         self.drop_lazy = drop_lazy
         self.simplified = simplified
@@ -106,11 +111,16 @@ def build_lexicon(src, opts, stats):
     stats["rime lettered entries usable (all CJK)"] = lettered_usable
 
     words = {}
+    skipped_long = 0
     for w in sorted(set(tj_words) | set(rime_words)):
+        if w not in tj_words and len(w) > opts.rime_max_chars:
+            skipped_long += 1
+            continue
         e = merge.merge_word(w, tj_words.get(w, []), rime_words.get(w, []), default,
                              prefer=opts.word_prefer, drop_lazy=opts.drop_lazy)
         if e is not None:
             words[w] = e
+    stats["rime-only words longer than %d characters left out" % opts.rime_max_chars] = skipped_long
 
     if opts.phrases:
         added = 0
@@ -129,7 +139,7 @@ def build_lexicon(src, opts, stats):
     return chars, words
 
 
-def curated_tables(words, chars, stats):
+def curated_tables(words, chars, stats, classifier_reduplication=False):
     """The separable compounds, classifiers and romanized slang as key -> value."""
     separable = {}
     for compound, reading in read_curated("separable_compounds.txt", 2):
@@ -145,7 +155,8 @@ def curated_tables(words, chars, stats):
     for (ch,) in read_curated("classifiers.txt", 1):
         if len(ch) != 1 or ch not in chars:
             raise SystemExit("classifiers.txt: %r is not a known character" % ch)
-        classifiers[ch] = ""
+        if classifier_reduplication:
+            classifiers[ch] = ""
     slang = {}
     for word, replacement in read_curated("romanized_slang.txt", 2):
         if not word.isascii() or not word.isalnum() or word != word.lower() or not replacement:
@@ -214,16 +225,24 @@ def main(argv=None):
     ap.add_argument("--word-prefer", choices=("tojyutping", "rime"), default="tojyutping")
     ap.add_argument("--keep-lazy", action="store_true", help="keep colloquial variants of words")
     ap.add_argument("--no-simplified", action="store_true", help="no simplified-character mapping")
+    ap.add_argument("--classifier-reduplication", action="store_true",
+                    help="fill classifier_words.bin from tools/data/classifiers.txt (off: the file "
+                         "is written empty, because reduplicated classifiers kept their tone in "
+                         "the measured speech)")
+    ap.add_argument("--rime-max-chars", type=int, default=2,
+                    help="longest rime-only word taken (to-jyutping's words are always taken)")
     args = ap.parse_args(argv)
     opts = Options(phrases=args.phrases, word_prefer=args.word_prefer,
-                   drop_lazy=not args.keep_lazy, simplified=not args.no_simplified)
+                   drop_lazy=not args.keep_lazy, simplified=not args.no_simplified,
+                   rime_max_chars=args.rime_max_chars)
 
     os.makedirs(args.out, exist_ok=True)
     stats = {}
     with tempfile.TemporaryDirectory(prefix="quillet-data-") as scratch:
         src = load_sources(args.npm_prefix, scratch)
         chars, words = build_lexicon(src, opts, stats)
-        separable, classifiers, slang = curated_tables(words, chars, stats)
+        separable, classifiers, slang = curated_tables(words, chars, stats,
+                                                       args.classifier_reduplication)
         tables = file_tables(chars, words, separable, classifiers, slang)
         dictool = None if args.tsv_only else find_dictool(args.dictool)
         for name in sorted(tables):

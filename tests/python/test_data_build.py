@@ -131,7 +131,8 @@ def tiny_sources():
         "tojyutping": {"你": ["nei5"], "好": ["hou2", "hou3"], "們": ["mun4"],
                        "你好": ["nei5 hou2"]},
         "rime_chars": {"好": [("hou3", 100.0), ("hou2", 100.0)], "㗎": [("gaa3", 100.0)]},
-        "rime_words": {"你們": ["lei5 mun4", "nei5 mun4"], "好A": ["hou2 ei1"]},
+        "rime_words": {"你們": ["lei5 mun4", "nei5 mun4"], "好A": ["hou2 ei1"],
+                       "們好你": ["mun4 hou2 nei5"], "你好": ["nei5 hou3"]},
         "rime_lettered": {"A貨": ["ei1 fo3"]},
         "rime_phrases": ["你好們"],
         "unihan": {"㗎": ["gaa3"], "〇": ["ling4"], "嘢": ["je5"]},
@@ -150,6 +151,10 @@ def test_build_lexicon_on_tiny_sources():
     assert words["你們"] == Entry(["nei5 mun4"], None, "rime")
     assert words["你们"] == words["你們"]
     assert "你好們" not in words and "好A" not in words and "A貨" not in words
+    assert "們好你" not in words          # rime-only words are kept to two characters ...
+    assert words["你好"] == Entry(["nei5 hou2", "nei5 hou3"], "ranked", "tojyutping")
+    _, longer = build_data.build_lexicon(tiny_sources(), build_data.Options(rime_max_chars=3), {})
+    assert longer["們好你"] == Entry(["mun4 hou2 nei5"], None, "rime")  # ... unless asked
 
     _, with_phrases = build_data.build_lexicon(tiny_sources(), build_data.Options(phrases=True), {})
     assert with_phrases["你好們"] == Entry(["nei5 hou2 mun4"], None, "rime")
@@ -196,3 +201,21 @@ def test_decoder_walks_packed_trie(tmp_path):
                     str(tmp_path / "pkg"), str(out)], check=True)
     assert out.read_text(encoding="utf-8") == (
         "你\tnei5\n你好\tnei5 hou2\n好\thou2|hou3\n瓩\tcin1 ngaa5\n")
+
+
+def test_curated_tables_are_well_formed():
+    chars, words = {}, {}
+    for ch in "個隻條張本件架部粒間對班次杯碗支枝把首封份位棵塊篇句座層餐樽包盒袋堆串雙套種款朵":
+        chars[ch] = Entry(["x1"], None, "rime")
+    for row in build_data.read_curated("separable_compounds.txt", 2):
+        words[row[0]] = Entry([" ".join(["sik6"] * len(row[0]))], None, "rime")
+    separable, classifiers, slang = build_data.curated_tables(words, chars, {})
+    assert classifiers == {}                      # the reduplication rule is off by default
+    assert separable["瞓覺"] == "fan3 gaau3"       # an explicit reading beats the word list
+    assert all(len(v.split(" ")) == 2 for v in separable.values())
+    _, with_rule, _ = build_data.curated_tables(words, chars, {}, classifier_reduplication=True)
+    assert "個" in with_rule and "年" not in with_rule
+    assert slang["mgoi"] == "唔該"
+    # Spellings that are everyday English words would rewrite English text.
+    for english in ("dim", "sum", "hi", "lo", "man", "sea", "see", "yum", "cha"):
+        assert english not in slang, english
