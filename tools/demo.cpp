@@ -1,12 +1,12 @@
-// quillet_demo: loads a data directory and shows how sample sentences are
-// segmented and read. Usage: quillet_demo DATA_DIR [TEXT...]
+// quillet_demo: loads a data directory and converts sample sentences end to
+// end, printing the reading string and the detailed tokens with their labels.
+// Usage: quillet_demo DATA_DIR [TEXT...]
 #include <iostream>
 #include <string>
 #include <vector>
 
 #include "dict/data_dir.h"
-#include "dict/reading.h"
-#include "segment.h"
+#include "pipeline.h"
 
 int main(int argc, char** argv) {
   if (argc < 2) {
@@ -20,15 +20,14 @@ int main(int argc, char** argv) {
   }
   const auto& p = pipeline.value();
   std::vector<std::string> texts(argv + 2, argv + argc);
-  if (texts.empty()) texts = {"我哋今日去飲茶"};
+  if (texts.empty()) texts = {"陳Sir，我哋聽日3點去飲茶，OK？"};
   for (const auto& text : texts) {
-    std::vector<std::string> tokens;
-    quillet::segment_run(text, quillet::CharClass::Cjk, p.word_dict, p.user_dict,
-                         p.user_dict_max_chars, tokens);
-    std::cout << text << "\n";
-    for (const auto& t : tokens) {
-      std::cout << "  " << t << "\t"
-                << quillet::lookup_reading(t, p.word_dict, p.char_dict, p.user_dict) << "\n";
+    std::cout << "text:    " << text << "\n"
+              << "convert: " << quillet::convert(p, text) << "\n"
+              << "convert_detailed (token, jyutping, lang, confidence, source):\n";
+    for (const auto& t : quillet::convert_detailed(p, text)) {
+      std::cout << "  " << t.token << "\t" << t.jyutping << "\t" << t.lang << "\t"
+                << t.confidence << "\t" << t.source << "\n";
     }
   }
   return 0;
