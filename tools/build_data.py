@@ -132,6 +132,10 @@ def build_lexicon(src, opts, stats):
                     added += 1
         stats["rime phrases added"] = added
 
+    for label, n in source_counts(words).items():
+        stats["words from the sources, labelled %s" % label] = n
+    stats["to-jyutping words that rime also lists"] = sum(1 for w in tj_words if w in rime_words)
+
     if opts.simplified:
         simp = merge.simplified_words(words, merge.unambiguous_variants(src["simp_variants"]))
         words.update(simp)
