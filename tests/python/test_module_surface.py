@@ -1,6 +1,7 @@
 """What Python sees of the module and the class: names, docstrings,
 signatures, method order, and that the class is final and created once."""
 import importlib
+import os
 import inspect
 import sys
 
@@ -123,3 +124,23 @@ def test_instances_have_no_attributes(pipeline):
     with pytest.raises(AttributeError):
         pipeline.anything = 1
     assert not hasattr(pipeline, "__dict__")
+
+
+def test_object_new_cannot_bypass_the_constructor(quillet):
+    # An instance without a loaded Pipeline must be impossible to make.
+    with pytest.raises(TypeError, match="not safe"):
+        object.__new__(quillet.PyPipeline)
+
+
+def test_imports_in_the_python_first_on_path(quillet, data_dir):
+    import shutil
+    import subprocess
+    other = shutil.which("python3")
+    if other is None or os.path.realpath(other) == os.path.realpath(sys.executable):
+        pytest.skip("no second python3 on PATH")
+    script = ("import sys; sys.path.insert(0, sys.argv[1]); import _quillet; "
+              "print(_quillet.PyPipeline(data_dir=sys.argv[2]).convert_batch(['我哋', '好']))")
+    out = subprocess.run([other, "-c", script, os.path.dirname(quillet.__file__), str(data_dir)],
+                         capture_output=True, text=True, timeout=60)
+    assert out.returncode == 0, out.stderr
+    assert out.stdout.strip() == "['ngo5 dei6', 'hou2']"
