@@ -12,6 +12,8 @@ UNIHAN_DIR = "/usr/share/unicode"
 RIME_FILES = ("jyut6ping3.chars.dict.yaml", "jyut6ping3.words.dict.yaml",
               "jyut6ping3.phrase.dict.yaml", "jyut6ping3.lettered.dict.yaml",
               "essay-cantonese.txt")
+# The decoder follows this release's packed format; pinning keeps builds reproducible.
+TOJYUTPING_PACKAGE = "to-jyutping@3.1.1"
 UNIHAN_FILES = ("Unihan_Readings.txt.bz2", "Unihan_Variants.txt.bz2")
 
 
@@ -39,7 +41,7 @@ def ensure_tojyutping(npm_prefix, log):
             raise SystemExit("npm not found; install nodejs and npm (apt-get install -y nodejs npm)")
         log("installing to-jyutping into %s" % npm_prefix)
         os.makedirs(npm_prefix, exist_ok=True)
-        subprocess.run(["npm", "install", "--no-save", "--prefix", npm_prefix, "to-jyutping"],
+        subprocess.run(["npm", "install", "--no-save", "--prefix", npm_prefix, TOJYUTPING_PACKAGE],
                        check=True, stdout=subprocess.DEVNULL)
     return pkg
 
