@@ -18,7 +18,7 @@ std::size_t longest_dict_match(const DictFile& dict, std::string_view rest,
   DictFile::Range range = dict.all();
   for (std::size_t k = 0; k < n; ++k) {
     bool exact = false;
-    range = dict.narrow(range, rest.substr(0, ends[k]), exact);
+    range = dict.seek_prefix(range, rest.substr(0, ends[k]), exact);
     if (exact) best = ends[k];
     if (range.empty()) break;
   }

@@ -8,6 +8,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <bit>
 #include <cerrno>
 #include <cstring>
 #include <string>
@@ -48,15 +49,41 @@ struct FdCloser {
   ~FdCloser() { ::close(fd); }
 };
 
-}  // namespace
-
-int compare_keys(std::string_view a, std::string_view b) {
-  const std::size_t n = a.size() < b.size() ? a.size() : b.size();
-  if (n != 0) {
-    if (int c = std::memcmp(a.data(), b.data(), n)) return c;
+// Compares the first n bytes of a and b as unsigned bytes. Keys are a few
+// bytes long, so an inline loop over 8-byte words beats a call to memcmp.
+inline int compare_bytes(const char* a, const char* b, std::size_t n) {
+  if constexpr (std::endian::native == std::endian::little) {
+    for (; n >= 8; a += 8, b += 8, n -= 8) {
+      std::uint64_t x, y;
+      std::memcpy(&x, a, 8);
+      std::memcpy(&y, b, 8);
+      if (x != y) return __builtin_bswap64(x) < __builtin_bswap64(y) ? -1 : 1;
+    }
   }
+  for (; n != 0; ++a, ++b, --n) {
+    const auto x = static_cast<unsigned char>(*a), y = static_cast<unsigned char>(*b);
+    if (x != y) return x < y ? -1 : 1;
+  }
+  return 0;
+}
+
+inline int compare_keys_inline(std::string_view a, std::string_view b) {
+  const std::size_t n = a.size() < b.size() ? a.size() : b.size();
+  if (int c = compare_bytes(a.data(), b.data(), n)) return c;
   return a.size() < b.size() ? -1 : a.size() > b.size() ? 1 : 0;
 }
+
+// Where `entry_key` lies relative to the block of keys that start with
+// `prefix`: negative before it, 0 inside it, positive after it.
+inline int compare_to_prefix_block(std::string_view entry_key, std::string_view prefix) {
+  const std::size_t n = entry_key.size() < prefix.size() ? entry_key.size() : prefix.size();
+  if (int c = compare_bytes(entry_key.data(), prefix.data(), n)) return c;
+  return entry_key.size() >= prefix.size() ? 0 : -1;
+}
+
+}  // namespace
+
+int compare_keys(std::string_view a, std::string_view b) { return compare_keys_inline(a, b); }
 
 Result<DictFile> DictFile::open(std::string_view path) {
   if (path.find('\0') != std::string_view::npos) {
@@ -104,14 +131,20 @@ Result<DictFile> DictFile::open(std::string_view path) {
 
 DictFile::DictFile(const unsigned char* base, std::size_t length, std::size_t entry_count,
                    std::uint64_t pool_size)
-    : base_(base), length_(length), entry_count_(entry_count), pool_size_(pool_size) {}
+    : base_(base),
+      pool_(base + kHeaderSize + kEntrySize * entry_count),
+      length_(length),
+      entry_count_(entry_count),
+      pool_size_(pool_size) {}
 
 DictFile::DictFile(DictFile&& other) noexcept
     : base_(other.base_),
+      pool_(other.pool_),
       length_(other.length_),
       entry_count_(other.entry_count_),
       pool_size_(other.pool_size_) {
   other.base_ = nullptr;
+  other.pool_ = nullptr;
   other.length_ = 0;
   other.entry_count_ = 0;
   other.pool_size_ = 0;
@@ -121,10 +154,12 @@ DictFile& DictFile::operator=(DictFile&& other) noexcept {
   if (this != &other) {
     if (base_) ::munmap(const_cast<unsigned char*>(base_), length_);
     base_ = other.base_;
+    pool_ = other.pool_;
     length_ = other.length_;
     entry_count_ = other.entry_count_;
     pool_size_ = other.pool_size_;
     other.base_ = nullptr;
+    other.pool_ = nullptr;
     other.length_ = 0;
     other.entry_count_ = 0;
     other.pool_size_ = 0;
@@ -141,8 +176,7 @@ std::optional<std::string_view> DictFile::key_at(std::size_t i) const {
   const std::uint64_t offset = read_u32(e);
   const std::uint64_t length = read_u16(e + 4);
   if (offset + length > pool_size_) return std::nullopt;
-  const unsigned char* pool = base_ + kHeaderSize + kEntrySize * entry_count_;
-  return std::string_view(reinterpret_cast<const char*>(pool + offset), length);
+  return std::string_view(reinterpret_cast<const char*>(pool_ + offset), length);
 }
 
 std::optional<std::string_view> DictFile::value_at(std::size_t i) const {
@@ -150,15 +184,14 @@ std::optional<std::string_view> DictFile::value_at(std::size_t i) const {
   const std::uint64_t offset = read_u32(e + 6);
   const std::uint64_t length = read_u16(e + 10);
   if (offset + length > pool_size_) return std::nullopt;
-  const unsigned char* pool = base_ + kHeaderSize + kEntrySize * entry_count_;
-  return std::string_view(reinterpret_cast<const char*>(pool + offset), length);
+  return std::string_view(reinterpret_cast<const char*>(pool_ + offset), length);
 }
 
 std::optional<std::string_view> DictFile::get(std::string_view key) const {
   std::size_t lo = 0, hi = entry_count_;
   while (lo < hi) {
     const std::size_t mid = lo + (hi - lo) / 2;
-    const int c = compare_keys(order_key(mid), key);
+    const int c = compare_keys_inline(order_key(mid), key);
     if (c > 0) {
       hi = mid;
     } else if (c < 0) {
@@ -171,35 +204,72 @@ std::optional<std::string_view> DictFile::get(std::string_view key) const {
   return std::nullopt;
 }
 
+// One search finds an entry inside the block of keys starting with `key`;
+// the block's two ends are then searched only on either side of it.
 DictFile::Range DictFile::narrow(Range within, std::string_view key, bool& exact) const {
   exact = false;
   if (within.hi > entry_count_) within.hi = entry_count_;
-  // First entry whose key is not less than `key`.
+  if (within.lo > within.hi) within.lo = within.hi;
   std::size_t lo = within.lo, hi = within.hi;
   while (lo < hi) {
     const std::size_t mid = lo + (hi - lo) / 2;
-    if (compare_keys(order_key(mid), key) < 0) {
+    const int c = compare_to_prefix_block(order_key(mid), key);
+    if (c < 0) {
       lo = mid + 1;
-    } else {
+    } else if (c > 0) {
       hi = mid;
+    } else {
+      // First entry not less than `key`, in [lo, mid].
+      std::size_t first_lo = lo, first_hi = mid;
+      while (first_lo < first_hi) {
+        const std::size_t m = first_lo + (first_hi - first_lo) / 2;
+        if (compare_keys_inline(order_key(m), key) < 0) {
+          first_lo = m + 1;
+        } else {
+          first_hi = m;
+        }
+      }
+      // First entry after mid outside the block, in [mid + 1, hi].
+      std::size_t end_lo = mid + 1, end_hi = hi;
+      while (end_lo < end_hi) {
+        const std::size_t m = end_lo + (end_hi - end_lo) / 2;
+        if (compare_to_prefix_block(order_key(m), key) == 0) {
+          end_lo = m + 1;
+        } else {
+          end_hi = m;
+        }
+      }
+      const auto k = key_at(first_lo);
+      exact = k && k->size() == key.size() && compare_keys_inline(*k, key) == 0 &&
+              value_at(first_lo).has_value();
+      return {first_lo, end_lo};
     }
   }
-  const std::size_t first = lo;
-  // First entry after `first` whose key does not start with `key`.
-  hi = within.hi;
+  // No key starts with `key`: an empty range where it would be.
+  return {lo, lo};
+}
+
+DictFile::Range DictFile::seek_prefix(Range within, std::string_view key, bool& exact) const {
+  exact = false;
+  if (within.hi > entry_count_) within.hi = entry_count_;
+  if (within.lo > within.hi) within.lo = within.hi;
+  // Lower bound of `key`, remembering the nearest entry seen past the block.
+  std::size_t lo = within.lo, hi = within.hi, past = within.hi;
   while (lo < hi) {
     const std::size_t mid = lo + (hi - lo) / 2;
-    if (order_key(mid).substr(0, key.size()) == key) {
+    const int c = compare_to_prefix_block(order_key(mid), key);
+    if (c < 0) {
       lo = mid + 1;
     } else {
       hi = mid;
+      if (c > 0) past = mid;
     }
   }
-  if (first < lo) {
-    auto k = key_at(first);
-    exact = k && k->size() == key.size() && value_at(first).has_value();
-  }
-  return {first, lo};
+  if (lo == past) return {lo, lo};
+  const auto k = key_at(lo);
+  if (!k || compare_to_prefix_block(*k, key) != 0) return {lo, lo};
+  exact = k->size() == key.size() && value_at(lo).has_value();
+  return {lo, past};
 }
 
 }  // namespace quillet

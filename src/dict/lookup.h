@@ -55,6 +55,15 @@ class DictFile {
   // when get(key) would be a hit.
   Range narrow(Range within, std::string_view key, bool& exact) const;
 
+  // A cheaper step for the same walk, when only the exact hits matter. Given
+  // `within`, all() or the result of the step for a shorter prefix of `key`,
+  // returns a range that starts at the first entry not less than `key` and
+  // holds every entry whose key starts with `key`, but may run past them (its
+  // end is whatever bound the search met). It is empty exactly when no key
+  // starts with `key`. `exact` as for narrow(). On a table whose keys are not
+  // sorted the result is some range inside `within`.
+  Range seek_prefix(Range within, std::string_view key, bool& exact) const;
+
  private:
   DictFile(const unsigned char* base, std::size_t length, std::size_t entry_count,
            std::uint64_t pool_size);
@@ -66,6 +75,7 @@ class DictFile {
   std::string_view order_key(std::size_t i) const { return key_at(i).value_or(std::string_view{}); }
 
   const unsigned char* base_ = nullptr;  // start of the mapping
+  const unsigned char* pool_ = nullptr;  // start of the string pool, inside the mapping
   std::size_t length_ = 0;               // mapped length
   std::size_t entry_count_ = 0;
   std::uint64_t pool_size_ = 0;
