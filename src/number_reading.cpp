@@ -28,14 +28,54 @@ int digit_value(char32_t c) {
   return -1;
 }
 
-// Appends the digits of v starting at i; returns the index after them.
-std::size_t take_digits(std::span<const char32_t> v, std::size_t i, std::string& out) {
-  for (; i < v.size(); ++i) {
-    const int d = digit_value(v[i]);
-    if (d < 0) break;
+// Code points as the scanner sees them: the value of the digit at a
+// position (-1 for anything else or past the end), the position after it,
+// and whether an ASCII full stop stands there.
+struct CodePointSource {
+  std::span<const char32_t> v;
+  int digit(std::size_t i) const { return i < v.size() ? digit_value(v[i]) : -1; }
+  std::size_t after_digit(std::size_t i) const { return i + 1; }
+  bool full_stop(std::size_t i) const { return i < v.size() && v[i] == U'.'; }
+};
+
+// The same over UTF-8 bytes; full-width digits U+FF10..U+FF19 are EF BC 90..99.
+struct Utf8Source {
+  std::string_view s;
+  int digit(std::size_t i) const {
+    if (i >= s.size()) return -1;
+    const auto b = static_cast<unsigned char>(s[i]);
+    if (b >= '0' && b <= '9') return b - '0';
+    if (b != 0xEF || s.size() - i < 3 || static_cast<unsigned char>(s[i + 1]) != 0xBC) return -1;
+    const auto b2 = static_cast<unsigned char>(s[i + 2]);
+    return b2 >= 0x90 && b2 <= 0x99 ? b2 - 0x90 : -1;
+  }
+  std::size_t after_digit(std::size_t i) const {
+    return static_cast<unsigned char>(s[i]) < 0x80 ? i + 1 : i + 3;
+  }
+  bool full_stop(std::size_t i) const { return i < s.size() && s[i] == '.'; }
+};
+
+// Appends the digits from i on; returns the position after them.
+template <class Source>
+std::size_t take_digits(const Source& src, std::size_t i, std::string& out) {
+  for (int d; (d = src.digit(i)) >= 0; i = src.after_digit(i)) {
     out.push_back(static_cast<char>('0' + d));
   }
   return i;
+}
+
+// Digits, then an ASCII full stop and more digits if a digit follows it.
+template <class Source>
+std::optional<ScannedNumber> scan(const Source& src, std::size_t i) {
+  if (src.digit(i) < 0) return std::nullopt;
+  ScannedNumber number;
+  std::size_t end = take_digits(src, i, number.digits);
+  if (src.full_stop(end) && src.digit(end + 1) >= 0) {
+    number.digits.push_back('.');
+    end = take_digits(src, end + 1, number.digits);
+  }
+  number.consumed = end - i;
+  return number;
 }
 
 // A place with a unit character: the leading part, the unit, then, if the
@@ -58,15 +98,11 @@ void append_place(std::string& out, std::uint64_t n, std::uint64_t place,
 }  // namespace
 
 std::optional<ScannedNumber> scan_number(std::span<const char32_t> v, std::size_t i) {
-  if (i >= v.size() || digit_value(v[i]) < 0) return std::nullopt;
-  ScannedNumber number;
-  std::size_t end = take_digits(v, i, number.digits);
-  if (end + 1 < v.size() && v[end] == U'.' && digit_value(v[end + 1]) >= 0) {
-    number.digits.push_back('.');
-    end = take_digits(v, end + 1, number.digits);
-  }
-  number.consumed = end - i;
-  return number;
+  return scan(CodePointSource{v}, i);
+}
+
+std::optional<ScannedNumber> scan_number_utf8(std::string_view text, std::size_t pos) {
+  return scan(Utf8Source{text}, pos);
 }
 
 std::optional<std::uint64_t> parse_integer(std::string_view digits) {

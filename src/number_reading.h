@@ -26,6 +26,10 @@ struct ScannedNumber {
 // digit. Never reads outside v.
 std::optional<ScannedNumber> scan_number(std::span<const char32_t> v, std::size_t i);
 
+// The same scan over UTF-8 text from byte offset `pos`; `consumed` then
+// counts bytes. Never reads outside `text`.
+std::optional<ScannedNumber> scan_number_utf8(std::string_view text, std::size_t pos);
+
 // The value of a non-empty string of ASCII digits, or nullopt when it is
 // empty, holds anything else, or exceeds 18446744073709551615.
 std::optional<std::uint64_t> parse_integer(std::string_view digits);

@@ -1,4 +1,4 @@
-// The number rewriting pass: one walk over the code points, trying at each
+// The number rewriting pass: one walk over the text, trying at each
 // position a currency symbol, "HK$", "$", a currency code and a number, in
 // that order; after a number, the unit, decimal, fraction, ratio, percent,
 // year/measure and general rules decide how it is read. The marks are tables
@@ -7,8 +7,6 @@
 
 #include <array>
 #include <optional>
-#include <span>
-#include <vector>
 
 #include "number_reading.h"
 #include "unicode.h"
@@ -86,7 +84,6 @@ constexpr char32_t kYearChar = U'年';
 constexpr std::array<char32_t, 2> kPercentSigns = {U'%', U'\uFF05'};
 constexpr std::array<char32_t, 2> kRatioColons = {U':', U'\uFF1A'};
 constexpr char32_t kFractionSlash = U'/';
-constexpr char32_t kSpace = U' ';
 
 constexpr std::string_view kPercentPrefix = "百分之";
 constexpr std::string_view kFractionWord = "分之";
@@ -116,50 +113,107 @@ bool is_one_of(const std::array<char32_t, N>& set, char32_t c) {
   return false;
 }
 
+// The first UTF-8 byte of c.
+constexpr unsigned char lead_byte(char32_t c) {
+  if (c < 0x80) return static_cast<unsigned char>(c);
+  if (c < 0x800) return static_cast<unsigned char>(0xC0 | (c >> 6));
+  if (c < 0x10000) return static_cast<unsigned char>(0xE0 | (c >> 12));
+  return static_cast<unsigned char>(0xF0 | (c >> 18));
+}
+
+// The bytes at which some step of the walk may start: digits (ASCII, and
+// the lead byte of the full-width ones), dollar forms, currency symbols and
+// codes. At every other byte the walk only copies, so it copies whole
+// stretches of them at once. Derived from the tables themselves.
+constexpr std::array<bool, 256> make_starter_bytes() {
+  std::array<bool, 256> starter{};
+  for (char32_t d = U'0'; d <= U'9'; ++d) starter[d] = true;
+  starter[lead_byte(0xFF10)] = true;  // full-width digits
+  for (const NamedMark& symbol : kCurrencySymbols) starter[lead_byte(symbol.key[0])] = true;
+  starter[lead_byte(kHongKongDollar[0])] = true;
+  starter[lead_byte(kDollar[0])] = true;
+  for (const NamedMark& code : kCurrencyCodes) starter[lead_byte(code.key[0])] = true;
+  return starter;
+}
+constexpr std::array<bool, 256> kStarterBytes = make_starter_bytes();
+
+constexpr std::size_t kNoMatch = static_cast<std::size_t>(-1);
+
+// The walk works on byte offsets into the UTF-8 text and decodes code points
+// only where a rule looks at them; everything else is copied byte for byte.
 class NumberRewriter {
  public:
-  explicit NumberRewriter(std::span<const char32_t> v) : v_(v) {}
+  explicit NumberRewriter(std::string_view text) : text_(text) {}
 
-  std::string run(std::size_t reserve) {
-    out_.reserve(reserve);
+  std::string run() {
+    out_.reserve(text_.size() + text_.size() / 2);
     std::size_t z = 0;
-    while (z < v_.size()) z = step(z);
+    while (z < text_.size()) {
+      std::size_t plain = z;
+      while (plain < text_.size() && !kStarterBytes[byte(plain)]) ++plain;
+      out_.append(text_.substr(z, plain - z));
+      z = plain;
+      if (z < text_.size()) z = step(z);
+    }
     return std::move(out_);
   }
 
  private:
-  // Rewrites or copies what stands at z; returns the position after it.
+  unsigned char byte(std::size_t i) const { return static_cast<unsigned char>(text_[i]); }
+
+  // The code point at byte i and the offset after it; 0 (which none of the
+  // marks is) at the end of the text.
+  struct CodePoint {
+    char32_t c;
+    std::size_t next;
+  };
+  CodePoint code_point_at(std::size_t i) const {
+    if (i >= text_.size()) return {0, i};
+    std::size_t next = i;
+    const char32_t c = next_code_point(text_, next);
+    return {c, next};
+  }
+
+  // For ASCII c only: an ASCII byte in UTF-8 is always that character.
+  bool at(std::size_t i, char c) const { return i < text_.size() && text_[i] == c; }
+  bool letter_at(std::size_t i) const { return i < text_.size() && is_ascii_letter(byte(i)); }
+
+  // The offset after `key` when its code points stand at i, else kNoMatch.
+  std::size_t key_at(std::size_t i, std::u32string_view key) const {
+    for (char32_t k : key) {
+      const CodePoint cp = code_point_at(i);
+      if (cp.next == i || cp.c != k) return kNoMatch;
+      i = cp.next;
+    }
+    return i;
+  }
+  // A key at i that is not directly followed by a letter.
+  std::size_t whole_key_at(std::size_t i, std::u32string_view key) const {
+    const std::size_t end = key_at(i, key);
+    return end != kNoMatch && !letter_at(end) ? end : kNoMatch;
+  }
+
+  // Rewrites or copies what stands at z; returns the offset after it.
   std::size_t step(std::size_t z) {
-    const char32_t c = v_[z];
-    const bool ascii = c < 0x80;
-    if (!ascii) {
+    const unsigned char b = byte(z);
+    if (b >= 0x80) {
       if (auto next = currency_symbol(z)) return *next;
-    } else if (c == U'H' || c == U'$') {
+    } else if (b == 'H' || b == '$') {
       if (auto next = dollar(z)) return *next;
     }
-    if (ascii && c >= U'A' && c <= U'Z') {
+    if (b >= 'A' && b <= 'Z') {
       if (auto next = currency_code(z)) return *next;
     }
-    if (auto number = scan_number(v_, z)) return number_rules(z, *number);
-    append_utf8(out_, c);
-    return z + 1;
+    if (auto number = scan_number_utf8(text_, z)) return number_rules(z, *number);
+    const std::size_t next = code_point_at(z).next;
+    out_.append(text_.substr(z, next - z));
+    return next;
   }
 
-  bool at(std::size_t i, char32_t c) const { return i < v_.size() && v_[i] == c; }
-  bool letter_at(std::size_t i) const { return i < v_.size() && is_ascii_letter(v_[i]); }
-  bool key_at(std::size_t i, std::u32string_view key) const {
-    return i <= v_.size() && v_.size() - i >= key.size() &&
-           std::u32string_view(v_.data() + i, key.size()) == key;
-  }
-  // A mark at i that is not directly followed by a letter.
-  bool whole_key_at(std::size_t i, std::u32string_view key) const {
-    return key_at(i, key) && !letter_at(i + key.size());
-  }
-
-  // The amount at u read in full, then `name`; the position after it, or
+  // The amount at u read in full, then `name`; the offset after it, or
   // nullopt (nothing appended) when no number stands at u.
   std::optional<std::size_t> amount_then_name(std::size_t u, std::string_view name) {
-    auto number = scan_number(v_, u);
+    auto number = scan_number_utf8(text_, u);
     if (!number) return std::nullopt;
     append_decimal(out_, number->digits);
     out_.append(name);
@@ -169,10 +223,9 @@ class NumberRewriter {
   // A currency symbol, with one optional space before the amount.
   std::optional<std::size_t> currency_symbol(std::size_t z) {
     for (const NamedMark& symbol : kCurrencySymbols) {
-      if (!key_at(z, symbol.key)) continue;
-      const std::size_t after = z + symbol.key.size();
-      const std::size_t u = at(after, kSpace) ? after + 1 : after;
-      return amount_then_name(u, symbol.name);
+      const std::size_t after = key_at(z, symbol.key);
+      if (after == kNoMatch) continue;
+      return amount_then_name(at(after, ' ') ? after + 1 : after, symbol.name);
     }
     return std::nullopt;
   }
@@ -181,10 +234,10 @@ class NumberRewriter {
   // copied and the walk goes on behind it.
   std::optional<std::size_t> dollar(std::size_t z) {
     for (std::u32string_view mark : {kHongKongDollar, kDollar}) {
-      if (!key_at(z, mark)) continue;
-      const std::size_t after = z + mark.size();
+      const std::size_t after = key_at(z, mark);
+      if (after == kNoMatch) continue;
       if (auto next = amount_then_name(after, kDollarName)) return next;
-      for (char32_t c : mark) append_utf8(out_, c);
+      out_.append(text_.substr(z, after - z));
       return after;
     }
     return std::nullopt;
@@ -194,10 +247,9 @@ class NumberRewriter {
   // after it (one space allowed) it is read; without, no other code is tried.
   std::optional<std::size_t> currency_code(std::size_t z) {
     for (const NamedMark& code : kCurrencyCodes) {
-      if (!whole_key_at(z, code.key)) continue;
-      const std::size_t after = z + code.key.size();
-      const std::size_t u = at(after, kSpace) ? after + 1 : after;
-      return amount_then_name(u, code.name);
+      const std::size_t after = whole_key_at(z, code.key);
+      if (after == kNoMatch) continue;
+      return amount_then_name(at(after, ' ') ? after + 1 : after, code.name);
     }
     return std::nullopt;
   }
@@ -206,52 +258,53 @@ class NumberRewriter {
   std::size_t number_rules(std::size_t z, const ScannedNumber& number) {
     const std::string& s = number.digits;
     const std::size_t w = z + number.consumed;
-    const char32_t o = w < v_.size() ? v_[w] : 0;  // 0 matches none of the marks below
-    const bool percent = is_one_of(kPercentSigns, o);
+    const CodePoint o = code_point_at(w);
+    const bool percent = is_one_of(kPercentSigns, o.c);
 
     // Unit: one space may stand between number and unit, and is consumed
     // only together with a unit.
-    const std::size_t p = at(w, kSpace) ? w + 1 : w;
+    const std::size_t p = at(w, ' ') ? w + 1 : w;
     for (const NamedMark& unit : kUnits) {
-      if (!whole_key_at(p, unit.key)) continue;
+      const std::size_t after = whole_key_at(p, unit.key);
+      if (after == kNoMatch) continue;
       append_decimal(out_, s);
       out_.append(unit.name);
-      return p + unit.key.size();
+      return after;
     }
 
     // Decimal: never a fraction, ratio, year or measure.
     if (s.find('.') != std::string::npos) {
       if (percent) out_.append(kPercentPrefix);
       append_decimal(out_, s);
-      return percent ? w + 1 : w;
+      return percent ? o.next : w;
     }
 
     const std::optional<std::uint64_t> value = parse_integer(s);
 
     // Fraction a/b, both short integers, the denominator read first.
-    if (o == kFractionSlash && s.size() <= kMaxFractionDigits && value) {
-      auto second = scan_number(v_, w + 1);
+    if (o.c == kFractionSlash && s.size() <= kMaxFractionDigits && value) {
+      auto second = scan_number_utf8(text_, o.next);
       if (second && second->digits.size() <= kMaxFractionDigits &&
-          !letter_at(w + 1 + second->consumed)) {
+          !letter_at(o.next + second->consumed)) {
         if (auto denominator = parse_integer(second->digits)) {
           append_cardinal(out_, *denominator);
           out_.append(kFractionWord);
           append_cardinal(out_, *value);
-          return w + 1 + second->consumed;
+          return o.next + second->consumed;
         }
       }
       return general(s, w);
     }
 
     // Ratio a:b of two integers, no space around the colon.
-    if (is_one_of(kRatioColons, o)) {
-      auto second = scan_number(v_, w + 1);
+    if (is_one_of(kRatioColons, o.c)) {
+      auto second = scan_number_utf8(text_, o.next);
       const auto right = second ? parse_integer(second->digits) : std::nullopt;
       if (value && right) {
         append_cardinal(out_, *value);
         out_.append(kRatioWord);
         append_cardinal(out_, *right);
-        return w + 1 + second->consumed;
+        return o.next + second->consumed;
       }
       return general(s, w);
     }
@@ -265,15 +318,15 @@ class NumberRewriter {
       } else {
         append_digits(out_, s);
       }
-      return w + 1;
+      return o.next;
     }
 
     // Year: digit by digit, whatever the length.
-    if (o == kYearChar) {
+    if (o.c == kYearChar) {
       append_digits(out_, s);
       return w;
     }
-    if (value && is_one_of(kMeasureChars, o)) {
+    if (value && is_one_of(kMeasureChars, o.c)) {
       append_cardinal(out_, *value);
       return w;
     }
@@ -293,31 +346,12 @@ class NumberRewriter {
     return w;
   }
 
-  std::span<const char32_t> v_;
+  std::string_view text_;
   std::string out_;
 };
 
-// True when some ASCII or full-width digit occurs in text: without one no
-// rule can apply.
-bool has_digit(std::string_view text) {
-  for (std::size_t i = 0; i < text.size(); ++i) {
-    const auto b = static_cast<unsigned char>(text[i]);
-    if (b >= '0' && b <= '9') return true;
-    // Full-width digits U+FF10..U+FF19 are EF BC 90..99.
-    if (b == 0xEF && i + 2 < text.size() && static_cast<unsigned char>(text[i + 1]) == 0xBC) {
-      const auto b2 = static_cast<unsigned char>(text[i + 2]);
-      if (b2 >= 0x90 && b2 <= 0x99) return true;
-    }
-  }
-  return false;
-}
-
 }  // namespace
 
-std::string normalize_numbers(std::string_view text) {
-  if (!has_digit(text)) return std::string(text);
-  const std::vector<char32_t> v = decode_utf8(text);
-  return NumberRewriter(v).run(text.size() + text.size() / 2);
-}
+std::string normalize_numbers(std::string_view text) { return NumberRewriter(text).run(); }
 
 }  // namespace quillet

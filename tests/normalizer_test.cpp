@@ -269,7 +269,7 @@ TEST_F(NormalizerTest, RandomTextProperties) {
 }
 
 TEST_F(NormalizerTest, HostileInputs) {
-  constexpr std::size_t kCount = 200000;
+  constexpr std::size_t kCount = 100000;
   const auto repeat = [](std::string_view piece, std::size_t times) {
     std::string s;
     for (std::size_t i = 0; i < times; ++i) s += piece;
@@ -294,13 +294,13 @@ TEST_F(NormalizerTest, HostileInputs) {
 TEST_F(NormalizerTest, ConcurrentTokenizeThreads) {
   const Pipeline p = load(true, true);
   std::string text;
-  for (int i = 0; i < 200; ++i) text += "你好ABC！USD 100，3.5kg「好」mp3…… 2024年";
+  for (int i = 0; i < 50; ++i) text += "你好ABC！USD 100，3.5kg「好」mp3…… 2024年";
   const std::vector<std::string> expected = tokenize(p, text);
   std::vector<std::thread> threads;
   std::vector<int> mismatches(4, 0);
   for (std::size_t t = 0; t < mismatches.size(); ++t) {
     threads.emplace_back([&, t] {
-      for (int round = 0; round < 20; ++round) mismatches[t] += tokenize(p, text) != expected;
+      for (int round = 0; round < 10; ++round) mismatches[t] += tokenize(p, text) != expected;
     });
   }
   for (auto& thread : threads) thread.join();
