@@ -48,7 +48,7 @@ class Options:
     """Choices of the merge; the defaults are the ones measured best (DATA.md)."""
 
     def __init__(self, phrases=False, word_prefer="tojyutping", drop_lazy=True, simplified=True,
-                 rime_max_chars=2):
+                 rime_max_chars=2, usage=None, spellings=True):
         self.phrases = phrases
         # rime's longer entries are input-method phrases; under greedy matching
         # they swallow the first character of the next word, while
@@ -57,6 +57,8 @@ class Options:
         self.word_prefer = word_prefer
         self.drop_lazy = drop_lazy
         self.simplified = simplified
+        self.usage = usage if usage is not None else merge.UsageRule()
+        self.spellings = spellings
 
 
 def load_sources(npm_prefix, scratch):
@@ -70,6 +72,7 @@ def load_sources(npm_prefix, scratch):
         "rime_chars": sources.read_rime_chars(os.path.join(rime_dir, "jyut6ping3.chars.dict.yaml")),
         "rime_words": sources.read_rime_words(os.path.join(rime_dir, "jyut6ping3.words.dict.yaml")),
         "rime_lettered": sources.read_rime_words(os.path.join(rime_dir, "jyut6ping3.lettered.dict.yaml")),
+        "essay": sources.read_rime_essay(os.path.join(rime_dir, "essay-cantonese.txt")),
         "rime_phrases": sources.read_rime_phrases(os.path.join(rime_dir, "jyut6ping3.phrase.dict.yaml")),
         "unihan": sources.read_unihan_cantonese(),
         "trad_variants": sources.read_unihan_variant_pairs("kTraditionalVariant"),
@@ -89,6 +92,24 @@ def build_lexicon(src, opts, stats):
                              src["unihan"].get(ch, []))
         if e is not None:
             chars[ch] = e
+    default = {c: e.candidates[0] for c, e in chars.items()}
+
+    # Where the words a character occurs in, weighted by how often rime's
+    # frequency list sees them, use one reading far more than the package's
+    # first (返 faan1: 返工, 返學, 返屋企), that reading becomes the default.
+    readings = {w: rs[0] for w, rs in tj_words.items()}
+    for w, rs in src["rime_words"].items():
+        if w not in readings and len(set(rs)) == 1:
+            readings[w] = rs[0]
+    evidence = merge.usage_evidence(readings, src["essay"])
+    changed = 0
+    for ch in sorted(chars):
+        best = merge.usage_default(chars[ch].candidates, evidence.get(ch),
+                                   src["essay"].get(ch, 0), opts.usage)
+        if best is not None:
+            chars[ch] = merge.put_first(chars[ch], best, merge.SRC_RIME)
+            changed += 1
+    stats["characters whose default follows their use in words"] = changed
     default = {c: e.candidates[0] for c, e in chars.items()}
 
     simp_chars = 0
@@ -140,6 +161,16 @@ def build_lexicon(src, opts, stats):
         simp = merge.simplified_words(words, merge.unambiguous_variants(src["simp_variants"]))
         words.update(simp)
         stats["simplified spellings of words added"] = len(simp)
+
+    if opts.spellings:
+        table = [tuple(row) for row in read_curated("colloquial_spellings.txt", 3)]
+        for variant, ch, reading in table:
+            if not (merge.is_cjk(variant) and len(variant) == 1 and len(ch) == 1
+                    and merge.is_reading_for(ch, reading)):
+                raise SystemExit("colloquial_spellings.txt: bad row %r" % variant)
+        spelled = merge.respelled_words(words, table)
+        words.update(spelled)
+        stats["colloquial spellings of words added"] = len(spelled)
     return chars, words
 
 
@@ -235,10 +266,21 @@ def main(argv=None):
                          "the measured speech)")
     ap.add_argument("--rime-max-chars", type=int, default=2,
                     help="longest rime-only word taken (to-jyutping's words are always taken)")
+    ap.add_argument("--usage-share", type=float, default=0.9,
+                    help="share of a character's use inside words that makes a reading its "
+                         "default (0: keep to-jyutping's order)")
+    ap.add_argument("--usage-cover", type=float, default=0.25,
+                    help="use inside words needed, relative to the character written alone")
+    ap.add_argument("--usage-single", type=float, default=0.5,
+                    help="largest share of that use one word may carry")
+    ap.add_argument("--no-spellings", action="store_true",
+                    help="no words respelled by tools/data/colloquial_spellings.txt")
     args = ap.parse_args(argv)
     opts = Options(phrases=args.phrases, word_prefer=args.word_prefer,
                    drop_lazy=not args.keep_lazy, simplified=not args.no_simplified,
-                   rime_max_chars=args.rime_max_chars)
+                   rime_max_chars=args.rime_max_chars,
+                   usage=merge.UsageRule(args.usage_share, args.usage_cover, args.usage_single),
+                   spellings=not args.no_spellings)
 
     os.makedirs(args.out, exist_ok=True)
     stats = {}

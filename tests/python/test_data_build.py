@@ -138,6 +138,7 @@ def tiny_sources():
         "unihan": {"㗎": ["gaa3"], "〇": ["ling4"], "嘢": ["je5"]},
         "trad_variants": [("们", "們")],
         "simp_variants": [("們", "们")],
+        "essay": {},
     }
 
 
@@ -158,6 +159,76 @@ def test_build_lexicon_on_tiny_sources():
 
     _, with_phrases = build_data.build_lexicon(tiny_sources(), build_data.Options(phrases=True), {})
     assert with_phrases["你好們"] == Entry(["nei5 hou2 mun4"], None, "rime")
+
+
+def test_usage_evidence_sums_words_and_keeps_largest():
+    readings = {"返工": "faan1 gung1", "返學": "faan1 hok6", "往返": "wong5 faan2",
+                "返": "faan2",                     # a single character is no evidence
+                "返去": "faan1",                   # malformed reading is skipped
+                "返嚟": "faan1 lai4"}              # no count in the frequency list
+    freq = {"返工": 30, "返學": 50, "往返": 5, "返": 1000, "返去": 99}
+    ev = merge.usage_evidence(readings, freq)
+    assert ev["返"] == {"faan1": [80, 50], "faan2": [5, 5]}
+    assert ev["學"] == {"hok6": [50, 50]}
+    assert "嚟" not in ev
+
+
+def test_usage_default_rule():
+    rule = merge.UsageRule(share=0.9, cover=0.25, single=0.5)
+    spread = {"faan1": [95, 40], "faan2": [5, 5]}
+    rows = [
+        # candidates, evidence, count alone -> new default or None
+        (["faan2", "faan1"], spread, 100, "faan1"),
+        (["faan2", "faan1"], spread, 401, None),             # mostly written alone: words say little
+        (["faan2", "faan1"], {"faan1": [85, 40], "faan2": [15, 5]}, 0, None),  # below the share
+        (["faan2", "faan1"], {"faan1": [95, 60], "faan2": [5, 5]}, 0, None),   # one word decides
+        (["faan1", "faan2"], spread, 0, None),                # already first
+        (["faan2"], spread, 0, None),                         # not a candidate of the character
+        (["faan2", "faan1"], None, 0, None),                  # no evidence at all
+        (["faan2", "faan1"], {"faan1": [10, 5], "faan2": [10, 5]}, 0, None),  # even split
+    ]
+    for cands, ev, alone, want in rows:
+        assert merge.usage_default(cands, ev, alone, rule) == want, (cands, ev, alone)
+    assert merge.usage_default(["faan2", "faan1"], spread, 0, merge.UsageRule(share=0)) is None
+
+
+def test_build_lexicon_default_follows_use_in_words():
+    src = tiny_sources()
+    src["tojyutping"]["好"] = ["hou3", "hou2"]
+    src["rime_words"].update({"好彩": ["hou2 coi2"], "好耐": ["hou2 noi6"]})
+    src["essay"] = {"好彩": 60, "好耐": 50, "你好": 40, "好": 100}
+    chars, _ = build_data.build_lexicon(src, build_data.Options(), {})
+    assert chars["好"] == Entry(["hou2", "hou3"], "ranked", "rime")
+    off = build_data.Options(usage=merge.UsageRule(share=0))
+    chars, _ = build_data.build_lexicon(src, off, {})
+    assert chars["好"] == Entry(["hou3", "hou2"], "ranked", "tojyutping")
+
+
+def test_respelled_words():
+    spellings = [("哩", "呢", "ni1")]
+    words = {
+        "呢個": Entry(["ni1 go3"], None, "tojyutping"),
+        "呢呢": Entry(["ni1 ne1", "ni1 ni1"], "ranked", "rime"),  # only the ni1 place changes
+        "咪呢": Entry(["mai6 ne1"], None, "rime"),                  # particle reading: no spelling
+        "呢度": Entry(["ni1 dou6"], None, "rime"),
+        "哩度": Entry(["li1 dou6"], None, "rime"),                  # a word of its own stays
+        "呢排": Entry(["ni1 paai4"], None, "rime"),
+        "呢俳": Entry(["ni1 paai2"], None, "rime"),
+    }
+    got = merge.respelled_words(words, spellings)
+    assert got == {
+        "哩個": Entry(["ni1 go3"], None, "oral_hk"),
+        "哩呢": Entry(["ni1 ne1", "ni1 ni1"], "ranked", "oral_hk"),
+        "哩排": Entry(["ni1 paai4"], None, "oral_hk"),
+        "哩俳": Entry(["ni1 paai2"], None, "oral_hk"),
+    }
+    clash = {"呢A": Entry(["ni1 aa1"], None, "rime"), "哩A": Entry(["ni1 aa1"], None, "rime")}
+    assert merge.respelled_words(clash, spellings) == {}
+    two = {"呢甲": Entry(["ni1 gaap3"], None, "rime"), "𠮶甲": Entry(["ni1 gaap3"], None, "rime"),
+           "嗰甲": Entry(["go2 gaap3"], None, "rime")}
+    # Two words reaching one spelling with different readings: ambiguous, left out.
+    assert merge.respelled_words(two, [("哩", "呢", "ni1"), ("哩", "𠮶", "ni1"),
+                                       ("哩", "嗰", "go2")]) == {}
 
 
 def test_file_tables_put_only_ranked_choices_in_candidate_files():
@@ -219,3 +290,5 @@ def test_curated_tables_are_well_formed():
     # Spellings that are everyday English words would rewrite English text.
     for english in ("dim", "sum", "hi", "lo", "man", "sea", "see", "yum", "cha"):
         assert english not in slang, english
+    for variant, ch, reading in build_data.read_curated("colloquial_spellings.txt", 3):
+        assert len(variant) == 1 and merge.is_reading_for(ch, reading), variant

@@ -13,6 +13,7 @@ SRC_RIME = "rime"
 SRC_UNIHAN = "unihan"
 SRC_TOJYUTPING = "tojyutping"
 SRC_TOJYUTPING_TIEBREAK = "tojyutping_tiebreak"
+SRC_ORAL_HK = "oral_hk"
 
 # Segmentation never produces a token longer than this many characters, so a
 # longer word could never be read as a whole.
@@ -246,4 +247,100 @@ def simplified_words(words, trad_to_simp):
         first = entries[0]
         if all(e.candidates[0] == first.candidates[0] for e in entries):
             out[simp] = first
+    return out
+
+
+# --- usage evidence for character defaults ------------------------------------
+
+class UsageRule:
+    """When the words a character occurs in decide its default reading.
+    share: the reading must carry at least this part of the character's usage
+    mass inside words; cover: the mass inside words must be at least this many
+    times the count of the character written alone (else words say little
+    about its own use: a particle such as 呢 is mostly written alone); single:
+    no one word may carry more than this part of the winning reading's mass
+    (屋企 alone must not move 企). share 0 turns the rule off."""
+
+    __slots__ = ("share", "cover", "single")
+
+    def __init__(self, share=0.9, cover=0.25, single=0.5):
+        self.share = share
+        self.cover = cover
+        self.single = single
+
+
+def usage_evidence(word_readings, frequency):
+    """For each character, how much each of its readings is used inside words:
+    the summed frequency of every word (two or more characters) whose reading
+    gives the character that syllable, and the largest frequency of one such
+    word. `word_readings` maps word -> its top reading, `frequency` word ->
+    count; words without a count add nothing.
+    Returns char -> {reading: [mass, largest single-word mass]}."""
+    out = {}
+    for word in sorted(word_readings):
+        f = frequency.get(word, 0)
+        reading = word_readings[word]
+        if f <= 0 or len(word) < 2 or not is_reading_for(word, reading):
+            continue
+        for ch, syllable in zip(word, reading.split(" ")):
+            cell = out.setdefault(ch, {}).setdefault(syllable, [0, 0])
+            cell[0] += f
+            cell[1] = max(cell[1], f)
+    return out
+
+
+def usage_default(candidates, evidence, alone, rule):
+    """The reading that usage inside words makes the default of a character
+    whose ranked readings are `candidates`, or None to keep candidates[0].
+    `evidence` is the character's entry of usage_evidence (None when it has
+    none), `alone` how often the character is written on its own."""
+    if rule.share <= 0 or not evidence or not candidates:
+        return None
+    total = sum(mass for mass, _ in evidence.values())
+    if total < rule.cover * alone:
+        return None
+    best = sorted(evidence, key=lambda r: (-evidence[r][0], r))[0]
+    mass, largest = evidence[best]
+    if best == candidates[0] or best not in candidates:
+        return None
+    if mass < rule.share * total or largest > rule.single * mass:
+        return None
+    return best
+
+
+def put_first(entry, reading, source):
+    """`entry` with `reading` moved to the front and the given source label."""
+    rest = [r for r in entry.candidates if r != reading]
+    return Entry([reading] + rest, RANKED, source)
+
+
+# --- colloquial spellings ------------------------------------------------------
+
+def respelled_words(words, spellings):
+    """Words written with a colloquial spelling of one of their characters.
+    `spellings` is a list of (variant, character, reading): `variant` is
+    written for `character` when it is read `reading`. Every word in which
+    `character` is read so gets the variant at those places, keeping the
+    word's readings, with the "oral_hk" label. A spelling that is already a
+    word, or that two words with different top readings reach, is left out.
+    Returns new word -> Entry."""
+    reached = {}
+    for word in sorted(words):
+        entry = words[word]
+        syllables = entry.candidates[0].split(" ")
+        if len(syllables) != len(word):
+            continue
+        chars = list(word)
+        for variant, ch, reading in spellings:
+            for k, (c, s) in enumerate(zip(word, syllables)):
+                if c == ch and s == reading:
+                    chars[k] = variant
+        new = "".join(chars)
+        if new != word and new not in words:
+            reached.setdefault(new, []).append(entry)
+    out = {}
+    for new, entries in sorted(reached.items()):
+        first = entries[0]
+        if all(e.candidates[0] == first.candidates[0] for e in entries):
+            out[new] = Entry(list(first.candidates), first.confidence, SRC_ORAL_HK)
     return out

@@ -102,6 +102,17 @@ def read_rime_phrases(path=os.path.join(RIME_DIR, "jyut6ping3.phrase.dict.yaml")
     return sorted({line.split("\t")[0] for line in _yaml_body(path)})
 
 
+def read_rime_essay(path=os.path.join(RIME_DIR, "essay-cantonese.txt")):
+    """word -> frequency count from rime's Cantonese word-frequency list."""
+    out = {}
+    with open(path, encoding="utf-8") as fh:
+        for line in fh:
+            parts = line.rstrip("\n").split("\t")
+            if len(parts) == 2 and parts[1].isdigit():
+                out[parts[0]] = int(parts[1])
+    return out
+
+
 def read_unihan_field(name, field):
     """code point char -> value text for one Unihan field."""
     out = {}
