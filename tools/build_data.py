@@ -48,7 +48,7 @@ class Options:
     """Choices of the merge; the defaults are the ones measured best (DATA.md)."""
 
     def __init__(self, phrases=False, word_prefer="tojyutping", drop_lazy=True, simplified=True,
-                 rime_max_chars=2, usage=None, spellings=True):
+                 rime_max_chars=2, usage=None, spellings=True, conventions=True):
         self.phrases = phrases
         # rime's longer entries are input-method phrases; under greedy matching
         # they swallow the first character of the next word, while
@@ -59,6 +59,7 @@ class Options:
         self.simplified = simplified
         self.usage = usage if usage is not None else merge.UsageRule()
         self.spellings = spellings
+        self.conventions = conventions
 
 
 def load_sources(npm_prefix, scratch):
@@ -131,13 +132,21 @@ def build_lexicon(src, opts, stats):
             rime_words.setdefault(w, []).extend(rs)
     stats["rime lettered entries usable (all CJK)"] = lettered_usable
 
+    # A word only rime lists is written in to-jyutping's conventions where
+    # the words both list show a systematic difference (刻 hak1 -> haak1).
+    conventions = merge.convention_map(tj_words, rime_words) if opts.conventions else {}
+    stats["rime syllables rewritten to to-jyutping's convention"] = len(conventions)
+
     words = {}
     skipped_long = 0
     for w in sorted(set(tj_words) | set(rime_words)):
         if w not in tj_words and len(w) > opts.rime_max_chars:
             skipped_long += 1
             continue
-        e = merge.merge_word(w, tj_words.get(w, []), rime_words.get(w, []), default,
+        rime_readings = rime_words.get(w, [])
+        if w not in tj_words and conventions:
+            rime_readings = [merge.apply_convention(w, r, conventions) for r in rime_readings]
+        e = merge.merge_word(w, tj_words.get(w, []), rime_readings, default,
                              prefer=opts.word_prefer, drop_lazy=opts.drop_lazy)
         if e is not None:
             words[w] = e
@@ -273,6 +282,8 @@ def main(argv=None):
                     help="use inside words needed, relative to the character written alone")
     ap.add_argument("--usage-single", type=float, default=0.5,
                     help="largest share of that use one word may carry")
+    ap.add_argument("--no-conventions", action="store_true",
+                    help="keep rime's syllables in words to-jyutping lacks")
     ap.add_argument("--no-spellings", action="store_true",
                     help="no words respelled by tools/data/colloquial_spellings.txt")
     args = ap.parse_args(argv)
@@ -280,7 +291,7 @@ def main(argv=None):
                    drop_lazy=not args.keep_lazy, simplified=not args.no_simplified,
                    rime_max_chars=args.rime_max_chars,
                    usage=merge.UsageRule(args.usage_share, args.usage_cover, args.usage_single),
-                   spellings=not args.no_spellings)
+                   spellings=not args.no_spellings, conventions=not args.no_conventions)
 
     os.makedirs(args.out, exist_ok=True)
     stats = {}

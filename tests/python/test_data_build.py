@@ -204,6 +204,31 @@ def test_build_lexicon_default_follows_use_in_words():
     assert chars["好"] == Entry(["hou3", "hou2"], "ranked", "tojyutping")
 
 
+def test_convention_map_needs_systematic_difference():
+    tj = {"黑色": ["haak1 sik1"], "黑人": ["haak1 jan4"], "黑夜": ["haak1 je6"],
+          "黑板": ["hak1 baan2"],                       # one shared word keeps rime's syllable
+          "克服": ["haak1 fuk6"], "克制": ["haak1 zai3"],  # only two words differ
+          "時刻": ["si4 haak1"], "刻苦": ["haak1 fu2"], "刻意": ["haak1 ji3"],
+          "片刻": ["pin3 hak1"], "雕刻": ["diu1 hak1"],    # as many keep it
+          "黑白": ["haak1 baak6"]}
+    rime = {"黑色": ["hak1 sik1"], "黑人": ["hak1 jan4"], "黑夜": ["hak1 je6"],
+            "黑板": ["hak1 baan2"], "克服": ["hak1 fuk6"], "克制": ["hak1 zai3"],
+            "時刻": ["si4 hak1"], "刻苦": ["hak1 fu2"], "刻意": ["hak1 ji3"],
+            "片刻": ["pin3 hak1"], "雕刻": ["diu1 hak1"],
+            "黑白": ["hak1 baak6", "haak1 baak6"]}      # two rime readings: not compared
+    conv = merge.convention_map(tj, rime, min_words=3, ratio=2)
+    assert conv == {("黑", "hak1"): "haak1"}
+    assert merge.convention_map(tj, rime, min_words=3, ratio=4) == {}   # 3 against 1 is too few
+    rows = [
+        ("黑狗", "hak1 gau2", "haak1 gau2"),
+        ("狗黑", "gau2 hak1", "gau2 haak1"),
+        ("刻苦", "hak1 fu2", "hak1 fu2"),       # no convention for 刻
+        ("黑黑", "hak1", "hak1"),               # malformed reading is left alone
+    ]
+    for word, reading, want in rows:
+        assert merge.apply_convention(word, reading, conv) == want, (word, reading)
+
+
 def test_respelled_words():
     spellings = [("哩", "呢", "ni1")]
     words = {

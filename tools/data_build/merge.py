@@ -210,6 +210,41 @@ def merge_word(word, tojyutping, rime, char_default, prefer="tojyutping", drop_l
     return None
 
 
+def convention_map(tj_words, rime_words, min_words=3, ratio=4):
+    """Syllables that rime writes differently from to-jyutping as a matter of
+    convention (黑 hak1 where to-jyutping has haak1), learned from the words
+    both list: (character, rime syllable) -> to-jyutping syllable when at least
+    `min_words` shared words differ that way and they outnumber the shared
+    words that keep the rime syllable `ratio` times or more. Only words with
+    one rime reading and to-jyutping's first reading are compared."""
+    differ, keep = {}, {}
+    for word in sorted(set(tj_words) & set(rime_words)):
+        rs, ts = rime_words[word], tj_words[word]
+        if len(word) < 2 or len(set(rs)) != 1 or not ts:
+            continue
+        if not (is_reading_for(word, rs[0]) and is_reading_for(word, ts[0])):
+            continue
+        for ch, r, t in zip(word, rs[0].split(" "), ts[0].split(" ")):
+            if r == t:
+                keep[(ch, r)] = keep.get((ch, r), 0) + 1
+            else:
+                key = (ch, r, t)
+                differ[key] = differ.get(key, 0) + 1
+    out = {}
+    for (ch, r, t), n in sorted(differ.items()):
+        if n >= min_words and n >= ratio * keep.get((ch, r), 0):
+            out[(ch, r)] = t
+    return out
+
+
+def apply_convention(word, reading, conventions):
+    """`reading` of `word` with every syllable the convention map names replaced."""
+    syllables = reading.split(" ")
+    if len(syllables) != len(word):
+        return reading
+    return " ".join(conventions.get((c, s), s) for c, s in zip(word, syllables))
+
+
 def reading_from_defaults(word, char_default):
     """A reading made of each character's default, or None if one is unknown."""
     syllables = [char_default.get(c) for c in word]
