@@ -224,20 +224,21 @@ void split_runs(const Pipeline& pipeline, std::string_view text,
 }
 
 std::vector<std::string> tokenize(const Pipeline& pipeline, std::string_view text) {
-  std::string slang_expanded;
-  std::string punctuation_folded;
+  // One buffer carries the text from pass to pass; each assignment frees the
+  // previous text once the next one is complete, so at most two are alive.
+  std::string rewritten;
   std::string_view current = text;
   if (pipeline.romanized_slang) {
-    slang_expanded = expand_romanized_slang(*pipeline.romanized_slang, current);
-    current = slang_expanded;
+    rewritten = expand_romanized_slang(*pipeline.romanized_slang, current);
+    current = rewritten;
   }
   if (pipeline.punc_norm) {
-    punctuation_folded = normalize_punctuation(current);
-    current = punctuation_folded;
+    rewritten = normalize_punctuation(current);
+    current = rewritten;
   }
-  const std::string numbers_read = normalize_numbers(current);
+  rewritten = normalize_numbers(current);
   std::vector<std::string> tokens;
-  split_runs(pipeline, numbers_read, tokens);
+  split_runs(pipeline, rewritten, tokens);
   return tokens;
 }
 

@@ -238,6 +238,14 @@ std::string without_whitespace(std::string_view s) {
   return out;
 }
 
+bool has_digit(std::string_view s) {
+  for (std::size_t pos = 0; pos < s.size();) {
+    const char32_t c = next_code_point(s, pos);
+    if (is_ascii_digit(c) || (c >= 0xFF10 && c <= 0xFF19)) return true;
+  }
+  return false;
+}
+
 bool is_whitespace_token(std::string_view token) {
   std::size_t pos = 0;
   return is_white_space(next_code_point(token, pos)) && pos == token.size();
@@ -257,6 +265,8 @@ TEST_F(NormalizerTest, RandomTextProperties) {
         ASSERT_FALSE(token.empty()) << "seed " << seed << " text «" << text << "»";
         ASSERT_FALSE(is_whitespace_token(token)) << "seed " << seed << " text «" << text << "»";
         ASSERT_TRUE(is_valid_utf8(token)) << "seed " << seed << " text «" << text << "»";
+        // Every digit, ASCII or full-width, has been read out as a numeral.
+        ASSERT_FALSE(has_digit(token)) << "seed " << seed << " text «" << text << "»";
       }
       // Without folding, slang or digits, tokenizing only drops whitespace.
       if (p == &plain && !digits) {

@@ -165,5 +165,30 @@ TEST(NumberReading, ScanNumber) {
   }
 }
 
+// The byte-walking scanner agrees with the code-point one on every row;
+// its count is in bytes.
+TEST(NumberReading, ScanNumberUtf8MatchesCodePointScan) {
+  static const char* const kTexts[] = {
+      "123abc", "1.2.3", "1.", "1,000", "3.x", ".5", "１２.５", "１２．５", "０９", "ab12",
+      "2.５0%", "7", "7.", "€５", "５", "\xEF\xBC", "1\xEF\xBC", "９\xEF"};
+  for (const char* text : kTexts) {
+    const std::string_view s(text);
+    const auto v = decode_utf8(s);
+    std::size_t byte_pos = 0;
+    for (std::size_t i = 0; i <= v.size(); ++i) {
+      const auto by_code_point = scan_number(v, i);
+      const auto by_byte = scan_number_utf8(s, byte_pos);
+      ASSERT_EQ(by_code_point.has_value(), by_byte.has_value()) << "text=" << text << " i=" << i;
+      if (by_byte) {
+        EXPECT_EQ(by_byte->digits, by_code_point->digits) << "text=" << text << " i=" << i;
+        std::string prefix;
+        for (std::size_t k = i; k < i + by_code_point->consumed; ++k) append_utf8(prefix, v[k]);
+        EXPECT_EQ(by_byte->consumed, prefix.size()) << "text=" << text << " i=" << i;
+      }
+      if (i < v.size()) next_code_point(s, byte_pos);
+    }
+  }
+}
+
 }  // namespace
 }  // namespace quillet
