@@ -174,8 +174,13 @@ def _batches(lines: Iterable[tuple[str, int]], max_lines: int,
         yield texts, size
 
 
-def _tsv_field(text: str) -> str:
-    return text.translate(_TSV_ESCAPES)
+def _tsv_row(token: Sequence[str]) -> str:
+    """The fields of one token joined by tabs; a tab, line break or backslash
+    inside a field is written as \\t, \\n, \\r or \\\\ so that rows stay rows."""
+    row = "\t".join(token)
+    if row.count("\t") != len(token) - 1 or "\n" in row or "\r" in row or "\\" in row:
+        row = "\t".join(field.translate(_TSV_ESCAPES) for field in token)
+    return row
 
 
 def _format_text(pipeline: PyPipeline, texts: list[str], first_line: int) -> str:
@@ -185,8 +190,8 @@ def _format_text(pipeline: PyPipeline, texts: list[str], first_line: int) -> str
 def _format_tsv(pipeline: PyPipeline, texts: list[str], first_line: int) -> str:
     rows = []
     for number, tokens in enumerate(pipeline.convert_detailed_batch(texts), first_line):
-        for token in tokens:
-            rows.append(f"{number}\t" + "\t".join(_tsv_field(field) for field in token) + "\n")
+        prefix = f"{number}\t"
+        rows.extend(prefix + _tsv_row(token) + "\n" for token in tokens)
     return "".join(rows)
 
 
