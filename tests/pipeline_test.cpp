@@ -137,17 +137,6 @@ TEST_F(PipelineRoads, UserReadingIsDroppedByAPass) {
             "[陳|can2|yue|certain|address_sandhi][sir|sir|en|certain|passthrough]");
 }
 
-TEST(Pipeline, PassesNeedTheirFiles) {
-  TempDir dir;
-  write_dict(dir, "word.bin", {{"我", "ngo5"}});
-  write_dict(dir, "char.bin",
-             {{"個", "go3"}, {"咗", "zo2"}, {"瞓", "fan3"}, {"覺", "gok3"}, {"哋", "dei6"}});
-  const Pipeline p = load(dir);
-  EXPECT_EQ(convert(p, "瞓咗覺"), "fan3 zo2 gok3");
-  EXPECT_EQ(convert(p, "個個"), "go3 go3");
-  EXPECT_EQ(convert(p, "個個哋"), "go3 go2 dei2");  // AA-dei needs no file
-}
-
 // A random lexicon over a small alphabet (particles, 哋 and classifiers
 // included) whose readings are all single non-empty syllables, so a token's
 // reading never holds a space.

@@ -162,15 +162,6 @@ TEST_F(ResolutionSteps, EachStepAndItsLabels) {
   }
 }
 
-TEST_F(ResolutionSteps, OverrideComesFirst) {
-  ReadingChanges overrides;
-  overrides.set(3, "jung4");
-  EXPECT_EQ(show(resolve_token(*pipeline_, 3, "用戶", overrides)),
-            show(Resolution{{"jung4"}, "certain", "separable_compound"}));
-  EXPECT_EQ(show(resolve_token(*pipeline_, 2, "用戶", overrides)),
-            show(Resolution{{"jung6 wu6"}, "certain", "user_dict"}));
-}
-
 TEST(Resolution, WithoutOptionalFilesEverythingIsCertain) {
   TempDir dir;
   write_dict(dir, "word.bin", {{"食飯", "sik6 faan6"}, {"我", "ngo5"}});
