@@ -188,7 +188,7 @@ def _format_text(pipeline: PyPipeline, texts: list[str], first_line: int) -> str
 
 
 def _format_tsv(pipeline: PyPipeline, texts: list[str], first_line: int) -> str:
-    rows = []
+    rows: list[str] = []
     for number, tokens in enumerate(pipeline.convert_detailed_batch(texts), first_line):
         prefix = f"{number}\t"
         rows.extend(prefix + _tsv_row(token) + "\n" for token in tokens)
@@ -196,7 +196,7 @@ def _format_tsv(pipeline: PyPipeline, texts: list[str], first_line: int) -> str:
 
 
 def _format_json(pipeline: PyPipeline, texts: list[str], first_line: int) -> str:
-    rows = []
+    rows: list[str] = []
     results = pipeline.convert_candidates_batch(texts)
     for number, (text, tokens) in enumerate(zip(texts, results), first_line):
         record = {
