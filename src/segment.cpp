@@ -1,8 +1,9 @@
 // Greedy longest-match segmentation. The dictionary match walks the prefixes
-// from short to long, narrowing the entry range at each step (keys sharing a
-// prefix are adjacent) and stopping as soon as no key starts with the current
-// prefix; this cuts exactly where trying each prefix from the longest down
-// would, at a fraction of the searches.
+// from short to long, each step one binary search for the prefix's lower
+// bound inside the range the shorter prefix left (keys sharing a prefix are
+// adjacent), and stops as soon as no key starts with the current prefix;
+// this cuts exactly where trying each prefix from the longest down would, at
+// a fraction of the searches.
 #include "segment.h"
 
 #include <array>
@@ -25,10 +26,13 @@ std::size_t longest_dict_match(const DictFile& dict, std::string_view rest,
   return best;
 }
 
+// Byte length of the longest prefix of `rest` (ends[0..n)) that is a user
+// key and longer than `longer_than` bytes, else 0. A prefix no longer
+// than the dictionary match could not win, so it is not looked up.
 std::size_t longest_user_match(const UserDict& dict, std::string_view rest,
                                const std::array<std::size_t, kMaxWordChars>& ends,
-                               std::size_t n) {
-  for (std::size_t k = n; k-- > 0;) {
+                               std::size_t n, std::size_t longer_than) {
+  for (std::size_t k = n; k-- > 0 && ends[k] > longer_than;) {
     if (dict.find(rest.substr(0, ends[k])) != dict.end()) return ends[k];
   }
   return 0;
@@ -59,7 +63,8 @@ void segment_run(std::string_view run, CharClass cls, const DictFile& word_dict,
     }
     const std::size_t dict_len = use_dict ? longest_dict_match(word_dict, rest, ends, n) : 0;
     const std::size_t user_len =
-        user_chars ? longest_user_match(user_dict, rest, ends, n < user_chars ? n : user_chars)
+        user_chars ? longest_user_match(user_dict, rest, ends, n < user_chars ? n : user_chars,
+                                        dict_len)
                    : 0;
     std::size_t len = dict_len > user_len ? dict_len : user_len;
     if (len == 0) len = ends[0];

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdint>
 #include <cstring>
@@ -15,6 +16,7 @@
 #include "dict/lookup.h"
 #include "dict/reading.h"
 #include "segment.h"
+#include "unicode.h"
 #include "test_util.h"
 
 namespace quillet {
@@ -262,6 +264,62 @@ TEST(DictLookup, ConcurrentLookupsShareOneFile) {
   for (int t = 0; t < 4; ++t) EXPECT_EQ(wrong[t], 0) << "thread " << t;
 }
 
+// The prefix walk's two steps agree on well-formed files: narrow() gives the
+// exact block of keys with a prefix, seek_prefix() starts at the same entry,
+// covers the block, and reports the same exact hits.
+TEST(DictLookup, SeekPrefixAgreesWithNarrow) {
+  std::mt19937 rng(99);
+  const char* const alphabet[] = {"a", "b", "\xE4\xB8\x80", "\xE4\xBA\x8C", "\xF0\xA0\x80\x80"};
+  auto word = [&](std::size_t max_len) {
+    std::string w;
+    for (std::size_t i = 0, n = 1 + rng() % max_len; i < n; ++i) w += alphabet[rng() % 5];
+    return w;
+  };
+  TempDir dir;
+  std::size_t nonempty = 0;
+  for (int trial = 0; trial < 200; ++trial) {
+    std::vector<DictEntry> entries;
+    std::vector<std::string> keys;
+    for (std::size_t i = 0, n = rng() % 80; i < n; ++i) {
+      std::string k = word(6);
+      if (std::find(keys.begin(), keys.end(), k) != keys.end()) continue;
+      keys.push_back(k);
+      entries.push_back({k, "v"});
+    }
+    auto bytes = encode_dict(entries);
+    ASSERT_TRUE(bytes.ok());
+    auto f = open_bytes(dir, bytes.value());
+    ASSERT_TRUE(f.ok()) << f.error();
+    const DictFile& d = f.value();
+    for (int probe = 0; probe < 30; ++probe) {
+      const std::string text = word(8);
+      DictFile::Range exact_range = d.all(), seek_range = d.all();
+      // Whole characters only, as segmentation walks them.
+      for (std::size_t len = 0; len < text.size();) {
+        len += utf8_length(static_cast<unsigned char>(text[len]));
+        const std::string_view prefix = std::string_view(text).substr(0, len);
+        bool narrow_exact = false, seek_exact = false;
+        const DictFile::Range within = seek_range;
+        exact_range = d.narrow(exact_range, prefix, narrow_exact);
+        seek_range = d.seek_prefix(seek_range, prefix, seek_exact);
+        const std::string where = "trial " + std::to_string(trial) + " prefix of " +
+                                  std::to_string(len) + " bytes";
+        ASSERT_EQ(seek_range.lo, exact_range.lo) << where;
+        ASSERT_EQ(seek_range.empty(), exact_range.empty()) << where;
+        ASSERT_EQ(seek_exact, narrow_exact) << where;
+        ASSERT_EQ(seek_exact, d.get(prefix).has_value()) << where;
+        if (!seek_range.empty()) {
+          ++nonempty;
+          ASSERT_GE(seek_range.hi, exact_range.hi) << where;
+          ASSERT_LE(seek_range.hi, within.hi) << where;
+        }
+        if (exact_range.empty()) break;
+      }
+    }
+  }
+  EXPECT_GT(nonempty, 1000u);
+}
+
 // Random and mutated byte strings as dictionary files: each either fails to
 // open with a message or opens and answers lookups, narrowing, segmentation
 // and reading lookups without touching memory outside the mapping (the
@@ -334,6 +392,11 @@ TEST(DictLookup, HostileBytesNeverReadOutOfBounds) {
       DictFile::Range r = d.all();
       for (std::size_t len = 1; len <= p.size() && len <= 8 && !r.empty(); ++len) {
         r = d.narrow(r, std::string_view(p).substr(0, len), exact);
+      }
+      r = d.all();
+      for (std::size_t len = 1; len <= p.size() && len <= 8 && !r.empty(); ++len) {
+        r = d.seek_prefix(r, std::string_view(p).substr(0, len), exact);
+        EXPECT_LE(r.hi, d.entry_count());
       }
     }
     std::vector<std::string> tokens;

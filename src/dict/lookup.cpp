@@ -191,6 +191,8 @@ std::optional<std::string_view> DictFile::get(std::string_view key) const {
   std::size_t lo = 0, hi = entry_count_;
   while (lo < hi) {
     const std::size_t mid = lo + (hi - lo) / 2;
+    prefetch_entry(lo + (mid - lo) / 2);  // both possible next probes
+    prefetch_entry(mid + 1 + (hi - mid - 1) / 2);
     const int c = compare_keys_inline(order_key(mid), key);
     if (c > 0) {
       hi = mid;
@@ -257,6 +259,8 @@ DictFile::Range DictFile::seek_prefix(Range within, std::string_view key, bool& 
   std::size_t lo = within.lo, hi = within.hi, past = within.hi;
   while (lo < hi) {
     const std::size_t mid = lo + (hi - lo) / 2;
+    prefetch_entry(lo + (mid - lo) / 2);  // both possible next probes
+    prefetch_entry(mid + 1 + (hi - mid - 1) / 2);
     const int c = compare_to_prefix_block(order_key(mid), key);
     if (c < 0) {
       lo = mid + 1;

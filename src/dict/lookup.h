@@ -71,6 +71,12 @@ class DictFile {
   // Key of entry i, or nullopt when its range runs outside the pool.
   std::optional<std::string_view> key_at(std::size_t i) const;
   std::optional<std::string_view> value_at(std::size_t i) const;
+  // Searches wait on memory: each probe loads an entry, then its key. Asking
+  // early for the entries of both possible next probes overlaps those waits.
+  // A hint only: it changes no result and never faults.
+  void prefetch_entry(std::size_t i) const {
+    __builtin_prefetch(base_ + 16 + 12 * i);
+  }
   // Key of entry i for ordering; a broken entry sorts as the empty key.
   std::string_view order_key(std::size_t i) const { return key_at(i).value_or(std::string_view{}); }
 
