@@ -51,11 +51,18 @@ void apply_to_resolutions(ReadingChanges&& changes, std::string_view source,
 // The candidate road with all passes applied, before anything is copied out.
 // Views point into `p` and `tokens`.
 std::vector<ResolutionView> resolve_views(const Pipeline& p, std::span<const std::string> tokens) {
-  const ReadingChanges overrides = separable_compounds(tokens, p.separable);
+  // Overrides come in index order; each one's text moves into its resolution.
+  ReadingChanges overrides = separable_compounds(tokens, p.separable);
+  auto next_override = overrides.begin();
   std::vector<ResolutionView> views;
   views.reserve(tokens.size());
   for (std::size_t i = 0; i < tokens.size(); ++i) {
-    views.push_back(resolve_token_view(p, tokens[i], overrides.find(i)));
+    std::string* override_reading = nullptr;
+    if (next_override != overrides.end() && next_override->index == i) {
+      override_reading = &next_override->reading;
+      ++next_override;
+    }
+    views.push_back(resolve_token_view(p, tokens[i], override_reading));
   }
   std::vector<std::string_view> readings;
   readings.reserve(views.size());

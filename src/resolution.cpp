@@ -34,10 +34,10 @@ std::vector<std::string> split_candidates(std::string_view value) {
 }
 
 ResolutionView resolve_token_view(const Pipeline& p, std::string_view token,
-                                  const std::string* override_reading) {
+                                  std::string* override_reading) {
   // 1. A separable-compound override.
   if (override_reading) {
-    return make(TextSlot::own(*override_reading), false, label::kCertain,
+    return make(TextSlot::own(std::move(*override_reading)), false, label::kCertain,
                 label::kSeparableCompound);
   }
   // 2. Not Chinese: the text is its own reading.
@@ -91,7 +91,9 @@ Resolution to_resolution(ResolutionView&& view) {
 
 Resolution resolve_token(const Pipeline& pipeline, std::size_t index, std::string_view token,
                          const ReadingChanges& overrides) {
-  return to_resolution(resolve_token_view(pipeline, token, overrides.find(index)));
+  const std::string* found = overrides.find(index);
+  std::string override_reading = found ? *found : std::string();
+  return to_resolution(resolve_token_view(pipeline, token, found ? &override_reading : nullptr));
 }
 
 }  // namespace quillet

@@ -47,11 +47,11 @@ struct ResolutionView {
 };
 
 // The resolution of one token with text `token`. `override_reading` is the
-// separable-compound reading for this token, or nullptr. Views in the result
-// point into `pipeline` and `token`, which must outlive it. Never fails.
-// Reads only; safe from any number of threads.
+// separable-compound reading for this token, or nullptr; it is moved into the
+// result. Views in the result point into `pipeline` and `token`, which must
+// outlive it. Never fails. Reads only; safe from any number of threads.
 ResolutionView resolve_token_view(const Pipeline& pipeline, std::string_view token,
-                                  const std::string* override_reading);
+                                  std::string* override_reading);
 
 // The owned Resolution of `view` (splitting a candidate list).
 Resolution to_resolution(ResolutionView&& view);
