@@ -6,7 +6,13 @@ from __future__ import annotations
 import os
 from collections.abc import Mapping
 
-from _quillet import PyPipeline
+try:
+    from _quillet import PyPipeline
+except ImportError as err:  # an in-tree package without its built extension
+    raise ImportError(
+        "the _quillet extension module cannot be imported; in a checkout, build it "
+        "(cmake --build BUILD_DIR --target quillet_python) and put BUILD_DIR on "
+        f"PYTHONPATH beside python/ ({err})") from err
 
 from ._paths import (
     DataDirNotFoundError,

@@ -9,7 +9,7 @@ import os
 import stat
 import sys
 from collections.abc import Callable, Iterable, Iterator, Sequence
-from typing import BinaryIO, NamedTuple
+from typing import BinaryIO, NamedTuple, NoReturn
 
 from _quillet import PyPipeline
 
@@ -45,8 +45,15 @@ class _Source(NamedTuple):
     owned: bool = False
 
 
+class _Parser(argparse.ArgumentParser):
+    """Reports a usage mistake in one line, like every other error."""
+
+    def error(self, message: str) -> NoReturn:
+        self.exit(2, f"{self.prog}: {message} (see '{self.prog} --help')\n")
+
+
 def build_parser() -> argparse.ArgumentParser:
-    parser = argparse.ArgumentParser(
+    parser = _Parser(
         prog="quillet",
         description="Convert Cantonese (Hong Kong) text to Jyutping. Each input line gives "
                     "one output line (text), one row per token (tsv) or one JSON object "

@@ -108,8 +108,7 @@ def test_errors_are_one_clear_line(small, tmp_path, name, files, args, status, n
     err = result.stderr.decode("utf-8", "replace")
     assert result.returncode == status and needle in err, (name, result.returncode, err)
     assert "Traceback" not in err, (name, err)
-    if status == 1:
-        assert err.count("\n") == 1, (name, err)
+    assert err.count("\n") == 1, (name, err)
 
 
 def test_missing_bundled_data_is_reported(tmp_path):
