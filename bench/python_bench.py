@@ -204,8 +204,10 @@ def main():
                 row += f"{cpp_ns:>13,.0f}{py_ns:>12,.0f}{(py_ns / cpp_ns - 1) * 100:>9.1f}%"
             print(row)
         if engine:
-            print("\nC++ engine on the same texts, parallel on the pool (wall ns/text): " +
-                  ", ".join(f"{k}={v:,.0f}" for k, v in engine.items() if k.endswith("Parallel")))
+            print("\nC++ engine on the same texts, parallel on the pool (wall ns/text; speed-up "
+                  "over one thread's CPU time, what the machine gave at this moment): " +
+                  ", ".join(f"{k}={v:,.0f} ({engine[k[:-len('Parallel')]] / v:.2f}x)"
+                            for k, v in engine.items() if k.endswith("Parallel")))
         else:
             print("\n(no engine_texts_bench binary in the build dir: overhead not measured)")
 
