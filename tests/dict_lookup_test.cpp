@@ -182,32 +182,38 @@ TEST(DictLookup, BrokenRangesAreMisses) {
     const char* name;
     std::string broken_entry;  // the entry meant for key "a"
     std::string tail;          // bytes after the pool
+    std::string unchecked;     // the key a reader without range checks would see
   };
-  // Pool: "k" "good" "a" "v" = 7 bytes.
+  // Pool: "k" "good" "a" "v" = 7 bytes. The file is padded with NULs to the
+  // page size when `tail` is empty, so bytes past the pool read as "\0".
   const std::string pool = "kgoodav";
+  const std::string nul(1, '\0');
   const Case cases[] = {
-      {"key runs past pool end by one", entry(5, 3, 6, 1), ""},
-      {"key offset beyond pool", entry(100, 1, 6, 1), ""},
-      {"key offset near 2^32", entry(0xFFFFFFFF, 0xFFFF, 6, 1), ""},
-      {"value runs past pool end", entry(5, 1, 6, 2), ""},
-      {"value offset near 2^32", entry(5, 1, 0xFFFFFFFF, 1), ""},
-      {"value range into extra bytes", entry(5, 1, 6, 5), "tail!"},
-      {"key range into extra bytes", entry(5, 4, 6, 1), "tail!"},
-      {"value past mapping", entry(5, 1, 7, 0xFFFF), ""},
+      {"key runs past pool end by one", entry(5, 3, 6, 1), "", "av" + nul},
+      {"key offset beyond pool", entry(100, 1, 6, 1), "", nul},
+      {"key offset near 2^32", entry(0xFFFFFFFF, 0xFFFF, 6, 1), "", ""},
+      {"value runs past pool end", entry(5, 1, 6, 2), "", "a"},
+      {"value offset near 2^32", entry(5, 1, 0xFFFFFFFF, 1), "", "a"},
+      {"value range into extra bytes", entry(5, 1, 6, 5), "tail!", "a"},
+      {"key range into extra bytes", entry(5, 4, 6, 1), "tail!", "avta"},
+      {"value past mapping", entry(5, 1, 7, 0xFFFF), "", "a"},
   };
   TempDir dir;
   for (const auto& c : cases) {
-    const std::string bytes = header(1, 2, static_cast<std::uint32_t>(pool.size())) +
-                              c.broken_entry + entry(0, 1, 1, 4) + pool + c.tail;
+    std::string bytes = header(1, 2, static_cast<std::uint32_t>(pool.size())) +
+                        c.broken_entry + entry(0, 1, 1, 4) + pool + c.tail;
+    if (c.tail.empty()) bytes.resize(4096, '\0');
     auto f = open_bytes(dir, bytes);
     ASSERT_TRUE(f.ok()) << c.name << ": " << f.error();
     EXPECT_EQ(f.value().get("k").value_or("miss"), "good") << c.name;
-    EXPECT_FALSE(f.value().get("a").has_value()) << c.name;
-    EXPECT_FALSE(f.value().get("av").has_value()) << c.name;
-    EXPECT_FALSE(f.value().get("").has_value()) << c.name;
-    bool exact = true;
-    f.value().narrow(f.value().all(), "a", exact);
-    EXPECT_FALSE(exact) << c.name;
+    for (const std::string& probe : {std::string("a"), std::string("av"), std::string(),
+                                     c.unchecked}) {
+      EXPECT_FALSE(f.value().get(probe).has_value()) << c.name << ", probe of " << probe.size() << " bytes";
+      bool exact = true;
+      if (!probe.empty()) f.value().narrow(f.value().all(), probe, exact);
+      if (!probe.empty()) f.value().seek_prefix(f.value().all(), probe, exact);
+      EXPECT_FALSE(exact && !probe.empty()) << c.name;
+    }
   }
 }
 
