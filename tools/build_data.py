@@ -174,7 +174,7 @@ def build_lexicon(src, opts, stats):
     if opts.spellings:
         table = [tuple(row) for row in read_curated("colloquial_spellings.txt", 3)]
         for variant, ch, reading in table:
-            if not (merge.is_cjk(variant) and len(variant) == 1 and len(ch) == 1
+            if not (len(variant) == 1 and merge.is_cjk(variant) and len(ch) == 1
                     and merge.is_reading_for(ch, reading)):
                 raise SystemExit("colloquial_spellings.txt: bad row %r" % variant)
         spelled = merge.respelled_words(words, table)
