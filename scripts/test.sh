@@ -13,12 +13,27 @@ failed=0
 
 count_ctest() {  # adds the counts of a ctest log to the totals
   local line
-  line=$(grep -E '[0-9]+% tests passed, [0-9]+ tests failed out of [0-9]+' "$1" | tail -n 1)
+  line=$(grep -E '[0-9]+% tests passed, [0-9]+ tests failed out of [0-9]+' "$1" | tail -n 1 || true)
+  if [ -z "$line" ]; then  # no summary: ctest found no tests or did not finish
+    echo "no test summary in $1"
+    failed=$((failed + 1))
+    return
+  fi
   local total fail
   total=$(sed -E 's/.* out of ([0-9]+).*/\1/' <<<"$line")
   fail=$(sed -E 's/.*passed, ([0-9]+) tests failed.*/\1/' <<<"$line")
   passed=$((passed + total - fail))
   failed=$((failed + fail))
+}
+
+build() {  # BUILD_DIR [cmake --build args...]: quiet unless the build fails
+  local dir=$1
+  shift
+  if ! cmake --build "$dir" "$@" >"$dir/build.log" 2>&1; then
+    tail -n 40 "$dir/build.log"
+    echo "build failed: see $dir/build.log"
+    exit 1
+  fi
 }
 
 run_ctest() {  # NAME BUILD_DIR [ctest args...]
@@ -36,20 +51,20 @@ run_ctest() {  # NAME BUILD_DIR [ctest args...]
 
 echo "== build (g++, release with debug info)"
 cmake -S . -B build/release -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_CXX_COMPILER=g++ >/dev/null
-cmake --build build/release -j "$jobs" >/dev/null
+build build/release -j "$jobs"
 run_ctest "C++ unit tests" build/release
 
 echo "== build (clang, AddressSanitizer + UndefinedBehaviorSanitizer)"
 cmake -S . -B build/asan -DCMAKE_BUILD_TYPE=Debug -DCMAKE_CXX_COMPILER=clang++ \
   -DQUILLET_SANITIZE=ON -DQUILLET_PYTHON=OFF -DQUILLET_BENCH=OFF >/dev/null
-cmake --build build/asan -j "$jobs" --target quillet_tests >/dev/null
+build build/asan -j "$jobs" --target quillet_tests
 ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
   run_ctest "C++ unit tests under ASan+UBSan" build/asan
 
 echo "== build (clang, ThreadSanitizer)"
 cmake -S . -B build/tsan -DCMAKE_BUILD_TYPE=Debug -DCMAKE_CXX_COMPILER=clang++ \
   -DQUILLET_TSAN=ON -DQUILLET_PYTHON=OFF -DQUILLET_BENCH=OFF >/dev/null
-cmake --build build/tsan -j "$jobs" --target quillet_tests >/dev/null
+build build/tsan -j "$jobs" --target quillet_tests
 TSAN_OPTIONS=halt_on_error=1 run_ctest "threaded C++ tests under TSan" build/tsan -R 'Thread|Pool|Batch|Concurren'
 
 if [ -d tests/python ]; then

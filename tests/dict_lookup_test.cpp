@@ -2,6 +2,7 @@
 // entries whose ranges break out of the pool or the mapping, plus a loop over
 // random and mutated files that must either fail to open or look up safely.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -115,6 +116,16 @@ TEST(DictLookup, OpenSystemErrors) {
   auto not_dir = DictFile::open(dir.file("x.bin") + "/inner.bin");
   ASSERT_FALSE(not_dir.ok());
   EXPECT_EQ(not_dir.error(), os_error(ENOTDIR));
+
+  // Neither a directory nor a named pipe can be mapped; the pipe must not
+  // block the open while it waits for a writer.
+  auto directory = DictFile::open(dir.path());
+  ASSERT_FALSE(directory.ok());
+  EXPECT_EQ(directory.error(), os_error(ENODEV));
+  ASSERT_EQ(::mkfifo(dir.file("pipe.bin").c_str(), 0600), 0);
+  auto pipe = DictFile::open(dir.file("pipe.bin"));
+  ASSERT_FALSE(pipe.ok());
+  EXPECT_EQ(pipe.error(), os_error(ENODEV));
 }
 
 TEST(DictLookup, ExampleFileOpensAndFinds) {

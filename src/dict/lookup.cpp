@@ -90,7 +90,10 @@ Result<DictFile> DictFile::open(std::string_view path) {
     return Error{"file name contained an unexpected NUL byte"};
   }
   const std::string c_path(path);
-  const int fd = ::open64(c_path.c_str(), O_RDONLY | O_CLOEXEC);
+  // O_NONBLOCK: a named pipe in place of a dictionary must fail (its mapping
+  // is refused) rather than hang the open until some writer appears. It has
+  // no effect on regular files.
+  const int fd = ::open64(c_path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
   if (fd < 0) return system_error(errno);
   FdCloser closer{fd};
 
