@@ -28,7 +28,8 @@ std::uint64_t u32_at(std::string_view b, std::size_t at) {
   return v;
 }
 std::uint64_t u16_at(std::string_view b, std::size_t at) {
-  return static_cast<unsigned char>(b[at]) | std::uint64_t{static_cast<unsigned char>(b[at + 1])} << 8;
+  return static_cast<unsigned char>(b[at]) |
+         std::uint64_t{static_cast<unsigned char>(b[at + 1])} << 8;
 }
 
 // The file as the oracle sees it, parsed byte-wise from the fuzzer's input.
@@ -138,7 +139,9 @@ void check_probe(const DictFile& file, const RefFile& ref, std::string_view key)
   bool want_exact = false;
   const DictFile::Range want = expected_range(ref, key, want_exact);
   if (want_exact != got.has_value()) fail("get disagrees with a linear scan", where);
-  if (want_exact && *got != *ref.entries[want.lo].value) fail("get returned the wrong value", where);
+  if (want_exact && *got != *ref.entries[want.lo].value) {
+    fail("get returned the wrong value", where);
+  }
   if (range.lo != want.lo || range.hi != want.hi || exact != want_exact) {
     fail("narrow disagrees with a linear scan", where);
   }

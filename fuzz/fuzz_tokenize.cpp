@@ -125,7 +125,9 @@ void check_tokens(const std::vector<std::string>& tokens, bool folding, std::str
     }
     const bool word = all_cjk && cps.size() <= quillet::kMaxWordChars;
     const bool other = cps.size() == 1 && quillet::char_class(cps[0]) == quillet::CharClass::Other;
-    if (!word && !all_letters && !other) complain("token is neither a word, a Latin run nor one symbol");
+    if (!word && !all_letters && !other) {
+      complain("token is neither a word, a Latin run nor one symbol");
+    }
   }
 }
 

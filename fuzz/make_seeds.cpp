@@ -111,19 +111,19 @@ void data_dir_seeds(SeedDir seeds) {
   using Entries = std::vector<std::pair<std::string_view, std::string_view>>;
   const std::vector<Entries> files = {
       {{"\u98DF\u98EF", "sik6 faan6"}, {"\u9999\u6E2F", "hoeng1 gong2"},
-       {"\u5927\u4EBA", "daai6 jan4"}},                                                 // word
+       {"\u5927\u4EBA", "daai6 jan4"}},  // word
       {{"\u98DF", "sik6"}, {"\u98EF", "faan6"}, {"\u9673", "can4"}, {"\u500B", "go3"},
        {"\u597D", "hou2"}, {"\u4EBA", "jan4"}, {"\u5927", "daai6"}, {"\u54CB", "dei6"},
-       {"\u5497", "zo2"}},                                                              // char
-      {{"\u98DF\u98EF", "sik6 faan6|zi6 faan6"}},                                       // word cands
-      {{"\u597D", "hou2|hou3"}, {"\u5927", "|"}},                                       // char cands
-      {{"\u98DF\u98EF", "ranked"}},                                                     // word conf
-      {{"\u597D", "tied"}},                                                             // char conf
-      {{"\u98DF\u98EF", "rime"}},                                                       // word source
-      {{"\u597D", "unihan"}},                                                           // char source
-      {{"\u98DF\u98EF", "sik6 faan6"}, {"\u5927\u4EBA", " "}},                          // separable
-      {{"ok", "\u597D"}, {"lol", "12"}},                                                // slang
-      {{"\u500B", ""}, {"\u4EBA", ""}},                                                 // classifiers
+       {"\u5497", "zo2"}},  // char
+      {{"\u98DF\u98EF", "sik6 faan6|zi6 faan6"}},  // word cands
+      {{"\u597D", "hou2|hou3"}, {"\u5927", "|"}},  // char cands
+      {{"\u98DF\u98EF", "ranked"}},  // word conf
+      {{"\u597D", "tied"}},  // char conf
+      {{"\u98DF\u98EF", "rime"}},  // word source
+      {{"\u597D", "unihan"}},  // char source
+      {{"\u98DF\u98EF", "sik6 faan6"}, {"\u5927\u4EBA", " "}},  // separable
+      {{"ok", "\u597D"}, {"lol", "12"}},  // slang
+      {{"\u500B", ""}, {"\u4EBA", ""}},  // classifiers
   };
   const std::vector<std::string_view> texts = {
       "\u98DF\u5497\u98EF", "\u9673sir\u597D", "\u5927\u5927\u54CB", "\u500B\u500B\u4EBA",
