@@ -4,19 +4,19 @@ import json
 import os
 import pty
 import select
-import subprocess
+import shutil
 import signal
+import subprocess
 import sys
 
 import pytest
 
-from conftest import make_data_dir
-from pkg_util import in_tree_env, run_cli
+from conftest import CHAR_CANDIDATES, make_data_dir
+from pkg_util import env_with_path, in_tree_env, installed_copy, run_cli
 
 
 @pytest.fixture(scope="module")
 def small(tmp_path_factory):
-    from conftest import CHAR_CANDIDATES
     return str(make_data_dir(tmp_path_factory.mktemp("cli-data"),
                              extra={"char_candidates.bin": CHAR_CANDIDATES}))
 
@@ -113,29 +113,12 @@ def test_errors_are_one_clear_line(small, tmp_path, name, files, args, status, n
 
 def test_missing_bundled_data_is_reported(tmp_path):
     # An installed layout whose package carries no data: nothing to fall back on.
-    from pkg_util import env_with_path, installed_copy
     site = installed_copy(tmp_path)
-    import shutil
     shutil.rmtree(site / "quillet" / "data")
     result = run_cli("x", env=env_with_path(site), cwd=tmp_path)
     err = result.stderr.decode()
     assert result.returncode == 1 and err.startswith("quillet: no Quillet data directory found"), err
     assert "Traceback" not in err
-
-
-# (lines, bytes done, total bytes or None, the bar's text)
-BARS = [
-    (0, 0, None, "quillet: 0 lines"),
-    (1, 10, 0, "quillet: 1 line"),
-    (1234, 50, 200, "quillet: [#######-----------------------]  25% 1,234 lines"),
-    (9, 300, 200, "quillet: [##############################] 100% 9 lines"),
-]
-
-
-@pytest.mark.parametrize("lines,done,total,text", BARS)
-def test_progress_bar_text(lines, done, total, text):
-    from quillet._progress import render
-    assert render(lines, done, total) == text
 
 
 def _run_with_stderr_on_a_terminal(args, stdin_bytes):

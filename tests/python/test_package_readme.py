@@ -11,8 +11,6 @@ import stat
 import subprocess
 import sys
 
-import pytest
-
 from conftest import ROOT
 from pkg_util import REAL_DATA, env_with_path, in_tree_env, installed_copy
 
