@@ -61,7 +61,8 @@ class DictFile {
   // holds every entry whose key starts with `key`, but may run past them (its
   // end is whatever bound the search met). It is empty exactly when no key
   // starts with `key`. `exact` as for narrow(). On a table whose keys are not
-  // sorted the result is some range inside `within`.
+  // sorted the result is some range inside `within`. Like get(), narrow()
+  // and seek_prefix() are safe from any number of threads at once.
   Range seek_prefix(Range within, std::string_view key, bool& exact) const;
 
  private:
