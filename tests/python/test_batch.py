@@ -171,3 +171,30 @@ def test_batch_with_a_single_worker(data_dir):
                          capture_output=True, text=True, timeout=60)
     assert out.returncode == 0, out.stderr
     assert out.stdout.strip() == "ok"
+
+
+POOL_START_SCRIPT = """
+import os, sys
+threads = lambda: len(os.listdir("/proc/self/task"))
+sys.path.insert(0, sys.argv[1])
+start = threads()
+import _quillet
+p = _quillet.PyPipeline(data_dir=sys.argv[2])
+p.convert("好")
+before = threads()
+assert p.convert_batch([]) == []
+after = threads()
+p.convert_detailed_batch(["好", "我哋"])
+p.convert_batch(["好"])
+print(start, before, after, threads(), len(os.sched_getaffinity(0)))
+"""
+
+
+def test_pool_starts_on_first_batch_even_when_empty(data_dir):
+    out = subprocess.run([sys.executable, "-c", POOL_START_SCRIPT, str(BUILD_DIR), str(data_dir)],
+                         capture_output=True, text=True, timeout=60)
+    assert out.returncode == 0, out.stderr
+    start, before, after, final, cpus = map(int, out.stdout.split())
+    assert before == start  # import, construction and conversion start no thread
+    assert 1 <= after - start <= cpus  # the pool: one worker per allowed processor at most
+    assert final == after  # created once, then reused
