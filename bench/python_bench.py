@@ -208,6 +208,7 @@ def main():
                   f"{'batch chars/s':>15}{'speed-up':>10}{'C++ ns/text':>13}{'Py ns/text':>12}"
                   f"{'overhead':>10}")
         print(header)
+        cpu_ratios = []
         for single, engine_name in methods:
             one = getattr(p, single)
             batch = getattr(p, single + "_batch")
@@ -216,6 +217,13 @@ def main():
                 loops.append(best_of(1, lambda: [one(t) for t in texts])[0])
                 batches.append(best_of(1, lambda: batch(texts))[0])
             loop, batched = min(loops), min(batches)
+            # CPU spent by the whole process (calling thread and workers) on
+            # one batch, against one loop's: near 1 means the pool wastes no
+            # processor time (no spinning), whatever the machine's load.
+            loop_cpu_kept, _ = best_of(args.repeat, lambda: [one(t) for t in texts],
+                                       time.process_time)
+            batch_cpu, _ = best_of(args.repeat, lambda: batch(texts), time.process_time)
+            cpu_ratios.append(f"{single} {batch_cpu / loop_cpu_kept:.2f}")
             py_ns = py_cpu[single] / len(texts) * 1e9
             row = (f"{single:<20}{len(texts) / loop:>14,.0f}{chars / loop:>14,.0f}"
                    f"{len(texts) / batched:>15,.0f}{chars / batched:>15,.0f}"
@@ -224,8 +232,10 @@ def main():
                 cpp_ns = engine[engine_name]
                 row += f"{cpp_ns:>13,.0f}{py_ns:>12,.0f}{(py_ns / cpp_ns - 1) * 100:>9.1f}%"
             print(row)
+        print("\nprocess CPU time of a batch / of a loop (all results kept): " +
+              ", ".join(cpu_ratios))
         if engine:
-            print("\nC++ engine on the same texts, parallel on the pool (wall ns/text; speed-up "
+            print("C++ engine on the same texts, parallel on the pool (wall ns/text; speed-up "
                   "over one thread's CPU time, what the machine gave at this moment): " +
                   ", ".join(f"{k}={v:,.0f} ({engine[k[:-len('Parallel')]] / v:.2f}x)"
                             for k, v in engine.items() if k.endswith("Parallel")))
