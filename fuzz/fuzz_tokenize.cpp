@@ -28,15 +28,7 @@ using quillet::Pipeline;
 using quillet::fuzz::escaped;
 using quillet::fuzz::fail;
 
-struct Fixture {
-  quillet::fuzz::ScratchDir plain_dir;  // word.bin, char.bin, a tame slang table
-  quillet::fuzz::ScratchDir odd_dir;    // the same with an awkward slang table
-  std::optional<Pipeline> folding;
-  std::optional<Pipeline> verbatim;
-  std::optional<Pipeline> odd_slang;
-};
-
-void put_dict(quillet::fuzz::ScratchDir& dir, std::string_view name,
+void put_dict(const quillet::fuzz::ScratchDir& dir, std::string_view name,
               std::vector<quillet::DictEntry> entries) {
   auto bytes = quillet::encode_dict(std::move(entries));
   if (!bytes.ok()) fail("writer failed", bytes.error());
@@ -52,39 +44,47 @@ Pipeline load(const quillet::fuzz::ScratchDir& dir, bool punc_norm) {
   return std::move(p).value();
 }
 
-Fixture* make_fixture() {
-  auto* f = new Fixture{};
-  const std::vector<quillet::DictEntry> words = {
-      {"\u98DF\u98EF", "sik6 faan6"},                 // 食飯
-      {"\u4E00\u767E", "jat1 baak3"},                 // 一百
-      {"\u4E00\u4E8C\u4E09\u56DB\u4E94\u516D\u4E03\u516B\u4E5D\u5341\u5343",
-       "eleven"},                                     // 11 ideographs: never a token
-      {"\u9999\u6E2F", "hoeng1 gong2"},               // 香港
-      {"\u767E\u5206\u4E4B", "baak3 fan6 zi1"},       // 百分之
-  };
-  const std::vector<quillet::DictEntry> chars = {{"\u4E00", "jat1"}, {"\u597D", "hou2"}};
-  for (auto* dir : {&f->plain_dir, &f->odd_dir}) {
-    put_dict(*dir, "word.bin", words);
-    put_dict(*dir, "char.bin", chars);
+// The data directories and the three pipelines, built once per process and
+// destroyed at exit, which removes the directories again.
+struct Fixture {
+  quillet::fuzz::ScratchDir plain_dir;  // word.bin, char.bin, a tame slang table
+  quillet::fuzz::ScratchDir odd_dir;    // the same with an awkward slang table
+  std::optional<Pipeline> folding;
+  std::optional<Pipeline> verbatim;
+  std::optional<Pipeline> odd_slang;
+
+  Fixture() {
+    const std::vector<quillet::DictEntry> words = {
+        {"\u98DF\u98EF", "sik6 faan6"},            // 食飯
+        {"\u4E00\u767E", "jat1 baak3"},            // 一百
+        {"\u4E00\u4E8C\u4E09\u56DB\u4E94\u516D\u4E03\u516B\u4E5D\u5341\u5343",
+         "eleven"},                                // 11 ideographs: never a token
+        {"\u9999\u6E2F", "hoeng1 gong2"},          // 香港
+        {"\u767E\u5206\u4E4B", "baak3 fan6 zi1"},  // 百分之
+    };
+    const std::vector<quillet::DictEntry> chars = {{"\u4E00", "jat1"}, {"\u597D", "hou2"}};
+    for (const auto* dir : {&plain_dir, &odd_dir}) {
+      put_dict(*dir, "word.bin", words);
+      put_dict(*dir, "char.bin", chars);
+    }
+    put_dict(plain_dir, "romanized_slang.bin",
+             {{"ok", "\u597D"}, {"lol", "\u54C8\u54C8"}, {"mp3", "mp3"}, {"nil", ""}});
+    put_dict(odd_dir, "romanized_slang.bin",
+             {{"a", ""},
+              {"b", "   "},
+              {"c", "12 345"},
+              {"d", "\xE5\x92"},  // a cut-off sequence
+              {"e", "\xFF\xFE"},  // not UTF-8 at all
+              {"f", "\u2026\u2026\u3001--"},
+              {"g", "\u3000\t\n"},
+              {"h", "\uFF11\uFF12%"},  // full-width digits
+              {"x", "x"},
+              {"y", "Y1"}});
+    folding.emplace(load(plain_dir, true));
+    verbatim.emplace(load(plain_dir, false));
+    odd_slang.emplace(load(odd_dir, true));
   }
-  put_dict(f->plain_dir, "romanized_slang.bin",
-           {{"ok", "\u597D"}, {"lol", "\u54C8\u54C8"}, {"mp3", "mp3"}, {"nil", ""}});
-  put_dict(f->odd_dir, "romanized_slang.bin",
-           {{"a", ""},
-            {"b", "   "},
-            {"c", "12 345"},
-            {"d", "\xE5\x92"},           // a cut-off sequence
-            {"e", "\xFF\xFE"},           // not UTF-8 at all
-            {"f", "\u2026\u2026\u3001--"},
-            {"g", "\u3000\t\n"},
-            {"h", "\uFF11\uFF12%"},      // full-width digits
-            {"x", "x"},
-            {"y", "Y1"}});
-  f->folding.emplace(load(f->plain_dir, true));
-  f->verbatim.emplace(load(f->plain_dir, false));
-  f->odd_slang.emplace(load(f->odd_dir, true));
-  return f;
-}
+};
 
 // Marks that folding rewrites or deletes: none may survive as a token.
 bool folded_away(char32_t c) {
@@ -134,11 +134,11 @@ void check_tokens(const std::vector<std::string>& tokens, bool folding, std::str
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-  static const Fixture* fixture = make_fixture();
+  static const Fixture fixture;
   const std::string_view text(reinterpret_cast<const char*>(data), size);
   if (text.empty() || !quillet::is_valid_utf8(text)) return 0;
-  check_tokens(quillet::tokenize(*fixture->folding, text), true, text, "folding");
-  check_tokens(quillet::tokenize(*fixture->verbatim, text), false, text, "verbatim");
-  check_tokens(quillet::tokenize(*fixture->odd_slang, text), true, text, "odd slang");
+  check_tokens(quillet::tokenize(*fixture.folding, text), true, text, "folding");
+  check_tokens(quillet::tokenize(*fixture.verbatim, text), false, text, "verbatim");
+  check_tokens(quillet::tokenize(*fixture.odd_slang, text), true, text, "odd slang");
   return 0;
 }

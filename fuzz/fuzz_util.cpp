@@ -110,7 +110,7 @@ ScratchDir::~ScratchDir() {
   std::filesystem::remove_all(path_, ignored);
 }
 
-void ScratchDir::put(std::string_view name, std::string_view bytes) {
+void ScratchDir::put(std::string_view name, std::string_view bytes) const {
   const std::string path = path_ + "/" + std::string(name);
   std::ofstream out(path, std::ios::binary | std::ios::trunc);
   out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
@@ -118,7 +118,7 @@ void ScratchDir::put(std::string_view name, std::string_view bytes) {
   if (!out) fail("cannot write", path);
 }
 
-void ScratchDir::remove(std::string_view name) {
+void ScratchDir::remove(std::string_view name) const {
   const std::string path = path_ + "/" + std::string(name);
   if (::unlink(path.c_str()) != 0 && errno != ENOENT) fail("cannot remove", path);
 }

@@ -81,8 +81,9 @@ class ScratchDir {
   ~ScratchDir();
   ScratchDir(const ScratchDir&) = delete;
   ScratchDir& operator=(const ScratchDir&) = delete;
-  void put(std::string_view name, std::string_view bytes);
-  void remove(std::string_view name);
+  // Both change files below the directory only, never the object.
+  void put(std::string_view name, std::string_view bytes) const;
+  void remove(std::string_view name) const;
   const std::string& path() const { return path_; }
 
  private:
