@@ -187,7 +187,7 @@ std::string normalize_punctuation(std::string_view text) {
 }
 
 void split_runs(const Pipeline& pipeline, std::string_view text,
-                std::vector<std::string>& out) {
+                std::vector<std::string>& out, std::vector<WordMatch>* matches) {
   // The current run is a byte range of `text`: runs are contiguous, so no
   // buffer is needed.
   std::size_t run_begin = 0;
@@ -196,7 +196,7 @@ void split_runs(const Pipeline& pipeline, std::string_view text,
   const auto flush = [&] {
     if (run_end > run_begin) {
       segment_run(text.substr(run_begin, run_end - run_begin), run_class, pipeline.word_dict,
-                  pipeline.user_dict, pipeline.user_dict_max_chars, out);
+                  pipeline.user_dict, pipeline.user_dict_max_chars, out, matches);
     }
     run_begin = run_end;
     run_class = CharClass::Other;
@@ -217,13 +217,19 @@ void split_runs(const Pipeline& pipeline, std::string_view text,
       run_class = k;
     } else {
       run_begin = run_end = pos;
-      if (!is_white_space(c)) out.emplace_back(text.substr(start, pos - start));
+      if (!is_white_space(c)) {
+        out.emplace_back(text.substr(start, pos - start));
+        if (matches) matches->push_back(WordMatch{});
+      }
     }
   }
   flush();
 }
 
-std::vector<std::string> tokenize(const Pipeline& pipeline, std::string_view text) {
+namespace {
+
+std::vector<std::string> tokenize_into(const Pipeline& pipeline, std::string_view text,
+                                       std::vector<WordMatch>* matches) {
   // One buffer carries the text from pass to pass; each assignment frees the
   // previous text once the next one is complete, so at most two are alive.
   std::string rewritten;
@@ -238,8 +244,20 @@ std::vector<std::string> tokenize(const Pipeline& pipeline, std::string_view tex
   }
   rewritten = normalize_numbers(current);
   std::vector<std::string> tokens;
-  split_runs(pipeline, rewritten, tokens);
+  split_runs(pipeline, rewritten, tokens, matches);
   return tokens;
+}
+
+}  // namespace
+
+std::vector<std::string> tokenize(const Pipeline& pipeline, std::string_view text) {
+  return tokenize_into(pipeline, text, nullptr);
+}
+
+std::vector<std::string> tokenize(const Pipeline& pipeline, std::string_view text,
+                                  std::vector<WordMatch>& matches) {
+  matches.clear();
+  return tokenize_into(pipeline, text, &matches);
 }
 
 }  // namespace quillet

@@ -10,12 +10,18 @@
 
 #include "dict/data_dir.h"
 #include "dict/lookup.h"
+#include "segment.h"
 
 namespace quillet {
 
 // The ordered token texts of `text`; every token is non-empty and none is
 // whitespace. Never fails on valid UTF-8. Safe from any number of threads.
 std::vector<std::string> tokenize(const Pipeline& pipeline, std::string_view text);
+
+// As above, and sets `matches` to one WordMatch per token: what segmentation
+// already knows of the token's word_dict entry (see segment.h).
+std::vector<std::string> tokenize(const Pipeline& pipeline, std::string_view text,
+                                  std::vector<WordMatch>& matches);
 
 // The passes, exposed for tests and benchmarks. Each returns a fresh text and
 // reads nothing but its arguments; all are safe from any number of threads.
@@ -35,7 +41,8 @@ std::string normalize_punctuation(std::string_view text);
 // runs are segmented against the pipeline's word and user dictionaries,
 // ASCII alphanumeric runs are one token each, whitespace is dropped and every
 // other code point is a token of its own.
+// With `matches`, one WordMatch per appended token is appended to it.
 void split_runs(const Pipeline& pipeline, std::string_view text,
-                std::vector<std::string>& out);
+                std::vector<std::string>& out, std::vector<WordMatch>* matches = nullptr);
 
 }  // namespace quillet

@@ -16,11 +16,20 @@
 namespace quillet {
 namespace {
 
-// lookup_reading, but borrowing the reading wherever it is stored whole.
-TextSlot plain_reading(const Pipeline& p, std::string_view token) {
+// lookup_reading, but borrowing the reading wherever it is stored whole, and
+// taking the word lookup's answer from segmentation when it has one.
+TextSlot plain_reading(const Pipeline& p, std::string_view token, WordMatch word) {
   if (!contains_cjk(token)) return TextSlot::borrow(token);
   if (const std::string* user = user_lookup(p.user_dict, token)) return TextSlot::borrow(*user);
-  if (auto word = p.word_dict.get(token)) return TextSlot::borrow(*word);
+  if (word.kind == WordMatch::Kind::Hit) return TextSlot::borrow(word.value);
+  if (word.kind == WordMatch::Kind::Unknown) {
+    if (auto found = p.word_dict.get(token)) return TextSlot::borrow(*found);
+  }
+  // A single character that is neither a user nor a word key: the character
+  // table or, failing that, itself (what the character walk would give).
+  if (is_single_code_point(token)) {
+    return TextSlot::borrow(p.char_dict.get(token).value_or(token));
+  }
   return TextSlot::own(lookup_reading(token, p.word_dict, p.char_dict, p.user_dict));
 }
 
@@ -50,7 +59,8 @@ void apply_to_resolutions(ReadingChanges&& changes, std::string_view source,
 
 // The candidate road with all passes applied, before anything is copied out.
 // Views point into `p` and `tokens`.
-std::vector<ResolutionView> resolve_views(const Pipeline& p, std::span<const std::string> tokens) {
+std::vector<ResolutionView> resolve_views(const Pipeline& p, std::span<const std::string> tokens,
+                                          std::span<const WordMatch> matches = {}) {
   // Overrides come in index order; each one's text moves into its resolution.
   ReadingChanges overrides = separable_compounds(tokens, p.separable);
   auto next_override = overrides.begin();
@@ -62,7 +72,8 @@ std::vector<ResolutionView> resolve_views(const Pipeline& p, std::span<const std
       override_reading = &next_override->reading;
       ++next_override;
     }
-    views.push_back(resolve_token_view(p, tokens[i], override_reading));
+    views.push_back(resolve_token_view(p, tokens[i], override_reading,
+                                       i < matches.size() ? matches[i] : WordMatch{}));
   }
   std::vector<std::string_view> readings;
   readings.reserve(views.size());
@@ -82,14 +93,16 @@ std::vector<ResolutionView> resolve_views(const Pipeline& p, std::span<const std
 
 std::string convert(const Pipeline& p, std::string_view text) {
   if (text.empty()) return {};
-  const std::vector<std::string> tokens = tokenize(p, text);
+  std::vector<WordMatch> matches;
+  const std::vector<std::string> tokens = tokenize(p, text, matches);
   const ReadingChanges overrides = separable_compounds(tokens, p.separable);
   std::vector<TextSlot> slots(tokens.size());
   std::vector<std::string_view> readings(tokens.size());
   for (std::size_t i = 0; i < tokens.size(); ++i) {
     // The overrides map lives until the end of this call, so its text is borrowed.
     const std::string* override_reading = overrides.find(i);
-    slots[i] = override_reading ? TextSlot::borrow(*override_reading) : plain_reading(p, tokens[i]);
+    slots[i] = override_reading ? TextSlot::borrow(*override_reading)
+                                : plain_reading(p, tokens[i], matches[i]);
     readings[i] = slots[i].view();
   }
   // Each pass sees the changes of the passes before it.
@@ -112,8 +125,9 @@ std::string convert(const Pipeline& p, std::string_view text) {
 std::vector<Token> convert_detailed(const Pipeline& p, std::string_view text) {
   std::vector<Token> out;
   if (text.empty()) return out;
-  std::vector<std::string> tokens = tokenize(p, text);
-  std::vector<ResolutionView> views = resolve_views(p, tokens);
+  std::vector<WordMatch> matches;
+  std::vector<std::string> tokens = tokenize(p, text, matches);
+  std::vector<ResolutionView> views = resolve_views(p, tokens, matches);
   out.reserve(tokens.size());
   for (std::size_t i = 0; i < tokens.size(); ++i) {
     ResolutionView& view = views[i];
@@ -129,8 +143,9 @@ std::vector<Token> convert_detailed(const Pipeline& p, std::string_view text) {
 std::vector<CandidateToken> convert_candidates(const Pipeline& p, std::string_view text) {
   std::vector<CandidateToken> out;
   if (text.empty()) return out;
-  std::vector<std::string> tokens = tokenize(p, text);
-  std::vector<ResolutionView> views = resolve_views(p, tokens);
+  std::vector<WordMatch> matches;
+  std::vector<std::string> tokens = tokenize(p, text, matches);
+  std::vector<ResolutionView> views = resolve_views(p, tokens, matches);
   out.reserve(tokens.size());
   for (std::size_t i = 0; i < tokens.size(); ++i) {
     std::string lang(label::lang_of(tokens[i]));

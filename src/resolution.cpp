@@ -34,7 +34,7 @@ std::vector<std::string> split_candidates(std::string_view value) {
 }
 
 ResolutionView resolve_token_view(const Pipeline& p, std::string_view token,
-                                  std::string* override_reading) {
+                                  std::string* override_reading, WordMatch word) {
   // 1. A separable-compound override.
   if (override_reading) {
     return make(TextSlot::own(std::move(*override_reading)), false, label::kCertain,
@@ -54,9 +54,16 @@ ResolutionView resolve_token_view(const Pipeline& p, std::string_view token,
                 get_optional(p.word_candidates_confidence, token).value_or(label::kTied),
                 get_optional(p.word_source, token).value_or(label::kUnknown));
   }
-  // 5. The word reading, for tokens of any length, single characters included.
-  if (auto word = p.word_dict.get(token)) {
-    return make(TextSlot::borrow(*word), false, label::kCertain,
+  // 5. The word reading, for tokens of any length, single characters included
+  // (segmentation has usually settled this already).
+  std::optional<std::string_view> word_reading;
+  if (word.kind == WordMatch::Kind::Hit) {
+    word_reading = word.value;
+  } else if (word.kind == WordMatch::Kind::Unknown) {
+    word_reading = p.word_dict.get(token);
+  }
+  if (word_reading) {
+    return make(TextSlot::borrow(*word_reading), false, label::kCertain,
                 get_optional(p.word_source, token).value_or(label::kUnknown));
   }
   // 6. The character files, for a token of one code point.

@@ -11,6 +11,7 @@
 
 #include "dict/data_dir.h"
 #include "reading_changes.h"
+#include "segment.h"
 #include "text_slot.h"
 
 namespace quillet {
@@ -49,9 +50,12 @@ struct ResolutionView {
 // The resolution of one token with text `token`. `override_reading` is the
 // separable-compound reading for this token, or nullptr; it is moved into the
 // result. Views in the result point into `pipeline` and `token`, which must
-// outlive it. Never fails. Reads only; safe from any number of threads.
+// outlive it. `word` is what segmentation knows of the token's word_dict
+// entry (a Miss or Hit must be true of `pipeline.word_dict`); the result is
+// the same whatever it says. Never fails. Reads only; safe from any number of
+// threads.
 ResolutionView resolve_token_view(const Pipeline& pipeline, std::string_view token,
-                                  std::string* override_reading);
+                                  std::string* override_reading, WordMatch word = {});
 
 // The owned Resolution of `view` (splitting a candidate list).
 Resolution to_resolution(ResolutionView&& view);

@@ -11,16 +11,20 @@
 namespace quillet {
 namespace {
 
-// Byte length of the longest prefix of `rest` (ends[0..n)) that is a key.
+// Byte length of the longest prefix of `rest` (ends[0..n)) that is a key,
+// and the index of its entry in `best_entry`.
 std::size_t longest_dict_match(const DictFile& dict, std::string_view rest,
                                const std::array<std::size_t, kMaxWordChars>& ends,
-                               std::size_t n) {
+                               std::size_t n, std::size_t& best_entry) {
   std::size_t best = 0;
   DictFile::Range range = dict.all();
   for (std::size_t k = 0; k < n; ++k) {
     bool exact = false;
     range = dict.seek_prefix(range, rest.substr(0, ends[k]), exact);
-    if (exact) best = ends[k];
+    if (exact) {
+      best = ends[k];
+      best_entry = range.lo;  // an exact hit is the first entry of its range
+    }
     if (range.empty()) break;
   }
   return best;
@@ -42,10 +46,11 @@ std::size_t longest_user_match(const UserDict& dict, std::string_view rest,
 
 void segment_run(std::string_view run, CharClass cls, const DictFile& word_dict,
                  const UserDict& user_dict, std::size_t user_dict_max_chars,
-                 std::vector<std::string>& out) {
+                 std::vector<std::string>& out, std::vector<WordMatch>* matches) {
   if (run.empty() || cls == CharClass::Other) return;
   if (cls == CharClass::Alnum) {
     out.emplace_back(run);
+    if (matches) matches->push_back(WordMatch{});
     return;
   }
   const bool use_dict = word_dict.entry_count() > 0;
@@ -61,13 +66,26 @@ void segment_run(std::string_view run, CharClass cls, const DictFile& word_dict,
       if (end > rest.size()) end = rest.size();
       ends[n] = end;
     }
-    const std::size_t dict_len = use_dict ? longest_dict_match(word_dict, rest, ends, n) : 0;
+    std::size_t dict_entry = 0;
+    const std::size_t dict_len =
+        use_dict ? longest_dict_match(word_dict, rest, ends, n, dict_entry) : 0;
     const std::size_t user_len =
         user_chars ? longest_user_match(user_dict, rest, ends, n < user_chars ? n : user_chars,
                                         dict_len)
                    : 0;
     std::size_t len = dict_len > user_len ? dict_len : user_len;
     if (len == 0) len = ends[0];
+    if (matches) {
+      // The token is the dictionary match, a user word (not known here), or
+      // a character that no key equals (not even one of one character).
+      WordMatch match;
+      if (dict_len != 0 && len == dict_len) {
+        if (auto value = word_dict.value_of(dict_entry)) match = {WordMatch::Kind::Hit, *value};
+      } else if (len == ends[0] && dict_len == 0 && user_len == 0) {
+        match.kind = WordMatch::Kind::Miss;
+      }
+      matches->push_back(match);
+    }
     out.emplace_back(rest.substr(0, len));
     rest.remove_prefix(len);
   }

@@ -16,6 +16,19 @@ namespace quillet {
 // The longest word considered, in code points, for dictionary and user words.
 inline constexpr std::size_t kMaxWordChars = 10;
 
+// What segmentation learned about one token's word_dict entry, so the reading
+// step need not search for it again. `value` views the mapping (it lives as
+// long as the DictFile) and is set only for Hit.
+struct WordMatch {
+  enum class Kind : unsigned char {
+    Unknown,  // not looked at (user word, non-CJK token): search as usual
+    Miss,     // word_dict has no key equal to the token
+    Hit,      // word_dict maps the token to `value`
+  };
+  Kind kind = Kind::Unknown;
+  std::string_view value;
+};
+
 // Appends the tokens of `run` (all of class `cls`) to `out`:
 //  - Cjk: at each position the longest prefix of at most 10 code points that
 //    is a word_dict key or a user_dict key (of at most user_dict_max_chars,
@@ -23,8 +36,10 @@ inline constexpr std::size_t kMaxWordChars = 10;
 //  - Alnum: the whole run as one token;
 //  - Other, or an empty run: nothing.
 // The appended tokens concatenate to exactly `run`. `run` must be valid UTF-8.
+// When `matches` is given, one WordMatch is appended to it per token appended
+// to `out`.
 void segment_run(std::string_view run, CharClass cls, const DictFile& word_dict,
                  const UserDict& user_dict, std::size_t user_dict_max_chars,
-                 std::vector<std::string>& out);
+                 std::vector<std::string>& out, std::vector<WordMatch>* matches = nullptr);
 
 }  // namespace quillet

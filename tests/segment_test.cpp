@@ -49,7 +49,8 @@ std::string show(const std::vector<std::string>& tokens) {
 
 DictFile open_dict(const TempDir& dir, const std::vector<std::string>& words) {
   std::vector<DictEntry> entries;
-  for (const auto& w : words) entries.push_back({w, "r"});
+  // Distinct values, so a reading taken from the wrong entry shows.
+  for (const auto& w : words) entries.push_back({w, "r" + std::to_string(entries.size())});
   // An empty list still writes a valid file with no entries.
   auto bytes = encode_dict(entries);
   testing::write_bytes(dir.file("word.bin"), bytes.ok() ? bytes.value() : "");
@@ -167,6 +168,7 @@ TEST(Segment, NarrowingSearchMatchesReferenceOnRandomDictionaries) {
   std::mt19937 rng(2024);
   auto pick = [&](std::size_t n) { return static_cast<std::size_t>(rng() % n); };
   std::size_t runs_checked = 0, multi_char_tokens = 0, user_tokens = 0;
+  std::size_t hits_reported = 0, misses_reported = 0;
   for (int trial = 0; trial < 300; ++trial) {
     // A small alphabet makes shared prefixes, and so narrowing, common.
     const std::size_t alphabet = 2 + pick(5);
@@ -203,10 +205,29 @@ TEST(Segment, NarrowingSearchMatchesReferenceOnRandomDictionaries) {
     for (int r = 0; r < 40; ++r) {
       const std::string run = cjk(random_word(pick(5) == 0 ? 60 : 20));
       std::vector<std::string> got;
-      segment_run(run, CharClass::Cjk, dict, user, user_max, got);
+      std::vector<WordMatch> matches;
+      segment_run(run, CharClass::Cjk, dict, user, user_max, got, &matches);
       const auto want = reference_segment(run, dict, user, user_max);
       ASSERT_EQ(got, want) << "trial " << trial << " run " << run << " dict of " << words.size()
                            << " words, user max " << user_max;
+      // What segmentation reports of each token's entry is what get() says.
+      ASSERT_EQ(matches.size(), got.size());
+      for (std::size_t i = 0; i < got.size(); ++i) {
+        const auto found = dict.get(got[i]);
+        switch (matches[i].kind) {
+          case WordMatch::Kind::Hit:
+            ASSERT_TRUE(found && *found == matches[i].value) << "token " << got[i];
+            ++hits_reported;
+            break;
+          case WordMatch::Kind::Miss:
+            ASSERT_FALSE(found) << "token " << got[i];
+            ++misses_reported;
+            break;
+          case WordMatch::Kind::Unknown:
+            ASSERT_TRUE(user.count(got[i])) << "only user words are left unknown: " << got[i];
+            break;
+        }
+      }
       ++runs_checked;
       for (const auto& t : got) {
         multi_char_tokens += count_code_points(t) > 1;
@@ -217,6 +238,8 @@ TEST(Segment, NarrowingSearchMatchesReferenceOnRandomDictionaries) {
   // The comparison is only worth something if multi-character and user
   // matches actually happened.
   EXPECT_EQ(runs_checked, 300u * 40u);
+  EXPECT_GT(hits_reported, 1000u);
+  EXPECT_GT(misses_reported, 1000u);
   EXPECT_GT(multi_char_tokens, 1000u);
   EXPECT_GT(user_tokens, 100u);
 }

@@ -25,9 +25,6 @@ std::uint32_t read_u32(const unsigned char* p) {
   return std::uint32_t{p[0]} | std::uint32_t{p[1]} << 8 | std::uint32_t{p[2]} << 16 |
          std::uint32_t{p[3]} << 24;
 }
-std::uint16_t read_u16(const unsigned char* p) {
-  return static_cast<std::uint16_t>(p[0] | p[1] << 8);
-}
 
 Error system_error(int err) {
   return Error{std::error_code(err, std::system_category()).message() + " (os error " +
@@ -172,22 +169,6 @@ DictFile& DictFile::operator=(DictFile&& other) noexcept {
 
 DictFile::~DictFile() {
   if (base_) ::munmap(const_cast<unsigned char*>(base_), length_);
-}
-
-std::optional<std::string_view> DictFile::key_at(std::size_t i) const {
-  const unsigned char* e = base_ + kHeaderSize + kEntrySize * i;
-  const std::uint64_t offset = read_u32(e);
-  const std::uint64_t length = read_u16(e + 4);
-  if (offset + length > pool_size_) return std::nullopt;
-  return std::string_view(reinterpret_cast<const char*>(pool_ + offset), length);
-}
-
-std::optional<std::string_view> DictFile::value_at(std::size_t i) const {
-  const unsigned char* e = base_ + kHeaderSize + kEntrySize * i;
-  const std::uint64_t offset = read_u32(e + 6);
-  const std::uint64_t length = read_u16(e + 10);
-  if (offset + length > pool_size_) return std::nullopt;
-  return std::string_view(reinterpret_cast<const char*>(pool_ + offset), length);
 }
 
 std::optional<std::string_view> DictFile::get(std::string_view key) const {

@@ -65,13 +65,35 @@ class DictFile {
   // and seek_prefix() are safe from any number of threads at once.
   Range seek_prefix(Range within, std::string_view key, bool& exact) const;
 
+  // The value of entry `index`, as get() would return it for that entry's
+  // key; nullopt when `index` is past the table or the entry is broken. Lets
+  // a prefix walk that has found an exact key keep its value without a
+  // second search. Safe from any number of threads at once.
+  std::optional<std::string_view> value_of(std::size_t index) const {
+    if (index >= entry_count_ || !key_at(index)) return std::nullopt;
+    return value_at(index);
+  }
+
  private:
   DictFile(const unsigned char* base, std::size_t length, std::size_t entry_count,
            std::uint64_t pool_size);
 
-  // Key of entry i, or nullopt when its range runs outside the pool.
-  std::optional<std::string_view> key_at(std::size_t i) const;
-  std::optional<std::string_view> value_at(std::size_t i) const;
+  // Key (value) of entry i, or nullopt when its range runs outside the pool.
+  // Read at every probe of every search, so defined here to be inlined.
+  std::optional<std::string_view> key_at(std::size_t i) const {
+    return pool_range(base_ + 16 + 12 * i);
+  }
+  std::optional<std::string_view> value_at(std::size_t i) const {
+    return pool_range(base_ + 16 + 12 * i + 6);
+  }
+  // The pool bytes named by the offset (u32) and length (u16) at `field`.
+  std::optional<std::string_view> pool_range(const unsigned char* field) const {
+    const std::uint64_t offset = std::uint64_t{field[0]} | std::uint64_t{field[1]} << 8 |
+                                 std::uint64_t{field[2]} << 16 | std::uint64_t{field[3]} << 24;
+    const std::uint64_t length = std::uint64_t{field[4]} | std::uint64_t{field[5]} << 8;
+    if (offset + length > pool_size_) return std::nullopt;
+    return std::string_view(reinterpret_cast<const char*>(pool_ + offset), length);
+  }
   // Searches wait on memory: each probe loads an entry, then its key. Asking
   // early for the entries of both possible next probes overlaps those waits.
   // A hint only: it changes no result and never faults.

@@ -10,6 +10,12 @@ std::string lookup_reading(std::string_view token, const DictFile& word_dict,
   if (!contains_cjk(token)) return std::string(token);
   if (const std::string* user = user_lookup(user_dict, token)) return *user;
   if (auto word = word_dict.get(token)) return std::string(*word);
+  // A one-character token has just missed the user and word lookups the
+  // loop below would repeat; only the character table is left to ask.
+  if (is_single_code_point(token)) {
+    const auto chr = char_dict.get(token);
+    return std::string(chr ? *chr : token);
+  }
 
   std::string result;
   result.reserve(token.size() * 2);
