@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
-# Installs the Debian 12 packages that the build, the tests and the data build
-# need, when any is missing. Needs root (or sudo) only when something is missing.
+# Installs the Debian 12 packages that the build and the tests need, when any
+# is missing; with --data also the sources of the data build (rime-cantonese,
+# Unihan, Node for decoding to-jyutping). Needs root (or sudo) only when
+# something is missing.
 set -euo pipefail
 packages=(
   build-essential cmake clang libclang-rt-14-dev
@@ -8,6 +10,11 @@ packages=(
   python3 python3-dev python3-pytest python3-hypothesis python3-numpy
   python3-pip python3-setuptools python3-wheel python3-venv python3-mypy
 )
+if [ "${1:-}" = "--data" ]; then
+  packages+=(rime-data-jyut6ping3 unicode-data)
+  # Node may come from elsewhere than Debian (e.g. NodeSource); any will do.
+  command -v npm >/dev/null 2>&1 || packages+=(nodejs npm)
+fi
 missing=()
 for p in "${packages[@]}"; do
   dpkg -s "$p" >/dev/null 2>&1 || missing+=("$p")
