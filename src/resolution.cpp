@@ -18,6 +18,14 @@ ResolutionView make(TextSlot candidates, bool is_list, std::string_view confiden
   return view;
 }
 
+// A side file's value for `key`, trying first the index where the file it
+// shares its keys with holds `key`.
+std::optional<std::string_view> get_near_optional(const std::optional<DictFile>& file,
+                                                  std::string_view key, std::size_t hint) {
+  if (!file) return std::nullopt;
+  return file->get_near(key, hint);
+}
+
 }  // namespace
 
 std::vector<std::string> split_candidates(std::string_view value) {
@@ -49,33 +57,45 @@ ResolutionView resolve_token_view(const Pipeline& p, std::string_view token,
     return make(TextSlot::borrow(*user), false, label::kCertain, label::kUserDict);
   }
   // 4. Ranked word candidates; a stored empty label is still a hit.
-  if (auto candidates = get_optional(p.word_candidates, token)) {
-    return make(TextSlot::borrow(*candidates), true,
-                get_optional(p.word_candidates_confidence, token).value_or(label::kTied),
-                get_optional(p.word_source, token).value_or(label::kUnknown));
+  // The side files share their keys, and so their entry order, with
+  // word_candidates.bin, word.bin, char_candidates.bin and char.bin.
+  const auto word_source = [&](std::optional<std::size_t> word_index) {
+    return (word_index ? get_near_optional(p.word_source, token, *word_index)
+                       : get_optional(p.word_source, token))
+        .value_or(label::kUnknown);
+  };
+  const std::optional<std::size_t> known_word_index =
+      word.kind == WordMatch::Kind::Hit ? std::optional<std::size_t>(word.index) : std::nullopt;
+  if (const auto candidates = p.word_candidates ? p.word_candidates->find(token) : std::nullopt) {
+    return make(TextSlot::borrow(candidates->value), true,
+                get_near_optional(p.word_candidates_confidence, token, candidates->index)
+                    .value_or(label::kTied),
+                word_source(known_word_index));
   }
   // 5. The word reading, for tokens of any length, single characters included
   // (segmentation has usually settled this already).
-  std::optional<std::string_view> word_reading;
+  std::optional<DictFile::Found> word_entry;
   if (word.kind == WordMatch::Kind::Hit) {
-    word_reading = word.value;
+    word_entry = DictFile::Found{word.value, word.index};
   } else if (word.kind == WordMatch::Kind::Unknown) {
-    word_reading = p.word_dict.get(token);
+    word_entry = p.word_dict.find(token);
   }
-  if (word_reading) {
-    return make(TextSlot::borrow(*word_reading), false, label::kCertain,
-                get_optional(p.word_source, token).value_or(label::kUnknown));
+  if (word_entry) {
+    return make(TextSlot::borrow(word_entry->value), false, label::kCertain,
+                word_source(word_entry->index));
   }
   // 6. The character files, for a token of one code point.
   if (is_single_code_point(token)) {
-    if (auto candidates = get_optional(p.char_candidates, token)) {
-      return make(TextSlot::borrow(*candidates), true,
-                  get_optional(p.char_candidates_confidence, token).value_or(label::kTied),
+    if (const auto candidates =
+            p.char_candidates ? p.char_candidates->find(token) : std::nullopt) {
+      return make(TextSlot::borrow(candidates->value), true,
+                  get_near_optional(p.char_candidates_confidence, token, candidates->index)
+                      .value_or(label::kTied),
                   get_optional(p.char_source, token).value_or(label::kUnknown));
     }
-    if (auto chr = p.char_dict.get(token)) {
-      return make(TextSlot::borrow(*chr), false, label::kCertain,
-                  get_optional(p.char_source, token).value_or(label::kUnknown));
+    if (const auto chr = p.char_dict.find(token)) {
+      return make(TextSlot::borrow(chr->value), false, label::kCertain,
+                  get_near_optional(p.char_source, token, chr->index).value_or(label::kUnknown));
     }
   }
   // 7. Character by character; the token itself back means nothing was known.

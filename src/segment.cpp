@@ -80,7 +80,9 @@ void segment_run(std::string_view run, CharClass cls, const DictFile& word_dict,
       // a character that no key equals (not even one of one character).
       WordMatch match;
       if (dict_len != 0 && len == dict_len) {
-        if (auto value = word_dict.value_of(dict_entry)) match = {WordMatch::Kind::Hit, *value};
+        if (auto value = word_dict.value_of(dict_entry)) {
+          match = {WordMatch::Kind::Hit, *value, dict_entry};
+        }
       } else if (len == ends[0] && dict_len == 0 && user_len == 0) {
         match.kind = WordMatch::Kind::Miss;
       }

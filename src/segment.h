@@ -27,6 +27,7 @@ struct WordMatch {
   };
   Kind kind = Kind::Unknown;
   std::string_view value;
+  std::size_t index = 0;  // the entry's index in word_dict, for Hit
 };
 
 // Appends the tokens of `run` (all of class `cls`) to `out`:

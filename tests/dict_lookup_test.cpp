@@ -183,6 +183,16 @@ TEST(DictLookup, ExactMatchOnly) {
     if (v && r.hit) {
       EXPECT_EQ(*v, r.value) << "key '" << r.key << "'";
     }
+    // find() names the entry that holds the key; get_near() answers as get()
+    // whether its hint is that entry, another one or past the table.
+    const auto found = f.value().find(r.key);
+    ASSERT_EQ(found.has_value(), r.hit) << "key '" << r.key << "'";
+    if (found) {
+      EXPECT_EQ(f.value().value_of(found->index), v) << "key '" << r.key << "'";
+    }
+    for (std::size_t hint : {0u, 1u, 2u, 3u, 1000u}) {
+      EXPECT_EQ(f.value().get_near(r.key, hint), v) << "key '" << r.key << "' hint " << hint;
+    }
   }
 }
 
@@ -220,6 +230,8 @@ TEST(DictLookup, BrokenRangesAreMisses) {
     for (const std::string& probe : {std::string("a"), std::string("av"), std::string(),
                                      c.unchecked}) {
       EXPECT_FALSE(f.value().get(probe).has_value()) << c.name << ", probe of " << probe.size() << " bytes";
+      EXPECT_FALSE(f.value().get_near(probe, 0).has_value()) << c.name << ", hint at broken entry";
+      EXPECT_FALSE(f.value().value_of(0).has_value() && probe == "a") << c.name;
       bool exact = true;
       if (!probe.empty()) f.value().narrow(f.value().all(), probe, exact);
       if (!probe.empty()) f.value().seek_prefix(f.value().all(), probe, exact);

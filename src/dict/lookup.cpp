@@ -172,6 +172,20 @@ DictFile::~DictFile() {
 }
 
 std::optional<std::string_view> DictFile::get(std::string_view key) const {
+  const auto found = find(key);
+  if (!found) return std::nullopt;
+  return found->value;
+}
+
+std::optional<std::string_view> DictFile::get_near(std::string_view key, std::size_t hint) const {
+  if (hint < entry_count_) {
+    const auto k = key_at(hint);
+    if (k && *k == key) return value_at(hint);  // keys are unique in a sorted table
+  }
+  return get(key);
+}
+
+std::optional<DictFile::Found> DictFile::find(std::string_view key) const {
   std::size_t lo = 0, hi = entry_count_;
   while (lo < hi) {
     const std::size_t mid = lo + (hi - lo) / 2;
@@ -184,7 +198,9 @@ std::optional<std::string_view> DictFile::get(std::string_view key) const {
       lo = mid + 1;
     } else {
       if (!key_at(mid)) return std::nullopt;  // a broken entry is a miss
-      return value_at(mid);
+      const auto value = value_at(mid);
+      if (!value) return std::nullopt;
+      return Found{*value, mid};
     }
   }
   return std::nullopt;

@@ -65,6 +65,22 @@ class DictFile {
   // and seek_prefix() are safe from any number of threads at once.
   Range seek_prefix(Range within, std::string_view key, bool& exact) const;
 
+  // get(), also giving the index of the entry found, for get_near() in a side
+  // file whose keys are those of this one.
+  struct Found {
+    std::string_view value;
+    std::size_t index = 0;
+  };
+  std::optional<Found> find(std::string_view key) const;
+
+  // get(key), trying entry `hint` first: a file written with the same keys
+  // as another holds each key at the same index, so one comparison replaces
+  // the search. Any other file is still searched in full, so on a file with
+  // unique keys the result is always get(key)'s (with duplicated keys, which
+  // of them answers is unspecified, as for get()). Safe from any number of
+  // threads at once.
+  std::optional<std::string_view> get_near(std::string_view key, std::size_t hint) const;
+
   // The value of entry `index`, as get() would return it for that entry's
   // key; nullopt when `index` is past the table or the entry is broken. Lets
   // a prefix walk that has found an exact key keep its value without a

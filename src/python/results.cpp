@@ -3,6 +3,8 @@
 #include "python/results.h"
 
 #include <string>
+#include <utility>
+#include <vector>
 
 namespace quillet::python {
 
@@ -44,6 +46,36 @@ PyObject* list_of(const std::vector<Item>& items, Make make) {
   return list;
 }
 
+// The lang, confidence and source labels take a handful of values, so one
+// result list shares one str per distinct label instead of making one per
+// token. Lives for one list build; `text` views must outlive it.
+class LabelStrings {
+ public:
+  LabelStrings() = default;
+  LabelStrings(const LabelStrings&) = delete;
+  LabelStrings& operator=(const LabelStrings&) = delete;
+  ~LabelStrings() {
+    for (auto& entry : entries_) Py_DECREF(entry.second);
+  }
+  // A new reference to the str of `text`, or nullptr with a Python error set.
+  PyObject* get(std::string_view text) {
+    for (auto& entry : entries_) {
+      if (entry.first == text) {
+        Py_INCREF(entry.second);
+        return entry.second;
+      }
+    }
+    PyObject* made = str_of(text);
+    if (made == nullptr) return nullptr;
+    Py_INCREF(made);  // one reference for the caller, one kept here
+    entries_.emplace_back(text, made);
+    return made;
+  }
+
+ private:
+  std::vector<std::pair<std::string_view, PyObject*>> entries_;
+};
+
 }  // namespace
 
 PyObject* str_of(std::string_view text) {
@@ -51,20 +83,22 @@ PyObject* str_of(std::string_view text) {
 }
 
 PyObject* detailed_list_of(const std::vector<Token>& tokens) {
-  return list_of(tokens, [](const Token& t) {
+  LabelStrings labels;
+  return list_of(tokens, [&](const Token& t) {
     return tuple_of([&] { return str_of(t.token); }, [&] { return str_of(t.jyutping); },
-                    [&] { return str_of(t.lang); }, [&] { return str_of(t.confidence); },
-                    [&] { return str_of(t.source); });
+                    [&] { return labels.get(t.lang); }, [&] { return labels.get(t.confidence); },
+                    [&] { return labels.get(t.source); });
   });
 }
 
 PyObject* candidates_list_of(const std::vector<CandidateToken>& tokens) {
-  return list_of(tokens, [](const CandidateToken& t) {
+  LabelStrings labels;
+  return list_of(tokens, [&](const CandidateToken& t) {
     return tuple_of(
         [&] { return str_of(t.token); },
         [&] { return list_of(t.candidate_readings, [](const std::string& r) { return str_of(r); }); },
-        [&] { return str_of(t.lang); }, [&] { return str_of(t.confidence); },
-        [&] { return str_of(t.source); });
+        [&] { return labels.get(t.lang); }, [&] { return labels.get(t.confidence); },
+        [&] { return labels.get(t.source); });
   });
 }
 
