@@ -4,6 +4,8 @@
 // written, so each stored reading and label is copied once, into the result.
 #include "pipeline.h"
 
+#include <forward_list>
+
 #include "aa_dei_sandhi.h"
 #include "address_sandhi.h"
 #include "classifier_reduplication.h"
@@ -18,27 +20,29 @@ namespace {
 
 // lookup_reading, but borrowing the reading wherever it is stored whole, and
 // taking the word lookup's answer from segmentation when it has one.
-TextSlot plain_reading(const Pipeline& p, std::string_view token, WordMatch word) {
-  if (!contains_cjk(token)) return TextSlot::borrow(token);
-  if (const std::string* user = user_lookup(p.user_dict, token)) return TextSlot::borrow(*user);
-  if (word.kind == WordMatch::Kind::Hit) return TextSlot::borrow(word.value);
+// A reading built here is kept in `built` (whose elements never move; empty,
+// it costs no allocation).
+std::string_view plain_reading(const Pipeline& p, std::string_view token, WordMatch word,
+                               std::forward_list<std::string>& built) {
+  if (!contains_cjk(token)) return token;
+  if (const std::string* user = user_lookup(p.user_dict, token)) return *user;
+  if (word.kind == WordMatch::Kind::Hit) return word.value;
   if (word.kind == WordMatch::Kind::Unknown) {
-    if (auto found = p.word_dict.get(token)) return TextSlot::borrow(*found);
+    if (auto found = p.word_dict.get(token)) return *found;
   }
   // A single character that is neither a user nor a word key: the character
   // table or, failing that, itself (what the character walk would give).
   if (is_single_code_point(token)) {
-    return TextSlot::borrow(p.char_dict.get(token).value_or(token));
+    return p.char_dict.get(token).value_or(token);
   }
-  return TextSlot::own(lookup_reading(token, p.word_dict, p.char_dict, p.user_dict));
+  return built.emplace_front(lookup_reading(token, p.word_dict, p.char_dict, p.user_dict));
 }
 
-// Replaces each changed token's reading; `readings` keeps viewing `slots`.
-void apply_to_readings(ReadingChanges&& changes, std::vector<TextSlot>& slots,
+// Replaces each changed token's reading; the new text is kept in `built`.
+void apply_to_readings(ReadingChanges&& changes, std::forward_list<std::string>& built,
                        std::vector<std::string_view>& readings) {
   for (auto& change : changes) {
-    slots[change.index] = TextSlot::own(std::move(change.reading));
-    readings[change.index] = slots[change.index].view();
+    readings[change.index] = built.emplace_front(std::move(change.reading));
   }
 }
 
@@ -96,19 +100,20 @@ std::string convert(const Pipeline& p, std::string_view text) {
   std::vector<WordMatch> matches;
   const std::vector<std::string> tokens = tokenize(p, text, matches);
   const ReadingChanges overrides = separable_compounds(tokens, p.separable);
-  std::vector<TextSlot> slots(tokens.size());
+  // Most readings are views into the mappings; the few built during the
+  // call live in `built`, so a long text costs one view per token.
+  std::forward_list<std::string> built;
   std::vector<std::string_view> readings(tokens.size());
   for (std::size_t i = 0; i < tokens.size(); ++i) {
     // The overrides map lives until the end of this call, so its text is borrowed.
     const std::string* override_reading = overrides.find(i);
-    slots[i] = override_reading ? TextSlot::borrow(*override_reading)
-                                : plain_reading(p, tokens[i], matches[i]);
-    readings[i] = slots[i].view();
+    readings[i] = override_reading ? std::string_view(*override_reading)
+                                   : plain_reading(p, tokens[i], matches[i], built);
   }
   // Each pass sees the changes of the passes before it.
-  apply_to_readings(address_sandhi(tokens, readings), slots, readings);
-  apply_to_readings(aa_dei_sandhi(tokens, readings), slots, readings);
-  apply_to_readings(classifier_reduplication(tokens, readings, p.classifier_words), slots,
+  apply_to_readings(address_sandhi(tokens, readings), built, readings);
+  apply_to_readings(aa_dei_sandhi(tokens, readings), built, readings);
+  apply_to_readings(classifier_reduplication(tokens, readings, p.classifier_words), built,
                     readings);
 
   std::size_t size = readings.empty() ? 0 : readings.size() - 1;
