@@ -22,6 +22,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <map>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -124,23 +125,20 @@ void check_text(const quillet::Pipeline& p, const std::string& text) {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-  static quillet::fuzz::ScratchDir dir;
   quillet::fuzz::InputReader in(data, size);
   const bool punc_norm = in.byte() & 1;
+  std::optional<quillet::fuzz::ScratchDir> dir(std::in_place);
   for (std::string_view name : kFiles) {
     const std::uint8_t mode = in.byte() % 4;
-    if (mode == 0) {
-      dir.remove(name);
-    } else {
-      dir.put(name, build_file(in, mode));
-    }
+    if (mode != 0) dir->put(name, build_file(in, mode));
   }
   quillet::UserDict user;
   for (std::size_t n = in.byte() % 8; n > 0; --n) {
     std::string key = expand_text(in.field(), kPieces);
     user.insert_or_assign(std::move(key), std::string(in.field()));
   }
-  auto loaded = quillet::load_pipeline(dir.path(), std::move(user), punc_norm);
+  auto loaded = quillet::load_pipeline(dir->path(), std::move(user), punc_norm);
+  dir.reset();  // the mappings outlive the files; a crash below leaves nothing behind
   if (!loaded.ok()) {
     if (loaded.error().empty()) fail("a load failure without a message", "");
     return 0;

@@ -4,7 +4,6 @@
 #include <sys/mman.h>
 #include <unistd.h>
 
-#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -116,11 +115,6 @@ void ScratchDir::put(std::string_view name, std::string_view bytes) const {
   out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
   out.close();
   if (!out) fail("cannot write", path);
-}
-
-void ScratchDir::remove(std::string_view name) const {
-  const std::string path = path_ + "/" + std::string(name);
-  if (::unlink(path.c_str()) != 0 && errno != ENOENT) fail("cannot remove", path);
 }
 
 void fail(std::string_view what, std::string_view detail) {

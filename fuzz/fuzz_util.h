@@ -74,16 +74,15 @@ class ScratchFile {
 };
 
 // A private directory under /dev/shm (or $TMPDIR, or /tmp) removed with its
-// files when the object goes. put() and remove() abort on an I/O error.
+// files when the object goes. put() aborts on an I/O error.
 class ScratchDir {
  public:
   ScratchDir();
   ~ScratchDir();
   ScratchDir(const ScratchDir&) = delete;
   ScratchDir& operator=(const ScratchDir&) = delete;
-  // Both change files below the directory only, never the object.
+  // Writes the file `name` below the directory (the object itself is unchanged).
   void put(std::string_view name, std::string_view bytes) const;
-  void remove(std::string_view name) const;
   const std::string& path() const { return path_; }
 
  private:
