@@ -243,7 +243,12 @@ std::vector<std::string> tokenize_into(const Pipeline& pipeline, std::string_vie
     current = rewritten;
   }
   rewritten = normalize_numbers(current);
+  // A token is at least one code point, mostly a Chinese character or word
+  // of three bytes or more, so this bound saves a long text the repeated
+  // regrowth (and re-faulting) of its token list.
   std::vector<std::string> tokens;
+  tokens.reserve(rewritten.size() / 3 + 1);
+  if (matches) matches->reserve(rewritten.size() / 3 + 1);
   split_runs(pipeline, rewritten, tokens, matches);
   return tokens;
 }
