@@ -218,7 +218,8 @@ def test_broken_word_file_is_reported_before_char_file(quillet, tmp_path):
 # Odd but well-formed stored values: (file, entries, text, check of the
 # candidate tuples). Empty pieces and empty replacements are data, not faults.
 ODD_VALUES = [
-    ("char_candidates.bin", {"行": "|||"}, "行", lambda c: c == [("行", ["", "", "", ""], "yue", "ranked", "unknown")]),
+    ("char_candidates.bin", {"行": "|||"}, "行",
+     lambda c: c == [("行", ["", "", "", ""], "yue", "ranked", "unknown")]),
     ("word_candidates.bin", {"銀行": "|||"}, "銀行", lambda c: c[0][1] == ["", "", "", ""]),
     ("word_candidates.bin", {"銀行": ""}, "銀行", lambda c: c[0][1] == [""]),
     ("char_candidates.bin", {"行": "|"}, "行山", lambda c: c[0][1] == ["", ""]),
@@ -244,7 +245,8 @@ def test_slang_value_invalid_utf8_is_harmless(quillet, tmp_path):
     # A replacement of bytes that are not UTF-8, around text that is.
     d = build_dir(tmp_path)
     data = (d / "romanized_slang.bin").read_bytes()
-    damaged, _ = _rewrite_values(data, lambda n: (b"\xe4\xb8" + b"\xff\xc0\x80")[:n].ljust(n, b"\xed"))
+    broken = b"\xe4\xb8\xff\xc0\x80"  # a cut sequence, a stray byte, an overlong NUL
+    damaged, _ = _rewrite_values(data, lambda n: broken[:n].ljust(n, b"\xed"))
     (d / "romanized_slang.bin").write_bytes(damaged)
     pipeline = quillet.PyPipeline(data_dir=str(d))
     texts = ["lol", "lol好", "好lol好", "hk lol hk", "LOL香港lol"] * 3
@@ -302,8 +304,9 @@ def test_batch_in_progress_survives_file_replacement(quillet, tmp_path):
         except Exception as e:  # reported below, in the test's own thread
             failures.append(repr(e))
 
-    threads = [threading.Thread(target=batch, args=("running", running.convert_detailed_batch)),
-               threading.Thread(target=batch, args=("bystander", bystander.convert_candidates_batch))]
+    threads = [threading.Thread(target=batch, args=(name, call))
+               for name, call in (("running", running.convert_detailed_batch),
+                                  ("bystander", bystander.convert_candidates_batch))]
     for t in threads:
         t.start()
     start.wait()

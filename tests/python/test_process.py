@@ -43,8 +43,8 @@ MAX_BYTES_PER_INPUT_BYTE = 40
 
 
 def _measure(data_dir, mb):
-    out = subprocess.run([sys.executable, "-c", SIZE_SCRIPT, str(BUILD_DIR), str(data_dir), str(mb)],
-                         capture_output=True, text=True, timeout=120)
+    out = subprocess.run([sys.executable, "-c", SIZE_SCRIPT, str(BUILD_DIR), str(data_dir),
+                          str(mb)], capture_output=True, text=True, timeout=120)
     assert out.returncode == 0, out.stderr
     size, seconds, growth = out.stdout.split()
     return int(size), float(seconds), int(growth)
