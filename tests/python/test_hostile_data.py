@@ -178,6 +178,13 @@ def expected_without(quillet, tmp_path_factory):
     return out
 
 
+@pytest.mark.parametrize("name", OPTIONAL)
+def test_texts_exercise_every_optional_file(quillet, tmp_path, expected_without, name):
+    # Otherwise a damaged file could go unread and every check below pass.
+    whole = run_everything(quillet.PyPipeline(data_dir=str(build_dir(tmp_path))))
+    assert whole != expected_without[name], name
+
+
 @pytest.mark.parametrize("damage", DAMAGE, ids=lambda f: f.__name__)
 @pytest.mark.parametrize("name", OPTIONAL)
 def test_damaged_optional_file_gives_working_pipeline(quillet, tmp_path, expected_without,
