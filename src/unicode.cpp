@@ -91,33 +91,11 @@ bool contains_cjk(std::string_view s) {
 }
 
 bool is_valid_utf8(std::string_view s) {
-  std::size_t i = 0;
-  while (i < s.size()) {
-    const auto b0 = static_cast<unsigned char>(s[i]);
-    if (b0 < 0x80) {
-      ++i;
-      continue;
-    }
-    std::size_t len;
-    char32_t min;
-    if (b0 >= 0xC2 && b0 <= 0xDF) {
-      len = 2, min = 0x80;
-    } else if (b0 >= 0xE0 && b0 <= 0xEF) {
-      len = 3, min = 0x800;
-    } else if (b0 >= 0xF0 && b0 <= 0xF4) {
-      len = 4, min = 0x10000;
-    } else {
-      return false;
-    }
-    if (len > s.size() - i) return false;
-    char32_t c = b0 & (0x7F >> len);
-    for (std::size_t k = 1; k < len; ++k) {
-      const auto b = static_cast<unsigned char>(s[i + k]);
-      if ((b & 0xC0) != 0x80) return false;
-      c = (c << 6) | (b & 0x3F);
-    }
-    if (c < min || c > 0x10FFFF || (c >= 0xD800 && c <= 0xDFFF)) return false;
-    i += len;
+  // next_code_point() turns every ill-formed sequence into U+FFFD and steps a
+  // single byte; a real U+FFFD in the text is three bytes long.
+  for (std::size_t pos = 0; pos < s.size();) {
+    const std::size_t start = pos;
+    if (next_code_point(s, pos) == 0xFFFD && pos - start != 3) return false;
   }
   return true;
 }
