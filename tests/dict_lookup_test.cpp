@@ -32,14 +32,8 @@ const std::string kExample(
     "\xE4\xB8\x80jat1",
     35);
 
-std::string u32(std::uint32_t v) {
-  std::string s;
-  for (int i = 0; i < 4; ++i) s.push_back(static_cast<char>((v >> (8 * i)) & 0xFF));
-  return s;
-}
-std::string u16(std::uint16_t v) {
-  return {static_cast<char>(v & 0xFF), static_cast<char>(v >> 8)};
-}
+using testing::u16;
+using testing::u32;
 std::string header(std::uint32_t version, std::uint32_t count, std::uint32_t pool) {
   return "CJYP" + u32(version) + u32(count) + u32(pool);
 }

@@ -162,14 +162,8 @@ TEST(DictWriter, RoundTrip) {
   }
 }
 
-std::string u32(std::uint32_t v) {
-  std::string s;
-  for (int i = 0; i < 4; ++i) s.push_back(static_cast<char>((v >> (8 * i)) & 0xFF));
-  return s;
-}
-std::string u16(std::uint16_t v) {
-  return {static_cast<char>(v & 0xFF), static_cast<char>(v >> 8)};
-}
+using testing::u16;
+using testing::u32;
 std::string entry(std::uint32_t ko, std::uint16_t kl, std::uint32_t vo, std::uint16_t vl) {
   return u32(ko) + u16(kl) + u32(vo) + u16(vl);
 }

@@ -20,14 +20,7 @@ namespace {
 using testing::TempDir;
 using testing::write_dict;
 
-Pipeline load(const TempDir& dir, UserDict user = {}) {
-  auto p = load_pipeline(dir.path(), std::move(user), true);
-  if (!p.ok()) {
-    ADD_FAILURE() << p.error();
-    std::abort();
-  }
-  return std::move(p).value();
-}
+using testing::load;
 
 std::string show(const std::vector<Token>& tokens) {
   std::string s;

@@ -27,14 +27,7 @@ std::string show(const Resolution& r) {
   return show(r.candidate_readings) + " " + r.confidence + " " + r.source;
 }
 
-Pipeline load(const TempDir& dir, UserDict user = {}) {
-  auto p = load_pipeline(dir.path(), std::move(user), true);
-  if (!p.ok()) {
-    ADD_FAILURE() << p.error();
-    std::abort();
-  }
-  return std::move(p).value();
-}
+using testing::load;
 
 TEST(SplitCandidates, KeepsEveryPiece) {
   struct Row {

@@ -30,4 +30,23 @@ void write_bytes(const std::string& path, std::string_view bytes) {
   out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
 }
 
+std::string u32(std::uint32_t v) {
+  std::string s;
+  for (int i = 0; i < 4; ++i) s.push_back(static_cast<char>((v >> (8 * i)) & 0xFF));
+  return s;
+}
+
+std::string u16(std::uint16_t v) {
+  return {static_cast<char>(v & 0xFF), static_cast<char>(v >> 8)};
+}
+
+Pipeline load(const TempDir& dir, UserDict user) {
+  auto p = load_pipeline(dir.path(), std::move(user), true);
+  if (!p.ok()) {
+    ADD_FAILURE() << p.error();
+    std::abort();
+  }
+  return std::move(p).value();
+}
+
 }  // namespace quillet::testing

@@ -2,11 +2,13 @@
 // and dictionary files written with the project's own writer.
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <string_view>
 #include <utility>
 #include <vector>
 
+#include "dict/data_dir.h"
 #include "dict_writer.h"
 
 namespace quillet::testing {
@@ -31,5 +33,13 @@ void write_dict(const TempDir& dir, std::string_view name, std::vector<DictEntry
 
 // Writes raw bytes to a file (for malformed-file tests).
 void write_bytes(const std::string& path, std::string_view bytes);
+
+// Little-endian bytes of a header or entry field, for hand-built files.
+std::string u32(std::uint32_t v);
+std::string u16(std::uint16_t v);
+
+// Loads the Pipeline of `dir` with punc_norm on; a load failure fails the
+// test and aborts, since nothing after it could run.
+Pipeline load(const TempDir& dir, UserDict user = {});
 
 }  // namespace quillet::testing
