@@ -228,8 +228,93 @@ void split_runs(const Pipeline& pipeline, std::string_view text,
 
 namespace {
 
-std::vector<std::string> tokenize_into(const Pipeline& pipeline, std::string_view text,
-                                       std::vector<WordMatch>* matches) {
+constexpr bool is_continuation_byte(char b) {
+  return (static_cast<unsigned char>(b) & 0xC0) == 0x80;
+}
+
+// Cuts the CJK run text[from, end) (which goes on past `end`) and appends
+// the tokens that start more than kMaxWordChars code points before `end`:
+// every prefix those tokens were matched against lies inside the piece, so
+// they are exactly the tokens of the whole run. Returns where the first
+// dropped token starts. The piece must hold more than kMaxWordChars code
+// points, so at least one token is kept.
+std::size_t split_cjk_piece(const Pipeline& pipeline, std::string_view text, std::size_t from,
+                            std::size_t end, std::vector<std::string>& out,
+                            std::vector<WordMatch>* matches) {
+  const std::size_t first_new = out.size();
+  split_runs(pipeline, text.substr(from, end - from), out, matches);
+  // The piece is whole CJK code points, so stepping back over continuation
+  // bytes finds code point starts.
+  std::size_t limit = end;
+  for (std::size_t k = 0; k < kMaxWordChars && limit > from; ++k) {
+    do --limit;
+    while (limit > from && is_continuation_byte(text[limit]));
+  }
+  std::size_t next = end;
+  while (out.size() > first_new + 1 && next - out.back().size() >= limit) {
+    next -= out.back().size();
+    out.pop_back();
+    if (matches) matches->pop_back();
+  }
+  return next;
+}
+
+}  // namespace
+
+std::size_t split_runs_part(const Pipeline& pipeline, std::string_view text, std::size_t from,
+                            std::size_t budget, std::vector<std::string>& out,
+                            std::vector<WordMatch>* matches) {
+  if (from >= text.size()) return text.size();
+  if (text.size() - from <= budget) {
+    split_runs(pipeline, text.substr(from), out, matches);
+    return text.size();
+  }
+  // Walk (decoding as split_runs does) to the first code point at or past
+  // the budget, noting where the run reaching it began and its length.
+  const std::size_t target = from + (budget == 0 ? 1 : budget);
+  std::size_t pos = from;
+  std::size_t run_start = from;
+  std::size_t run_chars = 0;
+  CharClass run_class = CharClass::Other;
+  while (pos < target) {
+    const std::size_t start = pos;
+    const CharClass k = char_class(next_code_point(text, pos));
+    if (k != run_class || k == CharClass::Other) {
+      run_start = start;
+      run_class = k;
+      run_chars = 0;
+    }
+    ++run_chars;
+  }
+  std::size_t cut = pos;
+  auto class_at = [&](std::size_t at, std::size_t& after) {
+    after = at;
+    return at < text.size() ? char_class(next_code_point(text, after)) : CharClass::Other;
+  };
+  std::size_t after = pos;
+  const CharClass next_class = class_at(pos, after);
+  if (next_class == run_class && next_class != CharClass::Other) {
+    if (run_start > from) {
+      cut = run_start;  // the run that crosses the budget goes whole to the next part
+    } else if (run_class == CharClass::Alnum) {
+      while (class_at(cut, after) == CharClass::Alnum) cut = after;  // one token: never cut
+    } else {
+      // One CJK run fills the part. Take at least one more code point than
+      // a word can span, so the piece keeps at least one token.
+      while (run_chars <= kMaxWordChars && class_at(cut, after) == CharClass::Cjk) {
+        cut = after;
+        ++run_chars;
+      }
+      if (class_at(cut, after) == CharClass::Cjk) {
+        return split_cjk_piece(pipeline, text, from, cut, out, matches);
+      }
+    }
+  }
+  split_runs(pipeline, text.substr(from, cut - from), out, matches);
+  return cut;
+}
+
+std::string normalize_text(const Pipeline& pipeline, std::string_view text) {
   // One buffer carries the text from pass to pass; each assignment frees the
   // previous text once the next one is complete, so at most two are alive.
   std::string rewritten;
@@ -242,14 +327,21 @@ std::vector<std::string> tokenize_into(const Pipeline& pipeline, std::string_vie
     rewritten = normalize_punctuation(current);
     current = rewritten;
   }
-  rewritten = normalize_numbers(current);
+  return normalize_numbers(current);
+}
+
+namespace {
+
+std::vector<std::string> tokenize_into(const Pipeline& pipeline, std::string_view text,
+                                       std::vector<WordMatch>* matches) {
+  const std::string normalized = normalize_text(pipeline, text);
   // A token is at least one code point, mostly a Chinese character or word
   // of three bytes or more, so this bound saves a long text the repeated
   // regrowth (and re-faulting) of its token list.
   std::vector<std::string> tokens;
-  tokens.reserve(rewritten.size() / 3 + 1);
-  if (matches) matches->reserve(rewritten.size() / 3 + 1);
-  split_runs(pipeline, rewritten, tokens, matches);
+  tokens.reserve(normalized.size() / 3 + 1);
+  if (matches) matches->reserve(normalized.size() / 3 + 1);
+  split_runs(pipeline, normalized, tokens, matches);
   return tokens;
 }
 

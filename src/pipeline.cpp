@@ -13,6 +13,7 @@
 #include "labels.h"
 #include "normalizer.h"
 #include "separable_compound.h"
+#include "token_windows.h"
 #include "unicode.h"
 
 namespace quillet {
@@ -93,73 +94,111 @@ std::vector<ResolutionView> resolve_views(const Pipeline& p, std::span<const std
   return views;
 }
 
-}  // namespace
-
-std::string convert(const Pipeline& p, std::string_view text) {
-  if (text.empty()) return {};
-  std::vector<WordMatch> matches;
-  const std::vector<std::string> tokens = tokenize(p, text, matches);
+// The readings of every token of `window` (context included) after the
+// passes, as views into the Pipeline, the window's tokens and `built`.
+void read_window(const Pipeline& p, const TokenWindow& window,
+                 std::forward_list<std::string>& built, std::vector<std::string_view>& readings) {
+  const std::span<const std::string> tokens = window.tokens;
   const ReadingChanges overrides = separable_compounds(tokens, p.separable);
-  // Most readings are views into the mappings; the few built during the
-  // call live in `built`, so a long text costs one view per token.
-  std::forward_list<std::string> built;
-  std::vector<std::string_view> readings(tokens.size());
+  readings.resize(tokens.size());
   for (std::size_t i = 0; i < tokens.size(); ++i) {
     // The overrides map lives until the end of this call, so its text is borrowed.
     const std::string* override_reading = overrides.find(i);
-    readings[i] = override_reading ? std::string_view(*override_reading)
-                                   : plain_reading(p, tokens[i], matches[i], built);
+    readings[i] = override_reading ? built.emplace_front(*override_reading)
+                                   : plain_reading(p, tokens[i], window.matches[i], built);
   }
   // Each pass sees the changes of the passes before it.
   apply_to_readings(address_sandhi(tokens, readings), built, readings);
   apply_to_readings(aa_dei_sandhi(tokens, readings), built, readings);
   apply_to_readings(classifier_reduplication(tokens, readings, p.classifier_words), built,
                     readings);
+}
 
-  std::size_t size = readings.empty() ? 0 : readings.size() - 1;
-  for (std::string_view r : readings) size += r.size();
+// Room for the records of a whole text, reserved once from its first
+// window: exact for a text of one window, else a guess from its length (a
+// token is mostly a Chinese character or word of three bytes or more) that
+// spares a long text most of the regrowth, and the page faults, of its list.
+std::size_t expected_tokens(const TokenWindow& first, std::string_view text) {
+  const std::size_t here = first.emit_end - first.emit_begin;
+  return first.last ? here : here + text.size() / 3;
+}
+
+}  // namespace
+
+std::string convert(const Pipeline& p, std::string_view text) {
+  return convert(p, text, kWindowBytes);
+}
+
+std::string convert(const Pipeline& p, std::string_view text, std::size_t window_bytes) {
   std::string out;
-  out.reserve(size);
-  for (std::size_t i = 0; i < readings.size(); ++i) {
-    if (i != 0) out += ' ';
-    out += readings[i];
-  }
+  if (text.empty()) return out;
+  // Most readings are views into the mappings; the few built during a
+  // window live in `built` until the window is written out.
+  std::forward_list<std::string> built;
+  std::vector<std::string_view> readings;
+  bool first = true;
+  for_each_window(p, text, window_bytes, [&](const TokenWindow& window) {
+    built.clear();
+    read_window(p, window, built, readings);
+    const auto emitted = std::span(readings).subspan(window.emit_begin,
+                                                     window.emit_end - window.emit_begin);
+    if (first) {
+      std::size_t size = emitted.size();
+      for (std::string_view r : emitted) size += r.size();
+      out.reserve(size);
+    }
+    for (std::string_view r : emitted) {
+      if (!first) out += ' ';
+      out += r;
+      first = false;
+    }
+  });
   return out;
 }
 
 std::vector<Token> convert_detailed(const Pipeline& p, std::string_view text) {
+  return convert_detailed(p, text, kWindowBytes);
+}
+
+std::vector<Token> convert_detailed(const Pipeline& p, std::string_view text,
+                                    std::size_t window_bytes) {
   std::vector<Token> out;
   if (text.empty()) return out;
-  std::vector<WordMatch> matches;
-  std::vector<std::string> tokens = tokenize(p, text, matches);
-  std::vector<ResolutionView> views = resolve_views(p, tokens, matches);
-  out.reserve(tokens.size());
-  for (std::size_t i = 0; i < tokens.size(); ++i) {
-    ResolutionView& view = views[i];
-    // Copy everything that may borrow the token text before moving it out.
-    std::string jyutping = view.is_list ? std::string(view.first()) : std::move(view.candidates).take();
-    std::string lang(label::lang_of(tokens[i]));
-    out.push_back(Token{std::move(tokens[i]), std::move(jyutping), std::move(lang),
-                        std::string(view.confidence), std::string(view.source)});
-  }
+  for_each_window(p, text, window_bytes, [&](const TokenWindow& window) {
+    std::vector<ResolutionView> views = resolve_views(p, window.tokens, window.matches);
+    if (out.empty()) out.reserve(expected_tokens(window, text));
+    for (std::size_t i = window.emit_begin; i < window.emit_end; ++i) {
+      ResolutionView& view = views[i];
+      std::string jyutping =
+          view.is_list ? std::string(view.first()) : std::move(view.candidates).take();
+      const std::string& token = window.tokens[i];
+      out.push_back(Token{token, std::move(jyutping), std::string(label::lang_of(token)),
+                          std::string(view.confidence), std::string(view.source)});
+    }
+  });
   return out;
 }
 
 std::vector<CandidateToken> convert_candidates(const Pipeline& p, std::string_view text) {
+  return convert_candidates(p, text, kWindowBytes);
+}
+
+std::vector<CandidateToken> convert_candidates(const Pipeline& p, std::string_view text,
+                                               std::size_t window_bytes) {
   std::vector<CandidateToken> out;
   if (text.empty()) return out;
-  std::vector<WordMatch> matches;
-  std::vector<std::string> tokens = tokenize(p, text, matches);
-  std::vector<ResolutionView> views = resolve_views(p, tokens, matches);
-  out.reserve(tokens.size());
-  for (std::size_t i = 0; i < tokens.size(); ++i) {
-    std::string lang(label::lang_of(tokens[i]));
-    // Splits (copies) the candidates before the token text they may borrow moves.
-    Resolution resolution = to_resolution(std::move(views[i]));
-    out.push_back(CandidateToken{std::move(tokens[i]), std::move(resolution.candidate_readings),
-                                 std::move(lang), std::move(resolution.confidence),
-                                 std::move(resolution.source)});
-  }
+  for_each_window(p, text, window_bytes, [&](const TokenWindow& window) {
+    std::vector<ResolutionView> views = resolve_views(p, window.tokens, window.matches);
+    if (out.empty()) out.reserve(expected_tokens(window, text));
+    for (std::size_t i = window.emit_begin; i < window.emit_end; ++i) {
+      Resolution resolution = to_resolution(std::move(views[i]));
+      const std::string& token = window.tokens[i];
+      out.push_back(CandidateToken{token, std::move(resolution.candidate_readings),
+                                   std::string(label::lang_of(token)),
+                                   std::move(resolution.confidence),
+                                   std::move(resolution.source)});
+    }
+  });
   return out;
 }
 

@@ -50,6 +50,15 @@ std::vector<Token> convert_detailed(const Pipeline& pipeline, std::string_view t
 // As convert_detailed, with every candidate of resolve.
 std::vector<CandidateToken> convert_candidates(const Pipeline& pipeline, std::string_view text);
 
+// The three conversions with the size of the windows a long text is read in
+// (bytes of normalized text; see token_windows.h). The result is the same
+// for every window_bytes >= 1; only speed and memory use depend on it.
+std::string convert(const Pipeline& pipeline, std::string_view text, std::size_t window_bytes);
+std::vector<Token> convert_detailed(const Pipeline& pipeline, std::string_view text,
+                                    std::size_t window_bytes);
+std::vector<CandidateToken> convert_candidates(const Pipeline& pipeline, std::string_view text,
+                                               std::size_t window_bytes);
+
 // One Resolution per token text, in order: each token resolved (after the
 // separable-compound overrides), then address sandhi, then AA-dei sandhi on
 // readings that include the address changes, then classifier reduplication

@@ -269,6 +269,35 @@ TEST(PipelineInvariants, RandomTextsAgainstRandomLexicons) {
   }
 }
 
+// A long text is read window by window; the windows overlap by the reach of
+// the passes, so any window size gives the result of one window. Small
+// windows put window edges next to every pattern the passes look for.
+TEST(PipelineWindows, AnyWindowSizeGivesTheSameResult) {
+  constexpr std::size_t kOneWindow = std::size_t{1} << 40;
+  for (unsigned seed = 1; seed <= 4; ++seed) {
+    TempDir dir;
+    UserDict user;
+    write_random_lexicon(dir, RandomLexicon{kAlphabet, seed % 2 == 1}, seed, user);
+    const Pipeline p = load(dir, std::move(user));
+    std::mt19937 rng(seed * 104729);
+    for (int i = 0; i < 40; ++i) {
+      std::string text;
+      for (int piece = 0; piece < 12; ++piece) text += random_text(rng);
+      const std::string plain = convert(p, text, kOneWindow);
+      const std::string detailed = show(convert_detailed(p, text, kOneWindow));
+      const std::string cands = show(convert_candidates(p, text, kOneWindow));
+      EXPECT_EQ(convert(p, text), plain);
+      for (std::size_t window : {1, 2, 5, 9, 24, 77}) {
+        const std::string where =
+            "seed " + std::to_string(seed) + " window " + std::to_string(window) + " text '" + text + "'";
+        EXPECT_EQ(convert(p, text, window), plain) << where;
+        EXPECT_EQ(show(convert_detailed(p, text, window)), detailed) << where;
+        EXPECT_EQ(show(convert_candidates(p, text, window)), cands) << where;
+      }
+    }
+  }
+}
+
 TEST(PipelineThreads, ConcurrentConversionsMatchSingleThread) {
   TempDir dir;
   UserDict user;
