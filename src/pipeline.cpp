@@ -4,6 +4,7 @@
 // written, so each stored reading and label is copied once, into the result.
 #include "pipeline.h"
 
+#include <algorithm>
 #include <forward_list>
 
 #include "aa_dei_sandhi.h"
@@ -114,6 +115,27 @@ void read_window(const Pipeline& p, const TokenWindow& window,
                     readings);
 }
 
+// Appends `readings` to `out`, each preceded by one space unless it is the
+// text's first (`started` is false until then; a reading may be empty, so
+// `out` itself cannot tell). The bytes are sized first and written in one
+// pass: per-reading appends spend more on their checks than on the few
+// bytes they copy.
+void append_joined(std::span<const std::string_view> readings, bool& started, std::string& out) {
+  if (readings.empty()) return;
+  std::size_t add = readings.size() - (started ? 0 : 1);
+  for (std::string_view r : readings) add += r.size();
+  const std::size_t at = out.size();
+  // Grow geometrically: a long text appends window after window.
+  if (out.capacity() < at + add) out.reserve(std::max(at + add, 2 * out.capacity()));
+  out.resize(at + add);
+  char* dst = out.data() + at;
+  for (std::string_view r : readings) {
+    if (started) *dst++ = ' ';
+    dst = std::copy(r.begin(), r.end(), dst);
+    started = true;
+  }
+}
+
 // Room for the records of a whole text, reserved once from its first
 // window: exact for a text of one window, else a guess from its length (a
 // token is mostly a Chinese character or word of three bytes or more) that
@@ -136,22 +158,13 @@ std::string convert(const Pipeline& p, std::string_view text, std::size_t window
   // window live in `built` until the window is written out.
   std::forward_list<std::string> built;
   std::vector<std::string_view> readings;
-  bool first = true;
+  bool started = false;
   for_each_window(p, text, window_bytes, [&](const TokenWindow& window) {
     built.clear();
     read_window(p, window, built, readings);
-    const auto emitted = std::span(readings).subspan(window.emit_begin,
-                                                     window.emit_end - window.emit_begin);
-    if (first) {
-      std::size_t size = emitted.size();
-      for (std::string_view r : emitted) size += r.size();
-      out.reserve(size);
-    }
-    for (std::string_view r : emitted) {
-      if (!first) out += ' ';
-      out += r;
-      first = false;
-    }
+    append_joined(std::span(readings).subspan(window.emit_begin,
+                                              window.emit_end - window.emit_begin),
+                  started, out);
   });
   return out;
 }

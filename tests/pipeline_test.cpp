@@ -54,6 +54,28 @@ TEST(Pipeline, EmptyAndTokenlessTexts) {
   }
 }
 
+// An empty stored reading still takes its place between single spaces, at
+// the start, the end and the edges of windows alike.
+TEST(Pipeline, EmptyReadingsKeepTheirSpaces) {
+  TempDir dir;
+  write_dict(dir, "word.bin", {{"甲乙", ""}});
+  write_dict(dir, "char.bin", {{"丙", "bing2"}});
+  const Pipeline p = load(dir);
+  const struct {
+    const char* text;
+    const char* convert;
+  } rows[] = {
+      {"甲乙丙", " bing2"}, {"丙甲乙", "bing2 "}, {"甲乙", ""}, {"甲乙甲乙", " "},
+      {"甲乙 甲乙 丙", "  bing2"},
+  };
+  for (const auto& row : rows) {
+    for (std::size_t window : {std::size_t{1}, std::size_t{4}, std::size_t{1} << 20}) {
+      EXPECT_EQ(convert(p, row.text, window), row.convert)
+          << "text '" << row.text << "' window " << window;
+    }
+  }
+}
+
 // One data directory in which each row shows one difference between the
 // roads or one pass at work (or not at work).
 class PipelineRoads : public ::testing::Test {
