@@ -11,18 +11,25 @@
 namespace quillet {
 namespace {
 
-// Byte length of the longest prefix of `rest` (ends[0..n)) that is a key,
-// and the index of its entry in `best_entry`.
+// The end of the code point that starts at byte `at` of `rest`.
+std::size_t char_end(std::string_view rest, std::size_t at) {
+  const std::size_t end = at + utf8_length(static_cast<unsigned char>(rest[at]));
+  return end < rest.size() ? end : rest.size();
+}
+
+// Byte length of the longest prefix of `rest`, of at most kMaxWordChars code
+// points, that is a key, and the index of its entry in `best_entry`. Prefix
+// ends are found as the walk needs them: most walks stop after two steps.
 std::size_t longest_dict_match(const DictFile& dict, std::string_view rest,
-                               const std::array<std::size_t, kMaxWordChars>& ends,
-                               std::size_t n, std::size_t& best_entry) {
-  std::size_t best = 0;
+                               std::size_t& best_entry) {
+  std::size_t best = 0, end = 0;
   DictFile::Range range = dict.all();
-  for (std::size_t k = 0; k < n; ++k) {
+  for (std::size_t k = 0; k < kMaxWordChars && end < rest.size(); ++k) {
+    end = char_end(rest, end);
     bool exact = false;
-    range = dict.seek_prefix(range, rest.substr(0, ends[k]), exact);
+    range = dict.seek_prefix(range, rest.substr(0, end), exact);
     if (exact) {
-      best = ends[k];
+      best = end;
       best_entry = range.lo;  // an exact hit is the first entry of its range
     }
     if (range.empty()) break;
@@ -30,12 +37,17 @@ std::size_t longest_dict_match(const DictFile& dict, std::string_view rest,
   return best;
 }
 
-// Byte length of the longest prefix of `rest` (ends[0..n)) that is a user
-// key and longer than `longer_than` bytes, else 0. A prefix no longer
-// than the dictionary match could not win, so it is not looked up.
+// Byte length of the longest prefix of `rest`, of at most `max_chars` code
+// points, that is a user key and longer than `longer_than` bytes, else 0. A
+// prefix no longer than the dictionary match could not win, so it is not
+// looked up.
 std::size_t longest_user_match(const UserDict& dict, std::string_view rest,
-                               const std::array<std::size_t, kMaxWordChars>& ends,
-                               std::size_t n, std::size_t longer_than) {
+                               std::size_t max_chars, std::size_t longer_than) {
+  std::array<std::size_t, kMaxWordChars> ends{};
+  std::size_t n = 0;
+  for (std::size_t end = 0; n < max_chars && end < rest.size(); ++n) {
+    ends[n] = end = char_end(rest, end);
+  }
   for (std::size_t k = n; k-- > 0 && ends[k] > longer_than;) {
     if (dict.find(rest.substr(0, ends[k])) != dict.end()) return ends[k];
   }
@@ -57,24 +69,15 @@ void segment_run(std::string_view run, CharClass cls, const DictFile& word_dict,
   const std::size_t user_chars =
       user_dict.empty() ? 0 : (user_dict_max_chars < kMaxWordChars ? user_dict_max_chars
                                                                    : kMaxWordChars);
-  std::array<std::size_t, kMaxWordChars> ends{};
   std::string_view rest = run;
   while (!rest.empty()) {
-    std::size_t n = 0;
-    for (std::size_t end = 0; n < kMaxWordChars && end < rest.size(); ++n) {
-      end += utf8_length(static_cast<unsigned char>(rest[end]));
-      if (end > rest.size()) end = rest.size();
-      ends[n] = end;
-    }
     std::size_t dict_entry = 0;
-    const std::size_t dict_len =
-        use_dict ? longest_dict_match(word_dict, rest, ends, n, dict_entry) : 0;
+    const std::size_t dict_len = use_dict ? longest_dict_match(word_dict, rest, dict_entry) : 0;
     const std::size_t user_len =
-        user_chars ? longest_user_match(user_dict, rest, ends, n < user_chars ? n : user_chars,
-                                        dict_len)
-                   : 0;
+        user_chars ? longest_user_match(user_dict, rest, user_chars, dict_len) : 0;
+    const std::size_t first_char = char_end(rest, 0);
     std::size_t len = dict_len > user_len ? dict_len : user_len;
-    if (len == 0) len = ends[0];
+    if (len == 0) len = first_char;
     if (matches) {
       // The token is the dictionary match, a user word (not known here), or
       // a character that no key equals (not even one of one character).
@@ -83,7 +86,7 @@ void segment_run(std::string_view run, CharClass cls, const DictFile& word_dict,
         if (auto value = word_dict.value_of(dict_entry)) {
           match = {WordMatch::Kind::Hit, *value, dict_entry};
         }
-      } else if (len == ends[0] && dict_len == 0 && user_len == 0) {
+      } else if (len == first_char && dict_len == 0 && user_len == 0) {
         match.kind = WordMatch::Kind::Miss;
       }
       matches->push_back(match);
