@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <forward_list>
+#include <iterator>
 
 #include "aa_dei_sandhi.h"
 #include "address_sandhi.h"
@@ -136,13 +137,23 @@ void append_joined(std::span<const std::string_view> readings, bool& started, st
   }
 }
 
-// Room for the records of a whole text, reserved once from its first
-// window: exact for a text of one window, else a guess from its length (a
-// token is mostly a Chinese character or word of three bytes or more) that
-// spares a long text most of the regrowth, and the page faults, of its list.
-std::size_t expected_tokens(const TokenWindow& first, std::string_view text) {
-  const std::size_t here = first.emit_end - first.emit_begin;
-  return first.last ? here : here + text.size() / 3;
+// Moves one batch of records onto the end of `out`. The first batch of a
+// text in one window becomes `out` as it is; the first of several reserves
+// room for the whole text, guessed from its length (a token is mostly a
+// Chinese character or word of three bytes or more), which spares a long
+// text most of the regrowth, and the page faults, of its list.
+template <class Record>
+bool collect(std::vector<Record>& batch, bool last, std::string_view text,
+             std::vector<Record>& out) {
+  if (out.empty()) {
+    if (last) {
+      out.swap(batch);
+      return true;
+    }
+    out.reserve(batch.size() + text.size() / 3);
+  }
+  std::move(batch.begin(), batch.end(), std::back_inserter(out));
+  return true;
 }
 
 }  // namespace
@@ -165,8 +176,49 @@ std::string convert(const Pipeline& p, std::string_view text, std::size_t window
     append_joined(std::span(readings).subspan(window.emit_begin,
                                               window.emit_end - window.emit_begin),
                   started, out);
+    return true;
   });
   return out;
+}
+
+void convert_detailed_each(const Pipeline& p, std::string_view text, std::size_t window_bytes,
+                           const RecordSink<Token>& sink) {
+  if (text.empty()) return;
+  std::vector<Token> batch;
+  for_each_window(p, text, window_bytes, [&](const TokenWindow& window) {
+    std::vector<ResolutionView> views = resolve_views(p, window.tokens, window.matches);
+    batch.clear();
+    batch.reserve(window.emit_end - window.emit_begin);
+    for (std::size_t i = window.emit_begin; i < window.emit_end; ++i) {
+      ResolutionView& view = views[i];
+      std::string jyutping =
+          view.is_list ? std::string(view.first()) : std::move(view.candidates).take();
+      const std::string& token = window.tokens[i];
+      batch.push_back(Token{token, std::move(jyutping), std::string(label::lang_of(token)),
+                            std::string(view.confidence), std::string(view.source)});
+    }
+    return sink(batch, window.last);
+  });
+}
+
+void convert_candidates_each(const Pipeline& p, std::string_view text, std::size_t window_bytes,
+                             const RecordSink<CandidateToken>& sink) {
+  if (text.empty()) return;
+  std::vector<CandidateToken> batch;
+  for_each_window(p, text, window_bytes, [&](const TokenWindow& window) {
+    std::vector<ResolutionView> views = resolve_views(p, window.tokens, window.matches);
+    batch.clear();
+    batch.reserve(window.emit_end - window.emit_begin);
+    for (std::size_t i = window.emit_begin; i < window.emit_end; ++i) {
+      Resolution resolution = to_resolution(std::move(views[i]));
+      const std::string& token = window.tokens[i];
+      batch.push_back(CandidateToken{token, std::move(resolution.candidate_readings),
+                                     std::string(label::lang_of(token)),
+                                     std::move(resolution.confidence),
+                                     std::move(resolution.source)});
+    }
+    return sink(batch, window.last);
+  });
 }
 
 std::vector<Token> convert_detailed(const Pipeline& p, std::string_view text) {
@@ -176,18 +228,8 @@ std::vector<Token> convert_detailed(const Pipeline& p, std::string_view text) {
 std::vector<Token> convert_detailed(const Pipeline& p, std::string_view text,
                                     std::size_t window_bytes) {
   std::vector<Token> out;
-  if (text.empty()) return out;
-  for_each_window(p, text, window_bytes, [&](const TokenWindow& window) {
-    std::vector<ResolutionView> views = resolve_views(p, window.tokens, window.matches);
-    if (out.empty()) out.reserve(expected_tokens(window, text));
-    for (std::size_t i = window.emit_begin; i < window.emit_end; ++i) {
-      ResolutionView& view = views[i];
-      std::string jyutping =
-          view.is_list ? std::string(view.first()) : std::move(view.candidates).take();
-      const std::string& token = window.tokens[i];
-      out.push_back(Token{token, std::move(jyutping), std::string(label::lang_of(token)),
-                          std::string(view.confidence), std::string(view.source)});
-    }
+  convert_detailed_each(p, text, window_bytes, [&](std::vector<Token>& batch, bool last) {
+    return collect(batch, last, text, out);
   });
   return out;
 }
@@ -199,19 +241,10 @@ std::vector<CandidateToken> convert_candidates(const Pipeline& p, std::string_vi
 std::vector<CandidateToken> convert_candidates(const Pipeline& p, std::string_view text,
                                                std::size_t window_bytes) {
   std::vector<CandidateToken> out;
-  if (text.empty()) return out;
-  for_each_window(p, text, window_bytes, [&](const TokenWindow& window) {
-    std::vector<ResolutionView> views = resolve_views(p, window.tokens, window.matches);
-    if (out.empty()) out.reserve(expected_tokens(window, text));
-    for (std::size_t i = window.emit_begin; i < window.emit_end; ++i) {
-      Resolution resolution = to_resolution(std::move(views[i]));
-      const std::string& token = window.tokens[i];
-      out.push_back(CandidateToken{token, std::move(resolution.candidate_readings),
-                                   std::string(label::lang_of(token)),
-                                   std::move(resolution.confidence),
-                                   std::move(resolution.source)});
-    }
-  });
+  convert_candidates_each(p, text, window_bytes,
+                          [&](std::vector<CandidateToken>& batch, bool last) {
+                            return collect(batch, last, text, out);
+                          });
   return out;
 }
 

@@ -5,6 +5,7 @@
 // owns its strings.
 #pragma once
 
+#include <functional>
 #include <span>
 #include <string>
 #include <string_view>
@@ -49,6 +50,26 @@ std::vector<Token> convert_detailed(const Pipeline& pipeline, std::string_view t
 
 // As convert_detailed, with every candidate of resolve.
 std::vector<CandidateToken> convert_candidates(const Pipeline& pipeline, std::string_view text);
+
+// Bytes of normalized text per window when a long text is read window by
+// window: a few thousand tokens, whose records fit in a core's cache.
+inline constexpr std::size_t kWindowBytes = std::size_t{1} << 14;
+
+// Receives the records of one conversion a batch at a time: the batches,
+// joined in order, are the list the conversion returns. `last` is true for
+// the final batch. The sink may take the records (move them out or swap the
+// vector); it returns false to stop the conversion, which then delivers
+// nothing more.
+template <class Record>
+using RecordSink = std::function<bool(std::vector<Record>& batch, bool last)>;
+
+// convert_detailed and convert_candidates delivered in batches (one per
+// window of a long text), for callers that turn records into something else
+// as they come, so that a long text never holds all its records at once.
+void convert_detailed_each(const Pipeline& pipeline, std::string_view text,
+                           std::size_t window_bytes, const RecordSink<Token>& sink);
+void convert_candidates_each(const Pipeline& pipeline, std::string_view text,
+                             std::size_t window_bytes, const RecordSink<CandidateToken>& sink);
 
 // The three conversions with the size of the windows a long text is read in
 // (bytes of normalized text; see token_windows.h). The result is the same

@@ -17,10 +17,6 @@
 
 namespace quillet {
 
-// Bytes of normalized text per window: a few thousand tokens, whose records
-// fit in a core's cache.
-inline constexpr std::size_t kWindowBytes = std::size_t{1} << 14;
-
 // How far the context passes look: a token's reading depends on the tokens
 // up to two places before and after it (the three-token windows of the
 // separable-compound and AA-dei passes), and on nothing further away.
@@ -39,8 +35,8 @@ struct TokenWindow {
 
 // Calls `deliver(window)` for windows that together deliver every token of
 // tokenize(pipeline, text) once, in order, each with all its neighbours
-// within kPassReach that the text has. A window's spans live until
-// `deliver` returns. The windows are the same for any window_bytes >= 1;
+// within kPassReach that the text has, until `deliver` returns false. A
+// window's spans live until `deliver` returns. The windows are the same for any window_bytes >= 1;
 // only their number changes. A text that normalizes to at most
 // `window_bytes` bytes is one window delivering all its tokens.
 template <class Deliver>
@@ -49,6 +45,10 @@ void for_each_window(const Pipeline& pipeline, std::string_view text, std::size_
   const std::string normalized = normalize_text(pipeline, text);
   std::vector<std::string> tokens;
   std::vector<WordMatch> matches;
+  // Room for a window's tokens (mostly three bytes or more each) at once.
+  const std::size_t room = std::min(normalized.size(), window_bytes) / 3 + 8;
+  tokens.reserve(room);
+  matches.reserve(room);
   std::size_t emit_begin = 0;
   std::size_t pos = 0;
   for (;;) {
@@ -58,8 +58,7 @@ void for_each_window(const Pipeline& pipeline, std::string_view text, std::size_
     // right-hand neighbours.
     const std::size_t held = std::min(tokens.size(), kPassReach);
     const std::size_t emit_end = last ? tokens.size() : std::max(emit_begin, tokens.size() - held);
-    deliver(TokenWindow{tokens, matches, emit_begin, emit_end, last});
-    if (last) return;
+    if (!deliver(TokenWindow{tokens, matches, emit_begin, emit_end, last}) || last) return;
     // Keep the held tokens and their left-hand context for the next window.
     const std::size_t keep_from = emit_end > kPassReach ? emit_end - kPassReach : 0;
     tokens.erase(tokens.begin(), tokens.begin() + static_cast<std::ptrdiff_t>(keep_from));

@@ -60,6 +60,7 @@ PyObject* run_batch(const Pipeline& pipeline, PyObject* texts_obj, ConvertOne co
   }
   texts = {};
 
+  const GcPause pause;
   PyObject* list = PyList_New(static_cast<Py_ssize_t>(n));
   if (list == nullptr) return nullptr;
   for (std::size_t i = 0; i < n; ++i) {

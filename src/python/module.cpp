@@ -184,16 +184,16 @@ PyObject* method_convert_detailed(PyObject* self, PyObject* const* args, Py_ssiz
                                   PyObject* kw) {
   return text_method<kDetailedSig>(
       self, args, nargs, kw,
-      [](const Pipeline& p, const std::string& t) { return convert_detailed(p, t); },
-      [](const std::vector<Token>& r) { return detailed_list_of(r); });
+      [](const Pipeline& p, const std::string& t) { return convert_detailed_list(p, t); },
+      [](PyObject* list) { return list; });
 }
 
 PyObject* method_convert_candidates(PyObject* self, PyObject* const* args, Py_ssize_t nargs,
                                     PyObject* kw) {
   return text_method<kCandidatesSig>(
       self, args, nargs, kw,
-      [](const Pipeline& p, const std::string& t) { return convert_candidates(p, t); },
-      [](const std::vector<CandidateToken>& r) { return candidates_list_of(r); });
+      [](const Pipeline& p, const std::string& t) { return convert_candidates_list(p, t); },
+      [](PyObject* list) { return list; });
 }
 
 PyObject* method_convert_batch(PyObject* self, PyObject* const* args, Py_ssize_t nargs,

@@ -48,7 +48,8 @@ PyObject* list_of(const std::vector<Item>& items, Make make) {
 
 // The lang, confidence and source labels take a handful of values, so one
 // result list shares one str per distinct label instead of making one per
-// token. Lives for one list build; `text` views must outlive it.
+// token. Lives for one list build, which may outlive the records it read
+// (batch by batch), so it keeps its own copy of each label.
 class LabelStrings {
  public:
   LabelStrings() = default;
@@ -67,14 +68,70 @@ class LabelStrings {
     }
     PyObject* made = str_of(text);
     if (made == nullptr) return nullptr;
+    try {
+      entries_.emplace_back(std::string(text), made);
+    } catch (...) {
+      Py_DECREF(made);
+      throw;
+    }
     Py_INCREF(made);  // one reference for the caller, one kept here
-    entries_.emplace_back(text, made);
     return made;
   }
 
  private:
-  std::vector<std::pair<std::string_view, PyObject*>> entries_;
+  std::vector<std::pair<std::string, PyObject*>> entries_;
 };
+
+// Owns a reference until released; drops it on every other way out,
+// exceptions included.
+struct OwnedRef {
+  PyObject* object = nullptr;
+  OwnedRef() = default;
+  OwnedRef(const OwnedRef&) = delete;
+  OwnedRef& operator=(const OwnedRef&) = delete;
+  ~OwnedRef() { Py_XDECREF(object); }
+  PyObject* release() { return std::exchange(object, nullptr); }
+};
+
+// Builds one list from the batches `convert_each` delivers: a conversion in
+// one batch fills a list sized up front, a longer one appends batch by
+// batch, so no batch outlives its turn.
+template <class Record, class ConvertEach, class Make>
+PyObject* list_from_batches(ConvertEach convert_each, Make make) {
+  OwnedRef list;
+  bool failed = false;
+  convert_each([&](std::vector<Record>& batch, bool last) {
+    if (list.object == nullptr && last) {
+      list.object = list_of(batch, make);
+      failed = list.object == nullptr;
+      return !failed;
+    }
+    if (list.object == nullptr) list.object = PyList_New(0);
+    failed = list.object == nullptr;
+    for (std::size_t i = 0; i < batch.size() && !failed; ++i) {
+      OwnedRef item;
+      item.object = make(batch[i]);
+      failed = item.object == nullptr || PyList_Append(list.object, item.object) != 0;
+    }
+    return !failed;
+  });
+  if (failed) return nullptr;
+  return list.object != nullptr ? list.release() : PyList_New(0);
+}
+
+PyObject* detailed_tuple(const Token& t, LabelStrings& labels) {
+  return tuple_of([&] { return str_of(t.token); }, [&] { return str_of(t.jyutping); },
+                  [&] { return labels.get(t.lang); }, [&] { return labels.get(t.confidence); },
+                  [&] { return labels.get(t.source); });
+}
+
+PyObject* candidates_tuple(const CandidateToken& t, LabelStrings& labels) {
+  return tuple_of(
+      [&] { return str_of(t.token); },
+      [&] { return list_of(t.candidate_readings, [](const std::string& r) { return str_of(r); }); },
+      [&] { return labels.get(t.lang); }, [&] { return labels.get(t.confidence); },
+      [&] { return labels.get(t.source); });
+}
 
 }  // namespace
 
@@ -83,23 +140,35 @@ PyObject* str_of(std::string_view text) {
 }
 
 PyObject* detailed_list_of(const std::vector<Token>& tokens) {
+  GcPause pause;
   LabelStrings labels;
-  return list_of(tokens, [&](const Token& t) {
-    return tuple_of([&] { return str_of(t.token); }, [&] { return str_of(t.jyutping); },
-                    [&] { return labels.get(t.lang); }, [&] { return labels.get(t.confidence); },
-                    [&] { return labels.get(t.source); });
-  });
+  return list_of(tokens, [&](const Token& t) { return detailed_tuple(t, labels); });
 }
 
 PyObject* candidates_list_of(const std::vector<CandidateToken>& tokens) {
+  GcPause pause;
   LabelStrings labels;
-  return list_of(tokens, [&](const CandidateToken& t) {
-    return tuple_of(
-        [&] { return str_of(t.token); },
-        [&] { return list_of(t.candidate_readings, [](const std::string& r) { return str_of(r); }); },
-        [&] { return labels.get(t.lang); }, [&] { return labels.get(t.confidence); },
-        [&] { return labels.get(t.source); });
-  });
+  return list_of(tokens, [&](const CandidateToken& t) { return candidates_tuple(t, labels); });
+}
+
+PyObject* convert_detailed_list(const Pipeline& pipeline, std::string_view text) {
+  GcPause pause;
+  LabelStrings labels;
+  return list_from_batches<Token>(
+      [&](const RecordSink<Token>& sink) {
+        convert_detailed_each(pipeline, text, kWindowBytes, sink);
+      },
+      [&](const Token& t) { return detailed_tuple(t, labels); });
+}
+
+PyObject* convert_candidates_list(const Pipeline& pipeline, std::string_view text) {
+  GcPause pause;
+  LabelStrings labels;
+  return list_from_batches<CandidateToken>(
+      [&](const RecordSink<CandidateToken>& sink) {
+        convert_candidates_each(pipeline, text, kWindowBytes, sink);
+      },
+      [&](const CandidateToken& t) { return candidates_tuple(t, labels); });
 }
 
 }  // namespace quillet::python

@@ -42,6 +42,37 @@ def test_batch_equals_single_calls(pipeline, single):
 
 
 @pytest.mark.parametrize("single", sorted(BATCH_OF))
+def test_long_text_single_call_equals_batch(pipeline, single):
+    # A single call builds a long text's list window by window; the batch
+    # builds it from the whole record list. Both must give the same list.
+    rng = random.Random(f"long-{single}")
+    for pieces in [5000, 20000]:
+        text = "".join(rng.choice(PIECES) for _ in range(pieces))
+        got = getattr(pipeline, single)(text)
+        assert got == getattr(pipeline, BATCH_OF[single])([text])[0]
+        if single != "convert":
+            assert len(got) > 4000
+
+
+@pytest.mark.parametrize("method", sorted(BATCH_OF) + sorted(BATCH_OF.values()))
+@pytest.mark.parametrize("enabled", [True, False])
+def test_cycle_collector_state_is_kept(pipeline, method, enabled):
+    # Results are built with automatic collection held off; whatever the
+    # caller had set must hold again afterwards.
+    import gc
+    arg = "我哋去食飯" * 3000
+    if method.endswith("_batch"):
+        arg = [arg, "好"]
+    was = gc.isenabled()
+    try:
+        gc.enable() if enabled else gc.disable()
+        getattr(pipeline, method)(arg)
+        assert gc.isenabled() is enabled
+    finally:
+        gc.enable() if was else gc.disable()
+
+
+@pytest.mark.parametrize("single", sorted(BATCH_OF))
 def test_batch_edge_lists(pipeline, single):
     batch = getattr(pipeline, BATCH_OF[single])
     one = getattr(pipeline, single)
