@@ -7,7 +7,9 @@
 //  - no token is empty, none contains whitespace, every token is valid UTF-8;
 //  - every token is a word of 1 to 10 ideographs, a run of ASCII letters (no
 //    digit survives number rewriting), or one other code point;
-//  - with folding on, no folded or deleted punctuation mark is left.
+//  - with folding on, no folded or deleted punctuation mark is left;
+//  - reading the normalized text part by part (with a part size taken from
+//    the input) gives exactly the tokens of reading it whole.
 #include <cstddef>
 #include <cstdint>
 #include <optional>
@@ -133,13 +135,31 @@ void check_tokens(const std::vector<std::string>& tokens, bool folding, std::str
   }
 }
 
+// The tokens of `text` made part by part, parts of about `budget` bytes.
+std::vector<std::string> tokens_in_parts(const Pipeline& p, std::string_view text,
+                                         std::size_t budget) {
+  const std::string normalized = quillet::normalize_text(p, text);
+  std::vector<std::string> tokens;
+  for (std::size_t pos = 0; pos < normalized.size();) {
+    const std::size_t next = quillet::split_runs_part(p, normalized, pos, budget, tokens);
+    if (next <= pos) fail("a part made no progress", escaped(text));
+    pos = next;
+  }
+  return tokens;
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   static const Fixture fixture;
   const std::string_view text(reinterpret_cast<const char*>(data), size);
   if (text.empty() || !quillet::is_valid_utf8(text)) return 0;
-  check_tokens(quillet::tokenize(*fixture.folding, text), true, text, "folding");
+  const std::vector<std::string> folded = quillet::tokenize(*fixture.folding, text);
+  check_tokens(folded, true, text, "folding");
+  const std::size_t budget = 1 + data[0] % 48;
+  if (tokens_in_parts(*fixture.folding, text, budget) != folded) {
+    fail("parts disagree with the whole", "budget " + std::to_string(budget) + ": " + escaped(text));
+  }
   check_tokens(quillet::tokenize(*fixture.verbatim, text), false, text, "verbatim");
   check_tokens(quillet::tokenize(*fixture.odd_slang, text), true, text, "odd slang");
   return 0;
