@@ -269,10 +269,11 @@ DictFile::Range DictFile::seek_prefix(Range within, std::string_view key, bool& 
       if (c > 0) past = mid;
     }
   }
+  // lo is the last probe that lowered hi: past the block when it lowered
+  // past too, else inside it. So it need not be compared again.
   if (lo == past) return {lo, lo};
   const auto k = key_at(lo);
-  if (!k || compare_to_prefix_block(*k, key) != 0) return {lo, lo};
-  exact = k->size() == key.size() && value_at(lo).has_value();
+  exact = k && k->size() == key.size() && value_at(lo).has_value();
   return {lo, past};
 }
 
