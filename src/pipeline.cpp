@@ -27,7 +27,8 @@ namespace {
 // it costs no allocation).
 std::string_view plain_reading(const Pipeline& p, std::string_view token, WordMatch word,
                                std::forward_list<std::string>& built) {
-  if (!contains_cjk(token)) return token;
+  // Segmentation says Hit or Miss only of tokens cut from Chinese runs.
+  if (word.kind == WordMatch::Kind::Unknown && !contains_cjk(token)) return token;
   if (const std::string* user = user_lookup(p.user_dict, token)) return *user;
   if (word.kind == WordMatch::Kind::Hit) return word.value;
   if (word.kind == WordMatch::Kind::Unknown) {

@@ -78,7 +78,7 @@ bool is_single_code_point(std::string_view s) {
   return !s.empty() && utf8_length(static_cast<unsigned char>(s[0])) == s.size();
 }
 
-bool contains_cjk(std::string_view s) {
+bool contains_cjk_scan(std::string_view s) {
   for (std::size_t pos = 0; pos < s.size();) {
     // Every CJK ideograph takes 3 or 4 bytes; skip ASCII quickly.
     if (static_cast<unsigned char>(s[pos]) < 0xE0) {

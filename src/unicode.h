@@ -65,7 +65,21 @@ std::size_t count_code_points(std::string_view s);
 bool is_single_code_point(std::string_view s);
 
 // True when some code point of s is a CJK ideograph.
-bool contains_cjk(std::string_view s);
+bool contains_cjk_scan(std::string_view s);
+inline bool contains_cjk(std::string_view s) {
+  // Asked once or twice of every token, and most tokens start with a
+  // well-formed ideograph of the basic block (lead bytes E4 to E9).
+  if (s.size() >= 3) {
+    const auto b0 = static_cast<unsigned char>(s[0]);
+    const auto b1 = static_cast<unsigned char>(s[1]);
+    const auto b2 = static_cast<unsigned char>(s[2]);
+    if (b0 >= 0xE4 && b0 <= 0xE9 && (b1 & 0xC0) == 0x80 && (b2 & 0xC0) == 0x80) {
+      const char32_t c = (char32_t{b0} & 0x0F) << 12 | (char32_t{b1} & 0x3F) << 6 | (b2 & 0x3F);
+      if (is_cjk(c)) return true;
+    }
+  }
+  return contains_cjk_scan(s);
+}
 
 // Strict UTF-8 validation (no overlongs, no surrogates, nothing above U+10FFFF).
 bool is_valid_utf8(std::string_view s);

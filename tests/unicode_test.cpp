@@ -51,5 +51,33 @@ TEST(Unicode, IllFormedBytesDecodeToReplacementOneByteAtATime) {
   }
 }
 
+// contains_cjk has a shortcut for a leading ideograph of the basic block;
+// it must agree with the plain definition at the block's edges and when the
+// ideograph comes later or is cut short.
+TEST(Unicode, ContainsCjk) {
+  const struct {
+    const char* text;
+    bool cjk;
+  } rows[] = {
+      {"", false},
+      {"abc", false},
+      {"\xE4\xB8\x80", true},              // U+4E00, first of the block
+      {"\xE9\xBF\xBF", true},              // U+9FFF, last of the block
+      {"\xE4\xB7\xBF", false},             // U+4DFF, a hexagram just below it
+      {"\xE4\xB7\xBF\xE4\xB8\x80", true},  // ... followed by an ideograph
+      {"\xEA\xB0\x80", false},             // U+AC00, Hangul just past it
+      {"a\xE4\xB8\x80", true},
+      {"\xE4\xB8", false},                  // cut short
+      {"\xE4\x41\x80", false},             // broken sequence
+      {"\xE3\x90\x80", true},              // U+3400, extension A
+      {"\xF0\xA0\x80\x80", true},         // U+20000, extension B
+      {"\xEF\xA4\x80", true},              // U+F900, compatibility ideograph
+      {"\xEF\xBC\x8C", false},             // full-width comma
+  };
+  for (const auto& row : rows) {
+    EXPECT_EQ(contains_cjk(row.text), row.cjk) << "text '" << row.text << "'";
+  }
+}
+
 }  // namespace
 }  // namespace quillet
