@@ -136,15 +136,38 @@ std::string normalize_punctuation(std::string_view text) {
   std::string out;
   out.reserve(text.size());
   bool after_space = false;
+  // Code points that are kept are copied in runs, not one by one.
+  std::size_t kept_from = 0;
   std::size_t pos = 0;
   while (pos < text.size()) {
+    // Most of any text is ASCII that is not a mark, or ideographs of the
+    // basic block (well-formed three-byte sequences led by E4 to E9, where
+    // no mark lives): kept without a table search.
+    const auto b = static_cast<unsigned char>(text[pos]);
+    if (b < 0x80 && b != 0x09 && b != 0x20 && b != '-' && b != '.') {
+      ++pos;
+      after_space = false;
+      continue;
+    }
+    if (b >= 0xE4 && b <= 0xE9 && text.size() - pos >= 3 &&
+        (static_cast<unsigned char>(text[pos + 1]) & 0xC0) == 0x80 &&
+        (static_cast<unsigned char>(text[pos + 2]) & 0xC0) == 0x80) {
+      pos += 3;
+      after_space = false;
+      continue;
+    }
     const std::size_t start = pos;
     const char32_t c = next_code_point(text, pos);
-    switch (punct_kind(c)) {
+    const PunctKind kind = punct_kind(c);
+    if (kind == PunctKind::Keep) {
+      after_space = false;
+      continue;
+    }
+    out.append(text.substr(kept_from, start - kept_from));
+    switch (kind) {
       case PunctKind::Separator:
         if (!after_space) out.push_back(' ');
-        after_space = true;
-        continue;
+        break;
       case PunctKind::Comma:
         out.append(kFullWidthComma);
         break;
@@ -176,13 +199,13 @@ std::string normalize_punctuation(std::string_view text) {
         out.append(kFullWidthFullStop);
         break;
       case PunctKind::Deleted:
-        break;
       case PunctKind::Keep:
-        out.append(text.substr(start, pos - start));
         break;
     }
-    after_space = false;
+    after_space = kind == PunctKind::Separator;
+    kept_from = pos;
   }
+  out.append(text.substr(kept_from));
   return out;
 }
 
