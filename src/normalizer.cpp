@@ -69,6 +69,14 @@ constexpr bool punct_table_sorted() {
 }
 static_assert(punct_table_sorted(), "the punctuation table must be sorted");
 
+constexpr bool punct_table_skips_the_gap() {
+  for (const PunctRow& row : kPunctTable) {
+    if (row.code_point > 0x30FB && row.code_point < 0xFF5E) return false;
+  }
+  return true;
+}
+static_assert(punct_table_skips_the_gap(), "punct_kind skips U+30FC..U+FF5D without a search");
+
 PunctKind punct_kind(char32_t c) {
   if (c < 0x80) {
     switch (c) {
@@ -83,7 +91,8 @@ PunctKind punct_kind(char32_t c) {
         return PunctKind::Keep;
     }
   }
-  if (c < 0xB7 || c > 0xFF5E) return PunctKind::Keep;
+  // Ideographs and most other text lie outside the table's two clusters.
+  if (c < 0xB7 || c > 0xFF5E || (c > 0x30FB && c < 0xFF5E)) return PunctKind::Keep;
   const auto it = std::lower_bound(
       kPunctTable.begin(), kPunctTable.end(), c,
       [](const PunctRow& row, char32_t key) { return row.code_point < key; });
@@ -140,24 +149,8 @@ std::string normalize_punctuation(std::string_view text) {
   std::size_t kept_from = 0;
   std::size_t pos = 0;
   while (pos < text.size()) {
-    // Most of any text is ASCII that is not a mark, or ideographs of the
-    // basic block (well-formed three-byte sequences led by E4 to E9, where
-    // no mark lives): kept without a table search.
-    const auto b = static_cast<unsigned char>(text[pos]);
-    if (b < 0x80 && b != 0x09 && b != 0x20 && b != '-' && b != '.') {
-      ++pos;
-      after_space = false;
-      continue;
-    }
-    if (b >= 0xE4 && b <= 0xE9 && text.size() - pos >= 3 &&
-        (static_cast<unsigned char>(text[pos + 1]) & 0xC0) == 0x80 &&
-        (static_cast<unsigned char>(text[pos + 2]) & 0xC0) == 0x80) {
-      pos += 3;
-      after_space = false;
-      continue;
-    }
     const std::size_t start = pos;
-    const char32_t c = next_code_point(text, pos);
+    const char32_t c = next_code_point_inline(text, pos);
     const PunctKind kind = punct_kind(c);
     if (kind == PunctKind::Keep) {
       after_space = false;
@@ -227,7 +220,7 @@ void split_runs(const Pipeline& pipeline, std::string_view text,
   std::size_t pos = 0;
   while (pos < text.size()) {
     const std::size_t start = pos;
-    const char32_t c = next_code_point(text, pos);
+    const char32_t c = next_code_point_inline(text, pos);
     const CharClass k = char_class(c);
     if (k == run_class && k != CharClass::Other) {
       run_end = pos;
@@ -301,7 +294,7 @@ std::size_t split_runs_part(const Pipeline& pipeline, std::string_view text, std
   CharClass run_class = CharClass::Other;
   while (pos < target) {
     const std::size_t start = pos;
-    const CharClass k = char_class(next_code_point(text, pos));
+    const CharClass k = char_class(next_code_point_inline(text, pos));
     if (k != run_class || k == CharClass::Other) {
       run_start = start;
       run_class = k;

@@ -52,6 +52,27 @@ constexpr std::size_t utf8_length(unsigned char b) {
 // the guard is for data read from files.
 char32_t next_code_point(std::string_view s, std::size_t& pos);
 
+// next_code_point, with the two cases that make up most text decoded inline:
+// ASCII, and well-formed three-byte sequences led by E4 to E9 (U+4000 to
+// U+9FFF, the basic block of ideographs; no overlong or surrogate form
+// starts with those bytes). For loops that walk every code point.
+inline char32_t next_code_point_inline(std::string_view s, std::size_t& pos) {
+  const auto b0 = static_cast<unsigned char>(s[pos]);
+  if (b0 < 0x80) {
+    ++pos;
+    return b0;
+  }
+  if (b0 >= 0xE4 && b0 <= 0xE9 && s.size() - pos >= 3) {
+    const auto b1 = static_cast<unsigned char>(s[pos + 1]);
+    const auto b2 = static_cast<unsigned char>(s[pos + 2]);
+    if ((b1 & 0xC0) == 0x80 && (b2 & 0xC0) == 0x80) {
+      pos += 3;
+      return (char32_t{b0} & 0x0F) << 12 | (char32_t{b1} & 0x3F) << 6 | (b2 & 0x3F);
+    }
+  }
+  return next_code_point(s, pos);
+}
+
 // Appends the UTF-8 encoding of c to out.
 void append_utf8(std::string& out, char32_t c);
 
@@ -67,16 +88,11 @@ bool is_single_code_point(std::string_view s);
 // True when some code point of s is a CJK ideograph.
 bool contains_cjk_scan(std::string_view s);
 inline bool contains_cjk(std::string_view s) {
-  // Asked once or twice of every token, and most tokens start with a
-  // well-formed ideograph of the basic block (lead bytes E4 to E9).
-  if (s.size() >= 3) {
-    const auto b0 = static_cast<unsigned char>(s[0]);
-    const auto b1 = static_cast<unsigned char>(s[1]);
-    const auto b2 = static_cast<unsigned char>(s[2]);
-    if (b0 >= 0xE4 && b0 <= 0xE9 && (b1 & 0xC0) == 0x80 && (b2 & 0xC0) == 0x80) {
-      const char32_t c = (char32_t{b0} & 0x0F) << 12 | (char32_t{b1} & 0x3F) << 6 | (b2 & 0x3F);
-      if (is_cjk(c)) return true;
-    }
+  // Asked once or twice of every token, and most tokens start with an
+  // ideograph of the basic block.
+  if (!s.empty()) {
+    std::size_t pos = 0;
+    if (is_cjk(next_code_point_inline(s, pos))) return true;
   }
   return contains_cjk_scan(s);
 }
