@@ -182,44 +182,59 @@ std::string convert(const Pipeline& p, std::string_view text, std::size_t window
   return out;
 }
 
-void convert_detailed_each(const Pipeline& p, std::string_view text, std::size_t window_bytes,
-                           const RecordSink<Token>& sink) {
+namespace {
+
+// The records of `text`, window by window, one per delivered token, made
+// by `make(token, view)` from the token and its resolution.
+template <class Record, class Make>
+void records_each(const Pipeline& p, std::string_view text, std::size_t window_bytes,
+                  const RecordSink<Record>& sink, Make make) {
   if (text.empty()) return;
-  std::vector<Token> batch;
+  std::vector<Record> batch;
   for_each_window(p, text, window_bytes, [&](const TokenWindow& window) {
     std::vector<ResolutionView> views = resolve_views(p, window.tokens, window.matches);
     batch.clear();
     batch.reserve(window.emit_end - window.emit_begin);
     for (std::size_t i = window.emit_begin; i < window.emit_end; ++i) {
-      ResolutionView& view = views[i];
-      std::string jyutping =
-          view.is_list ? std::string(view.first()) : std::move(view.candidates).take();
-      const std::string& token = window.tokens[i];
-      batch.push_back(Token{token, std::move(jyutping), std::string(label::lang_of(token)),
-                            std::string(view.confidence), std::string(view.source)});
+      batch.push_back(make(window.tokens[i], std::move(views[i])));
     }
     return sink(batch, window.last);
   });
 }
 
+// All records of `text` in one list, from the batches of `each`.
+template <class Record, class Each>
+std::vector<Record> all_records(std::string_view text, Each each) {
+  std::vector<Record> out;
+  each([&](std::vector<Record>& batch, bool last) { return collect(batch, last, text, out); });
+  return out;
+}
+
+}  // namespace
+
+void convert_detailed_each(const Pipeline& p, std::string_view text, std::size_t window_bytes,
+                           const RecordSink<Token>& sink) {
+  records_each<Token>(p, text, window_bytes, sink,
+                      [](const std::string& token, ResolutionView&& view) {
+                        std::string jyutping = view.is_list ? std::string(view.first())
+                                                            : std::move(view.candidates).take();
+                        return Token{token, std::move(jyutping),
+                                     std::string(label::lang_of(token)),
+                                     std::string(view.confidence), std::string(view.source)};
+                      });
+}
+
 void convert_candidates_each(const Pipeline& p, std::string_view text, std::size_t window_bytes,
                              const RecordSink<CandidateToken>& sink) {
-  if (text.empty()) return;
-  std::vector<CandidateToken> batch;
-  for_each_window(p, text, window_bytes, [&](const TokenWindow& window) {
-    std::vector<ResolutionView> views = resolve_views(p, window.tokens, window.matches);
-    batch.clear();
-    batch.reserve(window.emit_end - window.emit_begin);
-    for (std::size_t i = window.emit_begin; i < window.emit_end; ++i) {
-      Resolution resolution = to_resolution(std::move(views[i]));
-      const std::string& token = window.tokens[i];
-      batch.push_back(CandidateToken{token, std::move(resolution.candidate_readings),
-                                     std::string(label::lang_of(token)),
-                                     std::move(resolution.confidence),
-                                     std::move(resolution.source)});
-    }
-    return sink(batch, window.last);
-  });
+  records_each<CandidateToken>(p, text, window_bytes, sink,
+                               [](const std::string& token, ResolutionView&& view) {
+                                 Resolution resolution = to_resolution(std::move(view));
+                                 return CandidateToken{token,
+                                                       std::move(resolution.candidate_readings),
+                                                       std::string(label::lang_of(token)),
+                                                       std::move(resolution.confidence),
+                                                       std::move(resolution.source)};
+                               });
 }
 
 std::vector<Token> convert_detailed(const Pipeline& p, std::string_view text) {
@@ -228,11 +243,9 @@ std::vector<Token> convert_detailed(const Pipeline& p, std::string_view text) {
 
 std::vector<Token> convert_detailed(const Pipeline& p, std::string_view text,
                                     std::size_t window_bytes) {
-  std::vector<Token> out;
-  convert_detailed_each(p, text, window_bytes, [&](std::vector<Token>& batch, bool last) {
-    return collect(batch, last, text, out);
+  return all_records<Token>(text, [&](const RecordSink<Token>& sink) {
+    convert_detailed_each(p, text, window_bytes, sink);
   });
-  return out;
 }
 
 std::vector<CandidateToken> convert_candidates(const Pipeline& p, std::string_view text) {
@@ -241,12 +254,9 @@ std::vector<CandidateToken> convert_candidates(const Pipeline& p, std::string_vi
 
 std::vector<CandidateToken> convert_candidates(const Pipeline& p, std::string_view text,
                                                std::size_t window_bytes) {
-  std::vector<CandidateToken> out;
-  convert_candidates_each(p, text, window_bytes,
-                          [&](std::vector<CandidateToken>& batch, bool last) {
-                            return collect(batch, last, text, out);
-                          });
-  return out;
+  return all_records<CandidateToken>(text, [&](const RecordSink<CandidateToken>& sink) {
+    convert_candidates_each(p, text, window_bytes, sink);
+  });
 }
 
 std::vector<Resolution> resolve(const Pipeline& p, std::span<const std::string> tokens) {

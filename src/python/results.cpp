@@ -151,24 +151,33 @@ PyObject* candidates_list_of(const std::vector<CandidateToken>& tokens) {
   return list_of(tokens, [&](const CandidateToken& t) { return candidates_tuple(t, labels); });
 }
 
-PyObject* convert_detailed_list(const Pipeline& pipeline, std::string_view text) {
+namespace {
+
+// The list of `each`'s records as tuples made by `make_tuple`.
+template <class Record, class Each, class MakeTuple>
+PyObject* converted_list(Each each, MakeTuple make_tuple) {
   GcPause pause;
   LabelStrings labels;
-  return list_from_batches<Token>(
+  return list_from_batches<Record>(each,
+                                   [&](const Record& r) { return make_tuple(r, labels); });
+}
+
+}  // namespace
+
+PyObject* convert_detailed_list(const Pipeline& pipeline, std::string_view text) {
+  return converted_list<Token>(
       [&](const RecordSink<Token>& sink) {
         convert_detailed_each(pipeline, text, kWindowBytes, sink);
       },
-      [&](const Token& t) { return detailed_tuple(t, labels); });
+      detailed_tuple);
 }
 
 PyObject* convert_candidates_list(const Pipeline& pipeline, std::string_view text) {
-  GcPause pause;
-  LabelStrings labels;
-  return list_from_batches<CandidateToken>(
+  return converted_list<CandidateToken>(
       [&](const RecordSink<CandidateToken>& sink) {
         convert_candidates_each(pipeline, text, kWindowBytes, sink);
       },
-      [&](const CandidateToken& t) { return candidates_tuple(t, labels); });
+      candidates_tuple);
 }
 
 }  // namespace quillet::python
