@@ -155,18 +155,25 @@ void add_parameter_note(const char* parameter) {
   PyErr_Restore(type, value, traceback);
 }
 
-bool utf8_of(PyObject* obj, const char* parameter, std::string& out) {
+bool utf8_view_of(PyObject* obj, const char* parameter, std::string_view& out) {
   if (!PyUnicode_Check(obj)) {
     set_type_error(obj, "str");
   } else {
     Py_ssize_t size = 0;
     if (const char* data = PyUnicode_AsUTF8AndSize(obj, &size)) {
-      out.assign(data, static_cast<std::size_t>(size));
+      out = std::string_view(data, static_cast<std::size_t>(size));
       return true;
     }
   }
   if (parameter != nullptr) add_parameter_note(parameter);
   return false;
+}
+
+bool utf8_of(PyObject* obj, const char* parameter, std::string& out) {
+  std::string_view view;
+  if (!utf8_view_of(obj, parameter, view)) return false;
+  out.assign(view);
+  return true;
 }
 
 bool bool_of(PyObject* obj, const char* parameter, bool& out) {

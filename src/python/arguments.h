@@ -5,6 +5,7 @@
 #pragma once
 
 #include <string>
+#include <string_view>
 
 #include "python/python_api.h"
 #include "user_dict.h"
@@ -42,6 +43,11 @@ void add_parameter_note(const char* parameter);
 // surrogate raises UnicodeEncodeError. A non-null `parameter` gets its note
 // added to any failure.
 bool utf8_of(PyObject* obj, const char* parameter, std::string& out);
+
+// As utf8_of, but a view of the UTF-8 text the str keeps cached: valid while
+// `obj` lives, so for use within one call that holds the interpreter lock
+// and a reference to `obj` throughout (a long text is then never copied).
+bool utf8_view_of(PyObject* obj, const char* parameter, std::string_view& out);
 
 // Reads `obj` as a boolean: exactly bool, or a NumPy boolean scalar read
 // through its type's __bool__. Failures carry the note for `parameter`.

@@ -155,14 +155,15 @@ PyObject* one_argument_method(PyObject* self, PyObject* const* args, Py_ssize_t 
   }
 }
 
-// Binds `text`, copies it and runs one Pipeline operation on it.
+// Binds `text` and runs one Pipeline operation on its UTF-8 text.
 template <const Signature& sig, class Convert, class ToPython>
 PyObject* text_method(PyObject* self, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames,
                       Convert convert_text, ToPython to_python) {
   return one_argument_method<sig>(self, args, nargs, kwnames,
                                   [&](const Pipeline& p, PyObject* arg) -> PyObject* {
-                                    std::string text;
-                                    if (!utf8_of(arg, "text", text)) return nullptr;
+                                    // `arg` lives, and the lock is held, for the whole call.
+                                    std::string_view text;
+                                    if (!utf8_view_of(arg, "text", text)) return nullptr;
                                     return to_python(convert_text(p, text));
                                   });
 }
@@ -176,7 +177,7 @@ const Signature kCandidatesBatchSig{"PyPipeline.convert_candidates_batch()", kTe
 
 PyObject* method_convert(PyObject* self, PyObject* const* args, Py_ssize_t nargs, PyObject* kw) {
   return text_method<kConvertSig>(
-      self, args, nargs, kw, [](const Pipeline& p, const std::string& t) { return convert(p, t); },
+      self, args, nargs, kw, [](const Pipeline& p, std::string_view t) { return convert(p, t); },
       [](const std::string& r) { return str_of(r); });
 }
 
@@ -184,7 +185,7 @@ PyObject* method_convert_detailed(PyObject* self, PyObject* const* args, Py_ssiz
                                   PyObject* kw) {
   return text_method<kDetailedSig>(
       self, args, nargs, kw,
-      [](const Pipeline& p, const std::string& t) { return convert_detailed_list(p, t); },
+      [](const Pipeline& p, std::string_view t) { return convert_detailed_list(p, t); },
       [](PyObject* list) { return list; });
 }
 
@@ -192,7 +193,7 @@ PyObject* method_convert_candidates(PyObject* self, PyObject* const* args, Py_ss
                                     PyObject* kw) {
   return text_method<kCandidatesSig>(
       self, args, nargs, kw,
-      [](const Pipeline& p, const std::string& t) { return convert_candidates_list(p, t); },
+      [](const Pipeline& p, std::string_view t) { return convert_candidates_list(p, t); },
       [](PyObject* list) { return list; });
 }
 
