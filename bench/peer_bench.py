@@ -181,13 +181,15 @@ def quillet_startup(build_dir, data_dir):
 
 
 def write_chart(path, lengths, quillet_long, peer_long):
+    """quillet_long: {operation: {length: seconds}}; peer_long: {length: seconds}."""
     import matplotlib
     matplotlib.use("Agg")
     import matplotlib.pyplot as plt
     fig, ax = plt.subplots(figsize=(7, 4.5))
-    q = [(n, n / quillet_long[n]) for n in lengths if quillet_long.get(n)]
+    for op, marker in zip(quillet_long, ("o-", "^-", "v-")):
+        q = [(n, n / quillet_long[op][n]) for n in lengths if quillet_long[op].get(n)]
+        ax.plot([x for x, _ in q], [y for _, y in q], marker, label=f"Quillet {op} (Python)")
     p = [(n, n / peer_long[n]) for n in lengths if peer_long.get(n)]
-    ax.plot([x for x, _ in q], [y for _, y in q], "o-", label="Quillet convert (Python)")
     ax.plot([x for x, _ in p], [y for _, y in p], "s--", label="to-jyutping (Node)")
     ax.set_xscale("log")
     ax.set_yscale("log")
@@ -260,10 +262,15 @@ def main():
         "convert_candidates_batch": timed(lambda: pipeline.convert_candidates_batch(texts), r),
         "mixed": timed(lambda: [pipeline.convert(t) for t in mixed], r),
     }
-    q_long = {}
-    for n in lengths:
-        text = joined[:n]
-        q_long[n] = timed(lambda: pipeline.convert(text), 1 if n >= 1_000_000 else r)
+    # The cost curve of all three operations; only convert has a peer counterpart.
+    long_ops = ("convert", "convert_detailed", "convert_candidates")
+    q_long_all = {op: {} for op in long_ops}
+    for op in long_ops:
+        method = getattr(pipeline, op)
+        for n in lengths:
+            text = joined[:n]
+            q_long_all[op][n] = timed(lambda: method(text), 1 if n >= 1_000_000 else r)
+    q_long = q_long_all["convert"]
     first_ms, median_ms, rss_kib = quillet_startup(build_dir, args.data)
 
     peer = run_peer(runner, job_path)
@@ -298,9 +305,13 @@ def main():
     for length in lengths:
         row(f"`convert`, one text of {length:,} chars", q_long[length], length, 1,
             peer_long[length])
+    for op in long_ops[1:]:
+        for length in lengths:
+            row(f"`{op}`, one text of {length:,} chars", q_long_all[op][length], length, 1,
+                None)
 
     chart = out_dir / "peer_chart.png"
-    write_chart(chart, lengths, q_long, peer_long)
+    write_chart(chart, lengths, q_long_all, peer_long)
     peer_calls = ", ".join(
         f"{name}: {fmt(chars / t)} chars/s" for name, t in peer["per_utterance"].items())
     notes = [
@@ -318,7 +329,7 @@ def main():
     table = "\n".join(rows + notes) + "\n"
     (out_dir / "peer_table.md").write_text(table, encoding="utf-8")
     (out_dir / "peer_raw.json").write_text(
-        json.dumps({"quillet": q, "quillet_long": q_long, "peer": peer,
+        json.dumps({"quillet": q, "quillet_long": q_long_all, "peer": peer,
                     "startup_ms": [first_ms, median_ms], "rss_kib": rss_kib}, indent=1))
     print(table)
     print(f"chart: {chart}")
