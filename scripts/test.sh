@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Runs every test of the project: the C++ unit tests (plain, then under
 # AddressSanitizer + UndefinedBehaviorSanitizer, then the threaded tests under
-# ThreadSanitizer), the Python tests against the built module, and a short
-# smoke run of each fuzz target. Build trees go under build/.
+# ThreadSanitizer), the Python tests against the built module and again
+# against a sanitized build of it, and a short smoke run of each fuzz target.
+# Build trees go under build/.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$PWD
@@ -67,19 +68,41 @@ cmake -S . -B build/tsan -DCMAKE_BUILD_TYPE=Debug -DCMAKE_CXX_COMPILER=clang++ \
 build build/tsan -j "$jobs" --target quillet_tests
 TSAN_OPTIONS=halt_on_error=1 run_ctest "threaded C++ tests under TSan" build/tsan -R 'Thread|Pool|Batch|Concurren'
 
-if [ -d tests/python ]; then
-  echo "== Python tests (/usr/bin/python3)"
-  rc=0
-  QUILLET_BUILD_DIR=$root/build/release /usr/bin/python3 -m pytest -q tests/python \
-    >build/pytest.log 2>&1 || rc=$?
-  tail -n 30 build/pytest.log
-  summary=$(grep -E '[0-9]+ (passed|failed|errors?)' build/pytest.log | tail -n 1 || true)
+run_pytest() {  # NAME BUILD_DIR LOG [pytest args...]; $pytest_env: NAME=VALUE words for pytest only
+  local name=$1 dir=$2 log=$3
+  shift 3
+  echo "== $name"
+  local rc=0
+  # shellcheck disable=SC2086  # pytest_env is a list of words on purpose
+  env ${pytest_env:-} QUILLET_BUILD_DIR="$root/$dir" /usr/bin/python3 -m pytest -q tests/python "$@" \
+    >"$log" 2>&1 || rc=$?
+  tail -n 30 "$log"
+  local summary p f
+  summary=$(grep -E '[0-9]+ (passed|failed|errors?)' "$log" | tail -n 1 || true)
   p=$(grep -oE '[0-9]+ passed' <<<"$summary" | grep -oE '[0-9]+' || true)
   f=$(grep -oE '[0-9]+ (failed|errors?)' <<<"$summary" | awk '{s += $1} END {print s + 0}' || true)
   # pytest's own exit status decides; a failure without a count still counts.
   if [ "$rc" -ne 0 ] && [ "${f:-0}" -eq 0 ]; then f=1; fi
   passed=$((passed + ${p:-0}))
   failed=$((failed + ${f:-0}))
+}
+
+if [ -d tests/python ]; then
+  run_pytest "Python tests (/usr/bin/python3)" build/release build/pytest.log
+
+  # The module again with AddressSanitizer + UndefinedBehaviorSanitizer, the
+  # runtimes preloaded into the interpreter. Output capture is off so that a
+  # sanitizer report is kept in the log even though it ends the process. The
+  # memory-growth tests are left out: the sanitizer's quarantine grows memory.
+  echo "== build (g++, the Python module with AddressSanitizer + UndefinedBehaviorSanitizer)"
+  cmake -S . -B build/pyasan -DCMAKE_BUILD_TYPE=Debug -DCMAKE_CXX_COMPILER=g++ \
+    -DQUILLET_SANITIZE=ON -DQUILLET_PYTHON=ON -DQUILLET_TESTS=OFF -DQUILLET_BENCH=OFF >/dev/null
+  build build/pyasan -j "$jobs" --target quillet_python quillet_dictool
+  pytest_env="LD_PRELOAD=$(g++ -print-file-name=libasan.so):$(g++ -print-file-name=libubsan.so)"
+  pytest_env+=" ASAN_OPTIONS=detect_leaks=0 UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1"
+  run_pytest "Python tests against the sanitized module" build/pyasan build/pytest-asan.log \
+    -s --deselect tests/python/test_leaks.py
+  pytest_env=""
 fi
 
 if [ -d fuzz ]; then
