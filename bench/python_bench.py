@@ -91,12 +91,8 @@ def generate_sentences(words, count, rng):
 
 
 def read_texts(path, count):
-    texts = []
-    with open(path, encoding="utf-8") as f:
-        for line in f:
-            fields = line.rstrip("\n").split("\t")
-            if len(fields) >= 2 and fields[1]:
-                texts.append(fields[1])
+    from peer_bench import corpus_texts  # the same column reader, beside this script
+    texts = corpus_texts(path)
     reps = -(-count // len(texts))
     return (texts * reps)[:count]
 
