@@ -105,7 +105,8 @@ void read_window(const Pipeline& p, const TokenWindow& window,
   const ReadingChanges overrides = separable_compounds(tokens, p.separable);
   readings.resize(tokens.size());
   for (std::size_t i = 0; i < tokens.size(); ++i) {
-    // The overrides map lives until the end of this call, so its text is borrowed.
+    // Overrides are few, and `overrides` ends with this call: each is copied
+    // into `built`, which lives until the window is written out.
     const std::string* override_reading = overrides.find(i);
     readings[i] = override_reading ? built.emplace_front(*override_reading)
                                    : plain_reading(p, tokens[i], window.matches[i], built);
