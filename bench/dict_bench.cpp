@@ -70,37 +70,13 @@ void BM_GetMiss(benchmark::State& state) {
 }
 BENCHMARK(BM_GetMiss);
 
-// segment_run over a 100,000-character run; "cp/s" is code points per second.
-void BM_SegmentRun(benchmark::State& state) {
+// segment_run over a 100,000-character run with `user` as the user
+// dictionary; "cp/s" is code points per second.
+void segment_generated_run(benchmark::State& state, const UserDict& user) {
   const Pipeline& p = pipeline();
   static const std::string text = generated_cjk_text(100000);
   const std::size_t code_points = count_code_points(text);
-  std::vector<std::string> tokens;
-  tokens.reserve(code_points);
-  for (auto _ : state) {
-    tokens.clear();
-    segment_run(text, CharClass::Cjk, p.word_dict, p.user_dict, p.user_dict_max_chars, tokens);
-    benchmark::DoNotOptimize(tokens.data());
-  }
-  state.counters["cp/s"] = benchmark::Counter(
-      static_cast<double>(code_points) * static_cast<double>(state.iterations()),
-      benchmark::Counter::kIsRate);
-  state.counters["tokens"] = static_cast<double>(tokens.size());
-}
-BENCHMARK(BM_SegmentRun)->Unit(benchmark::kMillisecond);
-
-// The same run with a user dictionary of 1,000 words, so the user stage runs.
-void BM_SegmentRunWithUserDict(benchmark::State& state) {
-  const Pipeline& p = pipeline();
-  static const UserDict user = [] {
-    UserDict u;
-    const auto& words = generated_words();
-    for (std::size_t i = 0; i < 1000; ++i) u.emplace(words[i * 397 % words.size()], "u");
-    return u;
-  }();
   const std::size_t user_max = max_key_chars(user);
-  static const std::string text = generated_cjk_text(100000);
-  const std::size_t code_points = count_code_points(text);
   std::vector<std::string> tokens;
   tokens.reserve(code_points);
   for (auto _ : state) {
@@ -111,6 +87,21 @@ void BM_SegmentRunWithUserDict(benchmark::State& state) {
   state.counters["cp/s"] = benchmark::Counter(
       static_cast<double>(code_points) * static_cast<double>(state.iterations()),
       benchmark::Counter::kIsRate);
+  state.counters["tokens"] = static_cast<double>(tokens.size());
+}
+
+void BM_SegmentRun(benchmark::State& state) { segment_generated_run(state, pipeline().user_dict); }
+BENCHMARK(BM_SegmentRun)->Unit(benchmark::kMillisecond);
+
+// The same run with a user dictionary of 1,000 words, so the user stage runs.
+void BM_SegmentRunWithUserDict(benchmark::State& state) {
+  static const UserDict user = [] {
+    UserDict u;
+    const auto& words = generated_words();
+    for (std::size_t i = 0; i < 1000; ++i) u.emplace(words[i * 397 % words.size()], "u");
+    return u;
+  }();
+  segment_generated_run(state, user);
 }
 BENCHMARK(BM_SegmentRunWithUserDict)->Unit(benchmark::kMillisecond);
 
