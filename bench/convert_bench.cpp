@@ -15,7 +15,7 @@
 #include "bench_util.h"
 #include "dict/data_dir.h"
 #include "dict_writer.h"
-#include "normalizer.h"
+#include "normalize/normalizer.h"
 #include "pipeline.h"
 #include "unicode.h"
 

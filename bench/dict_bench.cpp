@@ -11,7 +11,7 @@
 
 #include "bench_util.h"
 #include "dict/data_dir.h"
-#include "segment.h"
+#include "dict/segment.h"
 #include "unicode.h"
 
 namespace quillet::bench {

@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "batch_pool.h"
+#include "pool/batch_pool.h"
 #include "bench_util.h"
 #include "dict/data_dir.h"
 #include "pipeline.h"

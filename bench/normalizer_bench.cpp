@@ -13,8 +13,8 @@
 #include "bench_util.h"
 #include "dict/data_dir.h"
 #include "dict_writer.h"
-#include "normalizer.h"
-#include "number_rewrite.h"
+#include "normalize/normalizer.h"
+#include "normalize/number_rewrite.h"
 
 namespace quillet::bench {
 namespace {

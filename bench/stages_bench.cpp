@@ -16,9 +16,9 @@
 #include <vector>
 
 #include "dict/data_dir.h"
-#include "normalizer.h"
+#include "normalize/normalizer.h"
 #include "pipeline.h"
-#include "segment.h"
+#include "dict/segment.h"
 #include "unicode.h"
 
 namespace quillet::bench {

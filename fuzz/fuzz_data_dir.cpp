@@ -30,7 +30,7 @@
 #include "dict/data_dir.h"
 #include "dict_writer.h"
 #include "fuzz_util.h"
-#include "normalizer.h"
+#include "normalize/normalizer.h"
 #include "pipeline.h"
 #include "unicode.h"
 

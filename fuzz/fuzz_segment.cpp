@@ -16,9 +16,9 @@
 #include "dict/lookup.h"
 #include "dict_writer.h"
 #include "fuzz_util.h"
-#include "segment.h"
+#include "dict/segment.h"
 #include "unicode.h"
-#include "user_dict.h"
+#include "dict/user_dict.h"
 
 namespace {
 

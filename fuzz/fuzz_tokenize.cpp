@@ -20,8 +20,8 @@
 #include "dict/data_dir.h"
 #include "dict_writer.h"
 #include "fuzz_util.h"
-#include "normalizer.h"
-#include "segment.h"
+#include "normalize/normalizer.h"
+#include "dict/segment.h"
 #include "unicode.h"
 
 namespace {

@@ -8,14 +8,14 @@
 #include <forward_list>
 #include <iterator>
 
-#include "aa_dei_sandhi.h"
-#include "address_sandhi.h"
-#include "classifier_reduplication.h"
+#include "passes/aa_dei_sandhi.h"
+#include "passes/address_sandhi.h"
+#include "passes/classifier_reduplication.h"
 #include "dict/reading.h"
 #include "labels.h"
-#include "normalizer.h"
-#include "separable_compound.h"
-#include "token_windows.h"
+#include "normalize/normalizer.h"
+#include "passes/separable_compound.h"
+#include "normalize/token_windows.h"
 #include "unicode.h"
 
 namespace quillet {

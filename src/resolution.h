@@ -10,8 +10,8 @@
 #include <vector>
 
 #include "dict/data_dir.h"
-#include "reading_changes.h"
-#include "segment.h"
+#include "passes/reading_changes.h"
+#include "dict/segment.h"
 #include "text_slot.h"
 
 namespace quillet {

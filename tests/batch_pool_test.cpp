@@ -11,8 +11,8 @@
 #include <thread>
 #include <vector>
 
-#include "batch_pool.h"
-#include "default_data_dir.h"
+#include "pool/batch_pool.h"
+#include "python/default_data_dir.h"
 #include "pipeline.h"
 #include "test_util.h"
 

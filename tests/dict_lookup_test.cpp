@@ -16,7 +16,7 @@
 
 #include "dict/lookup.h"
 #include "dict/reading.h"
-#include "segment.h"
+#include "dict/segment.h"
 #include "unicode.h"
 #include "test_util.h"
 

@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "dict/data_dir.h"
-#include "normalizer.h"
+#include "normalize/normalizer.h"
 #include "test_util.h"
 #include "unicode.h"
 

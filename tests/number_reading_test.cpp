@@ -6,7 +6,7 @@
 #include <optional>
 #include <string>
 
-#include "number_reading.h"
+#include "normalize/number_reading.h"
 #include "unicode.h"
 
 namespace quillet {

@@ -7,7 +7,7 @@
 #include <string>
 #include <string_view>
 
-#include "number_rewrite.h"
+#include "normalize/number_rewrite.h"
 
 namespace quillet {
 namespace {

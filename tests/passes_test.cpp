@@ -9,11 +9,11 @@
 #include <utility>
 #include <vector>
 
-#include "aa_dei_sandhi.h"
-#include "address_sandhi.h"
-#include "classifier_reduplication.h"
-#include "reading_changes.h"
-#include "separable_compound.h"
+#include "passes/aa_dei_sandhi.h"
+#include "passes/address_sandhi.h"
+#include "passes/classifier_reduplication.h"
+#include "passes/reading_changes.h"
+#include "passes/separable_compound.h"
 #include "test_util.h"
 
 namespace quillet {

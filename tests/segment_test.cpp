@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "segment.h"
+#include "dict/segment.h"
 #include "test_util.h"
 
 namespace quillet {

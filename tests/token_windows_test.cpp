@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "normalizer.h"
+#include "normalize/normalizer.h"
 #include "test_util.h"
 
 namespace quillet {

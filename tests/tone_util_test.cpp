@@ -5,7 +5,7 @@
 #include <optional>
 #include <string>
 
-#include "tone_util.h"
+#include "passes/tone_util.h"
 
 namespace quillet {
 namespace {

@@ -11,7 +11,7 @@
 
 #include "dict/lookup.h"
 #include "result.h"
-#include "user_dict.h"
+#include "dict/user_dict.h"
 
 namespace quillet {
 

@@ -6,7 +6,7 @@
 #include <string_view>
 
 #include "dict/lookup.h"
-#include "user_dict.h"
+#include "dict/user_dict.h"
 
 namespace quillet {
 

@@ -8,7 +8,7 @@
 #include <string_view>
 
 #include "python/python_api.h"
-#include "user_dict.h"
+#include "dict/user_dict.h"
 
 namespace quillet::python {
 

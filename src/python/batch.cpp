@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "batch_pool.h"
+#include "pool/batch_pool.h"
 #include "pipeline.h"
 #include "python/arguments.h"
 #include "python/results.h"

@@ -29,7 +29,7 @@
 #include <string>
 #include <utility>
 
-#include "default_data_dir.h"
+#include "python/default_data_dir.h"
 #include "dict/data_dir.h"
 #include "pipeline.h"
 #include "python/arguments.h"

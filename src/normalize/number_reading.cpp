@@ -1,6 +1,6 @@
 // Cardinal, digit-by-digit and decimal readings of numbers, and the scanner
 // that finds a number among code points.
-#include "number_reading.h"
+#include "normalize/number_reading.h"
 
 #include <array>
 

@@ -1,6 +1,6 @@
 // The work-stealing pool's queues and workers, the processor count it is
 // sized by, and the process-wide instance with its fork handling.
-#include "batch_pool.h"
+#include "pool/batch_pool.h"
 
 #include <pthread.h>
 #include <sched.h>

@@ -1,7 +1,7 @@
 // The classifier-reduplication pass.
-#include "classifier_reduplication.h"
+#include "passes/classifier_reduplication.h"
 
-#include "tone_util.h"
+#include "passes/tone_util.h"
 #include "unicode.h"
 
 namespace quillet {

@@ -6,7 +6,7 @@
 #include <string>
 #include <string_view>
 
-#include "reading_changes.h"
+#include "passes/reading_changes.h"
 
 namespace quillet {
 

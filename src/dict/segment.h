@@ -9,7 +9,7 @@
 
 #include "dict/lookup.h"
 #include "unicode.h"
-#include "user_dict.h"
+#include "dict/user_dict.h"
 
 namespace quillet {
 

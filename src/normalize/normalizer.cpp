@@ -4,14 +4,14 @@
 // Passes 1, 2 and 4 walk the UTF-8 bytes directly: every character they
 // look ahead for (hyphen, full stop, em dash, ellipsis) is recognised from
 // the bytes at hand, so no code-point vector is needed.
-#include "normalizer.h"
+#include "normalize/normalizer.h"
 
 #include <algorithm>
 #include <array>
 #include <utility>
 
-#include "number_rewrite.h"
-#include "segment.h"
+#include "normalize/number_rewrite.h"
+#include "dict/segment.h"
 #include "unicode.h"
 
 namespace quillet {

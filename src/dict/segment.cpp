@@ -4,7 +4,7 @@
 // adjacent), and stops as soon as no key starts with the current prefix;
 // this cuts exactly where trying each prefix from the longest down would, at
 // a fraction of the searches.
-#include "segment.h"
+#include "dict/segment.h"
 
 #include <array>
 

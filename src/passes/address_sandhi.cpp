@@ -1,7 +1,7 @@
 // The address-sandhi pass.
-#include "address_sandhi.h"
+#include "passes/address_sandhi.h"
 
-#include "tone_util.h"
+#include "passes/tone_util.h"
 #include "unicode.h"
 
 namespace quillet {

@@ -1,7 +1,7 @@
 // The AA-dei pass.
-#include "aa_dei_sandhi.h"
+#include "passes/aa_dei_sandhi.h"
 
-#include "tone_util.h"
+#include "passes/tone_util.h"
 #include "unicode.h"
 
 namespace quillet {

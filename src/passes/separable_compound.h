@@ -9,7 +9,7 @@
 #include <string>
 
 #include "dict/lookup.h"
-#include "reading_changes.h"
+#include "passes/reading_changes.h"
 
 namespace quillet {
 

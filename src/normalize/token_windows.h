@@ -12,8 +12,8 @@
 #include <vector>
 
 #include "dict/data_dir.h"
-#include "normalizer.h"
-#include "segment.h"
+#include "normalize/normalizer.h"
+#include "dict/segment.h"
 
 namespace quillet {
 

@@ -8,7 +8,7 @@
 #include <string_view>
 
 #include "dict/lookup.h"
-#include "reading_changes.h"
+#include "passes/reading_changes.h"
 
 namespace quillet {
 

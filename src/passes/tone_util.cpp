@@ -1,5 +1,5 @@
 // The tone-2 change of one syllable.
-#include "tone_util.h"
+#include "passes/tone_util.h"
 
 namespace quillet {
 

@@ -1,5 +1,5 @@
 // The separable-compound pass.
-#include "separable_compound.h"
+#include "passes/separable_compound.h"
 
 #include "unicode.h"
 

@@ -1,5 +1,5 @@
 // Resolution of the default data directory from the executable's location.
-#include "default_data_dir.h"
+#include "python/default_data_dir.h"
 
 #include <sys/stat.h>
 #include <unistd.h>

@@ -10,7 +10,7 @@
 
 #include "dict/data_dir.h"
 #include "dict/lookup.h"
-#include "segment.h"
+#include "dict/segment.h"
 
 namespace quillet {
 

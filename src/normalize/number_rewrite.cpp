@@ -3,12 +3,12 @@
 // that order; after a number, the unit, decimal, fraction, ratio, percent,
 // year/measure and general rules decide how it is read. The marks are tables
 // the walk reads; the order of their rows is part of the behaviour.
-#include "number_rewrite.h"
+#include "normalize/number_rewrite.h"
 
 #include <array>
 #include <optional>
 
-#include "number_reading.h"
+#include "normalize/number_reading.h"
 #include "unicode.h"
 
 namespace quillet {

@@ -1,5 +1,5 @@
 // UserDict helpers.
-#include "user_dict.h"
+#include "dict/user_dict.h"
 
 #include "unicode.h"
 
