@@ -1,4 +1,4 @@
-// Fuzz target: hostile data directories. The input describes the eleven files
+// Fuzz target: hostile data directories. The input describes the twelve files
 // (each absent, written by the project's writer from input-derived entries,
 // raw bytes, or written and then damaged), a UserDict, the punctuation switch
 // and some texts. A Pipeline is loaded when it can be, and every text is run
@@ -40,7 +40,7 @@ using quillet::fuzz::escaped;
 using quillet::fuzz::expand_text;
 using quillet::fuzz::fail;
 
-constexpr std::string_view kFiles[11] = {
+constexpr std::string_view kFiles[12] = {
     "word.bin",
     "char.bin",
     "word_candidates.bin",
@@ -52,6 +52,7 @@ constexpr std::string_view kFiles[11] = {
     "separable.bin",
     "romanized_slang.bin",
     "classifier_words.bin",
+    "context_readings.bin",
 };
 
 // Pieces that the context passes, the number pass and the folding react to.
@@ -60,6 +61,8 @@ const std::vector<std::string_view> kPieces = {
     "\u9673", "sir",    "Sir",    "\u4E00", "\u4EBA", "\u5927", "\u597D", "\u5E74",
     "1",      "2",      "0",      "%",      ".",      "\uFF0C", "\u3002", "a",
     "b",      " ",      "-",      "\u2026", "\u300C", "\u5143", "$",      "/",
+    // The key language of context_readings.bin: markers, sides, a class.
+    "=",      "@",      " <",     " >",     " <@",    " >@",    "end",    "\u5230",
 };
 
 std::string build_file(quillet::fuzz::InputReader& in, std::uint8_t mode) {

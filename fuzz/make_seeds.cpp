@@ -124,10 +124,13 @@ void data_dir_seeds(SeedDir seeds) {
       {{"\u98DF\u98EF", "sik6 faan6"}, {"\u5927\u4EBA", " "}},  // separable
       {{"ok", "\u597D"}, {"lol", "12"}},  // slang
       {{"\u500B", ""}, {"\u4EBA", ""}},  // classifiers
+      {{"=\u597D", ""}, {"\u597D >@end", "hou3"}, {"\u597D <\u4EBA", "hou3"},
+       {"@\u5927", "x"}, {"\u597D <@x", "hou2"}},  // context readings
   };
   const std::vector<std::string_view> texts = {
       "\u98DF\u5497\u98EF", "\u9673sir\u597D", "\u5927\u5927\u54CB", "\u500B\u500B\u4EBA",
       "USD 100", "\u597D\u2026\u2026", "ok 50%", "\u5927\u904E\u4EBA\u4EBA\u4EBA",
+      "\u4EBA\u597D\u5927\u597D\u3002",
   };
   // mode_of(i) picks how file i is written; damage applies to mode 3.
   const auto seed = [&](auto mode_of, bool punc_norm) {

@@ -17,6 +17,7 @@ inline constexpr std::string_view kPunct = "punct";
 // Confidence.
 inline constexpr std::string_view kCertain = "certain";
 inline constexpr std::string_view kTied = "tied";
+inline constexpr std::string_view kRanked = "ranked";
 
 // Source.
 inline constexpr std::string_view kUnknown = "unknown";

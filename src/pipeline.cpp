@@ -11,6 +11,7 @@
 #include "passes/aa_dei_sandhi.h"
 #include "passes/address_sandhi.h"
 #include "passes/classifier_reduplication.h"
+#include "passes/context_readings.h"
 #include "dict/reading.h"
 #include "labels.h"
 #include "normalize/normalizer.h"
@@ -19,6 +20,12 @@
 #include "unicode.h"
 
 namespace quillet {
+
+// Windows carry kPassReach tokens of context on each side; the context
+// readings must not look further. (The later passes change a token from its
+// own reading only, so the two reaches do not add up.)
+static_assert(kContextReadingsReach <= kPassReach);
+
 namespace {
 
 // lookup_reading, but borrowing the reading wherever it is stored whole, and
@@ -65,6 +72,22 @@ void apply_to_resolutions(ReadingChanges&& changes, std::string_view source,
   }
 }
 
+// Puts each proposed context reading that is one of its token's candidates
+// first, the others after it in their order; the token keeps its source and
+// is "ranked". `readings` keeps viewing the first candidates.
+void apply_context_readings(ReadingChanges&& proposals, std::vector<ResolutionView>& views,
+                            std::vector<std::string_view>& readings) {
+  for (auto& proposal : proposals) {
+    ResolutionView& view = views[proposal.index];
+    auto ranked = pick_candidate(view.candidates.view(), view.is_list, proposal.reading);
+    if (!ranked) continue;
+    view.candidates = TextSlot::own(std::move(*ranked));
+    view.is_list = true;
+    view.confidence = label::kRanked;
+    readings[proposal.index] = view.first();
+  }
+}
+
 // The candidate road with all passes applied, before anything is copied out.
 // Views point into `p` and `tokens`.
 std::vector<ResolutionView> resolve_views(const Pipeline& p, std::span<const std::string> tokens,
@@ -87,6 +110,7 @@ std::vector<ResolutionView> resolve_views(const Pipeline& p, std::span<const std
   readings.reserve(views.size());
   for (const auto& view : views) readings.push_back(view.first());
 
+  apply_context_readings(context_readings(tokens, p.context_readings), views, readings);
   apply_to_resolutions(address_sandhi(tokens, readings), label::kAddressSandhi, views, readings);
   // Both remaining passes read the readings as they stand after address
   // sandhi; the classifier changes are applied last, so they win.
@@ -110,6 +134,16 @@ void read_window(const Pipeline& p, const TokenWindow& window,
     const std::string* override_reading = overrides.find(i);
     readings[i] = override_reading ? built.emplace_front(*override_reading)
                                    : plain_reading(p, tokens[i], window.matches[i], built);
+  }
+  // A context reading replaces the plain one when it is among the token's
+  // candidates, the same test the candidate road makes, so both roads read
+  // the token alike. Rules match few tokens; only those are resolved here.
+  for (auto& proposal : context_readings(tokens, p.context_readings)) {
+    if (overrides.find(proposal.index)) continue;  // an override is the only candidate
+    const ResolutionView view =
+        resolve_token_view(p, tokens[proposal.index], nullptr, window.matches[proposal.index]);
+    if (!is_candidate(view.candidates.view(), view.is_list, proposal.reading)) continue;
+    readings[proposal.index] = built.emplace_front(std::move(proposal.reading));
   }
   // Each pass sees the changes of the passes before it.
   apply_to_readings(address_sandhi(tokens, readings), built, readings);

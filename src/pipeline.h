@@ -40,8 +40,9 @@ struct CandidateToken {
 // The readings of all tokens joined by single spaces; "" for an empty text or
 // one without tokens. Each token is read with lookup_reading (never the
 // candidate, confidence or source files), after the separable-compound
-// overrides; then address sandhi, AA-dei sandhi and classifier reduplication
-// run in that order, each seeing the changes of the ones before.
+// overrides; then the context readings (where a rule's reading is among the
+// token's candidates), address sandhi, AA-dei sandhi and classifier
+// reduplication run in that order, each seeing the changes of the ones before.
 std::string convert(const Pipeline& pipeline, std::string_view text);
 
 // One Token per token: the first candidate of resolve, the Lang label of the
@@ -81,7 +82,9 @@ std::vector<CandidateToken> convert_candidates(const Pipeline& pipeline, std::st
                                                std::size_t window_bytes);
 
 // One Resolution per token text, in order: each token resolved (after the
-// separable-compound overrides), then address sandhi, then AA-dei sandhi on
+// separable-compound overrides), then the context readings (a proposed
+// reading among a token's candidates moves to the front; the token keeps its
+// source and is "ranked"), then address sandhi, then AA-dei sandhi on
 // readings that include the address changes, then classifier reduplication
 // on those same readings (before the AA-dei changes). A changed token gets
 // the single new reading, "certain" and the pass's source label; a token

@@ -23,14 +23,14 @@ const std::string kMissing = std::string(std::strerror(ENOENT)) + " (os error 2)
 const char* const kOptionalFiles[] = {
     "word_candidates.bin", "char_candidates.bin", "word_candidates_confidence.bin",
     "char_candidates_confidence.bin", "word_source.bin", "char_source.bin",
-    "separable.bin", "romanized_slang.bin", "classifier_words.bin",
+    "separable.bin", "romanized_slang.bin", "classifier_words.bin", "context_readings.bin",
 };
 
 // The optional members in the order of kOptionalFiles.
 std::vector<const std::optional<DictFile>*> optional_members(const Pipeline& p) {
   return {&p.word_candidates, &p.char_candidates, &p.word_candidates_confidence,
           &p.char_candidates_confidence, &p.word_source, &p.char_source,
-          &p.separable, &p.romanized_slang, &p.classifier_words};
+          &p.separable, &p.romanized_slang, &p.classifier_words, &p.context_readings};
 }
 
 void write_required(const TempDir& dir) {

@@ -12,6 +12,7 @@
 #include "passes/aa_dei_sandhi.h"
 #include "passes/address_sandhi.h"
 #include "passes/classifier_reduplication.h"
+#include "passes/context_readings.h"
 #include "passes/reading_changes.h"
 #include "passes/separable_compound.h"
 #include "test_util.h"
@@ -190,6 +191,86 @@ TEST(ClassifierReduplication, Table) {
       << "without classifier_words.bin";
   auto empty = open_dict(dir, "empty.bin", {});
   EXPECT_TRUE(classifier_reduplication(pair, readings, empty).empty()) << "with an empty file";
+}
+
+TEST(ContextReadings, Table) {
+  TempDir dir;
+  auto rules = open_dict(dir, "context_readings.bin",
+                         {
+                             {"=\u5230", ""},                  // 到 has rules
+                             {"\u5230 <@verb", "dou2"},       // after a verb
+                             {"\u5230 <\u8aaa", "dou6"},      // after the token 說 (literal wins)
+                             {"\u5230 >\u4f60", "dou4"},      // before the token 你
+                             {"=\u5462", ""},                  // 呢
+                             {"\u5462 >@cl", "ni1"},          // before a classifier
+                             {"\u5462 >@end", "ne1"},         // at the end of a clause
+                             {"\u5462 <@end", "nei1"},        // at the start of one
+                             {"@\u6435", "adj verb"},          // 搵: its second class matches
+                             {"@\u8aaa", "verb"},
+                             {"@\u500b", "cl"},
+                             {"@\u55ce", " "},                 // 嗎: only an empty class name
+                             {"\u4f60 <@verb", "nei2"},        // 你 has no "=" key: never read
+                             {"=\u884c\u5c71", ""},           // a word may be a target too
+                             {"\u884c\u5c71 >@end", "hang4 saan1"},
+                         });
+  ASSERT_TRUE(rules);
+  const SeparableRow rows[] = {
+      {{"搵", "到"}, {{1, "dou2"}}},
+      {{"說", "到"}, {{1, "dou6"}}},            // literal left beats the left class
+      {{"說", "到", "你"}, {{1, "dou6"}}},      // literal left beats literal right
+      {{"搵", "到", "你"}, {{1, "dou4"}}},      // literal right beats the left class
+      {{"我", "到"}, {}},                        // no class, not an edge: no rule
+      {{"到"}, {}},                              // an edge on both sides, but no edge rule
+      {{"呢", "個"}, {{0, "nei1"}}},             // the left edge is tried before the right class
+      {{"我", "呢", "個"}, {{1, "ni1"}}},
+      {{"我", "呢"}, {{1, "ne1"}}},              // end of the text
+      {{"我", "呢", "\xEF\xBC\x8C"}, {{1, "ne1"}}},  // before a full-width comma
+      {{"我", "呢", "abc"}, {}},                 // a Latin word is no clause edge
+      {{"我", "呢", "嗎"}, {}},
+      {{"搵", "你"}, {}},                        // 你 is no target
+      {{"行山", "!"}, {{0, "hang4 saan1"}}},
+      {{"行", "山"}, {}},
+      {{"搵", "到", "呢", "個", "到"}, {{1, "dou2"}, {2, "ni1"}}},
+      {{"abc", "到"}, {}},
+  };
+  for (const auto& row : rows) {
+    EXPECT_EQ(show(to_list(context_readings(row.tokens, rules))), show(row.expected))
+        << "tokens " << show(row.tokens);
+  }
+  const std::vector<std::string> pair{"搵", "到"};
+  EXPECT_TRUE(context_readings(pair, std::nullopt).empty()) << "without context_readings.bin";
+  auto empty = open_dict(dir, "empty.bin", {});
+  EXPECT_TRUE(context_readings(pair, empty).empty()) << "with an empty file";
+}
+
+TEST(ContextReadings, PickCandidate) {
+  struct Row {
+    const char* candidates;
+    bool is_list;
+    const char* reading;
+    std::optional<std::string> ranked;
+    bool known;
+  };
+  const Row rows[] = {
+      {"dou3|dou2", true, "dou2", "dou2|dou3", true},
+      {"a|b|c|d", true, "c", "c|a|b|d", true},
+      {"a|b|c", true, "c", "c|a|b", true},
+      {"a|b|c", true, "a", std::nullopt, true},  // already first
+      {"a|b|c", true, "x", std::nullopt, false},
+      {"a|b", true, "", std::nullopt, false},
+      {"a||b", true, "", "|a|b", true},            // an empty candidate is a candidate
+      {"a|b|b", true, "b", "b|a|b", true},         // the first occurrence moves
+      {"ab|a", true, "a", "a|ab", true},           // whole pieces only
+      {"dou3", false, "dou3", std::nullopt, true},
+      {"dou3", false, "dou2", std::nullopt, false},
+      {"dou3|dou2", false, "dou2", std::nullopt, false},  // a single reading holding a bar
+  };
+  for (const auto& r : rows) {
+    EXPECT_EQ(pick_candidate(r.candidates, r.is_list, r.reading), r.ranked)
+        << "'" << r.candidates << "' pick '" << r.reading << "'";
+    EXPECT_EQ(is_candidate(r.candidates, r.is_list, r.reading), r.known)
+        << "'" << r.candidates << "' has '" << r.reading << "'";
+  }
 }
 
 }  // namespace

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <map>
 #include <random>
 #include <string>
 #include <thread>
@@ -152,6 +153,55 @@ TEST_F(PipelineRoads, UserReadingIsDroppedByAPass) {
             "[陳|can2|yue|certain|address_sandhi][sir|sir|en|certain|passthrough]");
 }
 
+// Context readings choose among a token's candidates, on both roads alike;
+// the four later passes still have the last word.
+TEST(PipelineContextReadings, ChooseAmongCandidatesBeforeTheOtherPasses) {
+  TempDir dir;
+  write_dict(dir, "word.bin", {{"搵", "wan2"}});
+  write_dict(dir, "char.bin",
+             {{"到", "dou3"}, {"我", "ngo5"}, {"陳", "can4"}, {"個", "go3"},
+              {"你", "nei5"}});
+  write_dict(dir, "char_candidates.bin",
+             {{"到", "dou3|dou2"}, {"陳", "can4|can5"}, {"個", "go3|go4"}});
+  write_dict(dir, "char_candidates_confidence.bin", {{"到", "tied"}});
+  write_dict(dir, "char_source.bin", {{"到", "tojyutping"}});
+  write_dict(dir, "classifier_words.bin", {{"個", ""}});
+  write_dict(dir, "context_readings.bin",
+             {{"=到", ""}, {"到 <@verb", "dou2"}, {"到 <我", "dou9"},
+              {"@搵", "verb"}, {"=陳", ""}, {"陳 >sir", "can5"},
+              {"=個", ""}, {"個 <個", "go4"}, {"=你", ""},
+              {"你 >@end", "nei2"}});
+  UserDict user;
+  const Pipeline p = load(dir);
+  struct Row {
+    const char* text;
+    const char* convert;
+    const char* candidates;
+  };
+  const Row rows[] = {
+      {"搵到", "wan2 dou2",
+       "[搵|wan2|yue|certain|unknown][到|dou2/dou3|yue|ranked|tojyutping]"},
+      // A reading that is no candidate is ignored.
+      {"我到", "ngo5 dou3", "[我|ngo5|yue|certain|unknown][到|dou3/dou2|yue|tied|tojyutping]"},
+      // Address sandhi leaves tone 5 alone, so the context reading stays.
+      {"陳sir", "can5 sir", "[陳|can5/can4|yue|ranked|unknown][sir|sir|en|certain|passthrough]"},
+      // The second classifier reads go4 first, and reduplication then makes it go2.
+      {"個個", "go3 go2",
+       "[個|go3/go4|yue|tied|unknown][個|go2|yue|certain|classifier_reduplication]"},
+      // A single reading leaves nothing to choose.
+      {"你", "nei5", "[你|nei5|yue|certain|unknown]"},
+  };
+  for (const auto& row : rows) {
+    EXPECT_EQ(convert(p, row.text), row.convert) << "text '" << row.text << "'";
+    EXPECT_EQ(show(convert_candidates(p, row.text)), row.candidates) << "text '" << row.text << "'";
+  }
+  user.emplace("到", "dou3");
+  const Pipeline with_user = load(dir, std::move(user));
+  EXPECT_EQ(convert(with_user, "搵到"), "wan2 dou3") << "a user reading is the only candidate";
+  EXPECT_EQ(show(convert_detailed(with_user, "搵到")),
+            "[搵|wan2|yue|certain|unknown][到|dou3|yue|certain|user_dict]");
+}
+
 // A random lexicon over a small alphabet (particles, 哋 and classifiers
 // included) whose readings are all single non-empty syllables, so a token's
 // reading never holds a space.
@@ -163,6 +213,18 @@ struct RandomLexicon {
 std::string syllable(std::mt19937& rng) {
   static const char* const kStems[] = {"go", "dei", "can", "jan", "sik", "faan", "zo", "hoi"};
   return std::string(kStems[rng() % 8]) + static_cast<char>('1' + rng() % 6);
+}
+
+std::vector<std::string> split_on_bar(const std::string& s) {
+  std::vector<std::string> out(1);
+  for (char c : s) {
+    if (c == '|') {
+      out.emplace_back();
+    } else {
+      out.back() += c;
+    }
+  }
+  return out;
 }
 
 std::string candidates(std::mt19937& rng) {
@@ -177,6 +239,7 @@ void write_random_lexicon(const TempDir& dir, const RandomLexicon& lex, unsigned
   const auto& a = lex.alphabet;
   std::vector<DictEntry> words, chars, word_cand, char_cand, word_conf, char_conf, word_src,
       char_src, separable, classifiers;
+  std::map<std::string, std::string> rules;
   std::vector<std::string> seen;
   for (int i = 0; i < 25; ++i) {
     std::string w = a[rng() % a.size()] + a[rng() % a.size()];
@@ -192,7 +255,22 @@ void write_random_lexicon(const TempDir& dir, const RandomLexicon& lex, unsigned
     if (i % 5 == 4) continue;  // some characters stay unknown
     chars.push_back({a[i], syllable(rng)});
     if (i % 4 == 0) words.push_back({a[i], syllable(rng)});
-    if (lex.with_candidates && i % 3 == 0) char_cand.push_back({a[i], candidates(rng)});
+    const std::string cands = candidates(rng);
+    if (lex.with_candidates && i % 3 == 0) char_cand.push_back({a[i], cands});
+    // Context rules on literal neighbours, classes and clause edges; their
+    // readings are the character's candidates or, now and then, none of them.
+    if (i % 3 != 1) {
+      rules["=" + a[i]] = "";
+      const auto pick = [&] {
+        const auto pieces = split_on_bar(cands);
+        return rng() % 4 ? pieces[rng() % pieces.size()] : syllable(rng);
+      };
+      rules[a[i] + " <" + a[(i + 1) % a.size()]] = pick();
+      rules[a[i] + " >" + a[(i + 5) % a.size()]] = pick();
+      rules[a[i] + (rng() % 2 ? " <@k" : " >@k")] = pick();
+      rules[a[i] + (rng() % 2 ? " <@end" : " >@end")] = pick();
+    }
+    if (i % 2 == 1) rules["@" + a[i]] = i % 4 == 1 ? "k" : "z k";
     if (i % 2 == 0) char_conf.push_back({a[i], "ranked"});
     if (i % 3 == 1) char_src.push_back({a[i], "unihan"});
     if (i % 3 == 2) classifiers.push_back({a[i], ""});
@@ -214,6 +292,9 @@ void write_random_lexicon(const TempDir& dir, const RandomLexicon& lex, unsigned
   write_dict(dir, "char_source.bin", char_src);
   write_dict(dir, "separable.bin", separable);
   write_dict(dir, "classifier_words.bin", classifiers);
+  std::vector<DictEntry> rule_list;
+  for (const auto& [key, value] : rules) rule_list.push_back({key, value});
+  write_dict(dir, "context_readings.bin", rule_list);
 }
 
 const std::vector<std::string> kAlphabet = {"個", "咗", "哋", "人", "陳", "過", "食", "飯",

@@ -38,6 +38,7 @@ Result<Pipeline> load_pipeline(std::string_view dir, UserDict user_dict, bool pu
   p.separable = open_optional(dir, "separable.bin");
   p.romanized_slang = open_optional(dir, "romanized_slang.bin");
   p.classifier_words = open_optional(dir, "classifier_words.bin");
+  p.context_readings = open_optional(dir, "context_readings.bin");
   p.user_dict_max_chars = max_key_chars(user_dict);
   p.user_dict = std::move(user_dict);
   p.punc_norm = punc_norm;

@@ -1,4 +1,4 @@
-// The data directory and the Pipeline loaded from it: eleven dictionary files
+// The data directory and the Pipeline loaded from it: twelve dictionary files
 // (two required), the caller's UserDict and the punctuation switch. Once
 // loaded, a Pipeline is never modified, so any number of threads may convert
 // with it at once without locks.
@@ -27,6 +27,7 @@ struct Pipeline {
   std::optional<DictFile> separable = std::nullopt;                   // separable.bin
   std::optional<DictFile> romanized_slang = std::nullopt;             // romanized_slang.bin
   std::optional<DictFile> classifier_words = std::nullopt;            // classifier_words.bin
+  std::optional<DictFile> context_readings = std::nullopt;            // context_readings.bin
   UserDict user_dict = {};
   std::size_t user_dict_max_chars = 0;
   bool punc_norm = true;

@@ -32,13 +32,16 @@ FILES = {
     "separable.bin": {"睇戲": "tai2 hei3"},
     "romanized_slang.bin": {"lol": "好好", "hk": "香港"},
     "classifier_words.bin": {"個": ""},
+    "context_readings.bin": {"=行": "", "行 >山": "haang4", "行 >@end": "hong4",
+                             "行 <@v": "haang4", "@睇": "v"},
 }
 REQUIRED = ["word.bin", "char.bin"]
 OPTIONAL = [name for name in FILES if name not in REQUIRED]
 
 # Texts that reach every file: words, candidates, labels, the separable
-# pattern (verb, particle, object), slang words and a reduplicated classifier.
-TEXTS = ["我哋今日去香港", "銀行", "行", "行山", "好", "睇咗戲", "lol hk LOL", "個個",
+# pattern (verb, particle, object), slang words, a reduplicated classifier and
+# the context rules (行 before 山, at the end of a clause, after a verb).
+TEXTS = ["我哋今日去香港", "銀行", "行", "行山", "好", "睇咗戲", "lol hk LOL", "個個", "睇行好", "行好",
          "我哋個個睇咗戲，lol！", "", " ", "hello 12", "龘"]
 
 
@@ -235,6 +238,15 @@ ODD_VALUES = [
     ("romanized_slang.bin", {"lol": "   "}, "lol好", lambda c: [t[0] for t in c] == ["好"]),
     ("romanized_slang.bin", {"lol": "lol"}, "lol", lambda c: [t[0] for t in c] == ["lol"]),
     ("separable.bin", {"睇戲": ""}, "睇咗戲", lambda c: len(c) == 3),
+    # A rule may only choose a known candidate: neither an empty reading nor
+    # a '|'-joined value is one.
+    ("context_readings.bin", {"=行": "", "行 >山": ""}, "行山",
+     lambda c: c[0][1:] == (["hang4", "haang4", "hong4"], "yue", "ranked", "unknown")),
+    ("context_readings.bin", {"=行": "", "行 >@end": "hong4|hang4"}, "行",
+     lambda c: c[0][1] == ["hang4", "haang4", "hong4"]),
+    # Class names are split at spaces, empty ones skipped.
+    ("context_readings.bin", {"=行": "", "@睇": "  v ", "行 <@v": "hong4"}, "睇行好",
+     lambda c: c[1][1] == ["hong4", "hang4", "haang4"]),
 ]
 
 
