@@ -1,5 +1,5 @@
 #!/usr/bin/env python3
-"""Builds Quillet's data directory (the eleven dictionary files) from public
+"""Builds Quillet's data directory (the twelve dictionary files) from public
 Cantonese lexicons: rime-cantonese, Unihan and to-jyutping, plus the curated
 tables in tools/data/. See DATA.md for what each file holds and the precedence.
 
@@ -19,7 +19,7 @@ HERE = os.path.dirname(os.path.abspath(__file__))
 ROOT = os.path.dirname(HERE)
 sys.path.insert(0, HERE)
 
-from data_build import merge, sources  # noqa: E402
+from data_build import context, merge, sources  # noqa: E402
 
 CURATED = os.path.join(HERE, "data")
 
@@ -48,7 +48,8 @@ class Options:
     """Choices of the merge; the defaults are the ones measured best (DATA.md)."""
 
     def __init__(self, phrases=False, word_prefer="tojyutping", drop_lazy=True, simplified=True,
-                 rime_max_chars=2, usage=None, spellings=True, conventions=True):
+                 rime_max_chars=2, usage=None, spellings=True, conventions=True,
+                 context_rules=True, context_skip=()):
         self.phrases = phrases
         # rime's longer entries are input-method phrases; under greedy matching
         # they swallow the first character of the next word, while
@@ -60,6 +61,8 @@ class Options:
         self.usage = usage if usage is not None else merge.UsageRule()
         self.spellings = spellings
         self.conventions = conventions
+        self.context_rules = context_rules
+        self.context_skip = set(context_skip)
 
 
 def load_sources(npm_prefix, scratch):
@@ -180,7 +183,41 @@ def build_lexicon(src, opts, stats):
         spelled = merge.respelled_words(words, table)
         words.update(spelled)
         stats["colloquial spellings of words added"] = len(spelled)
+        # The variant alone is read so too: the reading becomes one of its
+        # candidates (last, so nothing changes without a context rule).
+        added = 0
+        for variant, ch, reading in table:
+            entry = chars.get(variant)
+            if entry is not None and reading not in entry.candidates:
+                chars[variant] = merge.Entry(entry.candidates + [reading], merge.RANKED,
+                                             entry.source)
+                added += 1
+        stats["colloquial spellings that gain their reading as a candidate"] = added
     return chars, words
+
+
+def context_tables(words, chars, opts, stats):
+    """context_readings.bin from the curated rules and classes."""
+    if not opts.context_rules:
+        return {}
+    classes = {}
+    for name, tokens in read_curated("word_classes.txt", 2):
+        if name in classes or not tokens.split():
+            raise SystemExit("word_classes.txt: class %r twice or empty" % name)
+        classes[name] = tokens.split()
+    classifiers = [ch for (ch,) in read_curated("classifiers.txt", 1)]
+    classes["cl"] = classifiers
+    derived = context.numeral_words(words, set(classes["num"]), set(classifiers))
+    classes["num"] = classes["num"] + [w for w in derived if w not in classes["num"]]
+    stats["numeral words added to the class num"] = len(derived)
+    rules = read_curated("context_rules.txt", 4)
+    try:
+        table, counts = context.rule_table(rules, classes, chars, words, opts.context_skip)
+    except ValueError as err:
+        raise SystemExit("context_rules.txt: %s" % err)
+    stats["context rules"] = sum(counts.values())
+    stats["context rule targets"] = len(counts)
+    return table
 
 
 def curated_tables(words, chars, stats, classifier_reduplication=False):
@@ -209,8 +246,8 @@ def curated_tables(words, chars, stats, classifier_reduplication=False):
     return separable, classifiers, slang
 
 
-def file_tables(chars, words, separable, classifiers, slang):
-    """The eleven files as file name -> {key: value}."""
+def file_tables(chars, words, separable, classifiers, slang, context_rules):
+    """The twelve files as file name -> {key: value}."""
     def cands(d):
         return {k: "|".join(e.candidates) for k, e in d.items() if len(e.candidates) > 1}
 
@@ -229,6 +266,7 @@ def file_tables(chars, words, separable, classifiers, slang):
         "separable.bin": separable,
         "romanized_slang.bin": slang,
         "classifier_words.bin": classifiers,
+        "context_readings.bin": context_rules,
     }
 
 
@@ -286,12 +324,18 @@ def main(argv=None):
                     help="keep rime's syllables in words to-jyutping lacks")
     ap.add_argument("--no-spellings", action="store_true",
                     help="no words respelled by tools/data/colloquial_spellings.txt")
+    ap.add_argument("--no-context-rules", action="store_true",
+                    help="no context_readings.bin (the polyphone rules of tools/data/)")
+    ap.add_argument("--context-skip", default="",
+                    help="comma-separated targets whose context rules are left out")
     args = ap.parse_args(argv)
     opts = Options(phrases=args.phrases, word_prefer=args.word_prefer,
                    drop_lazy=not args.keep_lazy, simplified=not args.no_simplified,
                    rime_max_chars=args.rime_max_chars,
                    usage=merge.UsageRule(args.usage_share, args.usage_cover, args.usage_single),
-                   spellings=not args.no_spellings, conventions=not args.no_conventions)
+                   spellings=not args.no_spellings, conventions=not args.no_conventions,
+                   context_rules=not args.no_context_rules,
+                   context_skip=[t for t in args.context_skip.split(",") if t])
 
     os.makedirs(args.out, exist_ok=True)
     stats = {}
@@ -300,7 +344,14 @@ def main(argv=None):
         chars, words = build_lexicon(src, opts, stats)
         separable, classifiers, slang = curated_tables(words, chars, stats,
                                                        args.classifier_reduplication)
-        tables = file_tables(chars, words, separable, classifiers, slang)
+        rules = context_tables(words, chars, opts, stats)
+        tables = file_tables(chars, words, separable, classifiers, slang, rules)
+        if not opts.context_rules:
+            # Absent, not empty, so the engine reads exactly as without rules.
+            del tables["context_readings.bin"]
+            stale = os.path.join(args.out, "context_readings.bin")
+            if os.path.exists(stale):
+                os.remove(stale)
         dictool = None if args.tsv_only else find_dictool(args.dictool)
         for name in sorted(tables):
             tsv = os.path.join(args.out if args.tsv_only else scratch, name[:-4] + ".tsv")
