@@ -19,7 +19,7 @@ HERE = os.path.dirname(os.path.abspath(__file__))
 ROOT = os.path.dirname(HERE)
 sys.path.insert(0, HERE)
 
-from data_build import context, merge, sources  # noqa: E402
+from data_build import audit, context, merge, sources  # noqa: E402
 
 CURATED = os.path.join(HERE, "data")
 
@@ -49,7 +49,7 @@ class Options:
 
     def __init__(self, phrases=False, word_prefer="tojyutping", drop_lazy=True, simplified=True,
                  rime_max_chars=2, usage=None, spellings=True, conventions=True,
-                 context_rules=True, context_skip=()):
+                 context_rules=True, context_skip=(), audit=True):
         self.phrases = phrases
         # rime's longer entries are input-method phrases; under greedy matching
         # they swallow the first character of the next word, while
@@ -62,6 +62,7 @@ class Options:
         self.spellings = spellings
         self.conventions = conventions
         self.context_rules = context_rules
+        self.audit = audit
         self.context_skip = set(context_skip)
 
 
@@ -155,6 +156,9 @@ def build_lexicon(src, opts, stats):
             words[w] = e
     stats["rime-only words longer than %d characters left out" % opts.rime_max_chars] = skipped_long
 
+    if opts.audit:
+        audit_lexicon(words, chars, tj_words, rime_words, stats)
+
     if opts.phrases:
         added = 0
         for p in src["rime_phrases"]:
@@ -194,6 +198,28 @@ def build_lexicon(src, opts, stats):
                 added += 1
         stats["colloquial spellings that gain their reading as a candidate"] = added
     return chars, words
+
+
+def audit_lexicon(words, chars, tj_words, rime_words, stats):
+    """Checks every word's readings against its characters' (DATA.md, "The
+    lexicon audit"); prints the readings dropped."""
+    # Every source's readings of the character, in the merged rank order.
+    known = {ch: audit.standard_readings(e.candidates) for ch, e in chars.items()}
+    colloquial = set()
+    for ch, reading in read_curated("colloquial_readings.txt", 2):
+        if not merge.is_reading_for(ch, reading):
+            raise SystemExit("colloquial_readings.txt: bad row %r" % ch)
+        colloquial.add((ch, reading))
+    # A colloquial spelling is written for its character in that reading (哩 for 呢 ni1).
+    for variant, _, reading in read_curated("colloquial_spellings.txt", 3):
+        colloquial.add((variant, reading))
+    default = {c: e.candidates[0] for c, e in chars.items()}
+    counts = {}
+    dropped = audit.audit_words(words, known, colloquial, tj_words, rime_words, default, counts)
+    for k, n in counts.items():
+        stats["audit: " + k] = n
+    log("audit dropped %d readings, e.g. %s" % (len(dropped), ", ".join(
+        "%s %s" % pair for pair in dropped[:: max(1, len(dropped) // 12)][:12])))
 
 
 def context_tables(words, chars, opts, stats):
@@ -324,6 +350,8 @@ def main(argv=None):
                     help="keep rime's syllables in words to-jyutping lacks")
     ap.add_argument("--no-spellings", action="store_true",
                     help="no words respelled by tools/data/colloquial_spellings.txt")
+    ap.add_argument("--no-audit", action="store_true",
+                    help="keep word readings whose syllables their characters never read")
     ap.add_argument("--no-context-rules", action="store_true",
                     help="no context_readings.bin (the polyphone rules of tools/data/)")
     ap.add_argument("--context-skip", default="",
@@ -334,7 +362,7 @@ def main(argv=None):
                    rime_max_chars=args.rime_max_chars,
                    usage=merge.UsageRule(args.usage_share, args.usage_cover, args.usage_single),
                    spellings=not args.no_spellings, conventions=not args.no_conventions,
-                   context_rules=not args.no_context_rules,
+                   context_rules=not args.no_context_rules, audit=not args.no_audit,
                    context_skip=[t for t in args.context_skip.split(",") if t])
 
     os.makedirs(args.out, exist_ok=True)
