@@ -1,6 +1,6 @@
 #!/usr/bin/env python3
-"""Builds Quillet's data directory (the twelve dictionary files) from public
-Cantonese lexicons: rime-cantonese, Unihan and to-jyutping, plus the curated
+"""Builds Quillet's data directory (the files of python/quillet/data_files.tsv)
+from public Cantonese lexicons: rime-cantonese, Unihan and to-jyutping, plus the curated
 tables in tools/data/. See DATA.md for what each file holds and the precedence.
 
   /usr/bin/python3 tools/build_data.py [--out data] [--dictool PATH]
@@ -20,6 +20,16 @@ ROOT = os.path.dirname(HERE)
 sys.path.insert(0, HERE)
 
 from data_build import audit, context, merge, sources  # noqa: E402
+
+
+def data_file_names():
+    """The file names of the data directory, from python/quillet/data_files.tsv."""
+    import importlib.util
+    path = os.path.join(ROOT, "python", "quillet", "_paths.py")
+    spec = importlib.util.spec_from_file_location("quillet_paths", path)
+    module = importlib.util.module_from_spec(spec)
+    spec.loader.exec_module(module)
+    return module.DATA_FILES
 
 CURATED = os.path.join(HERE, "data")
 
@@ -272,8 +282,8 @@ def curated_tables(words, chars, stats, classifier_reduplication=False):
     return separable, classifiers, slang
 
 
-def file_tables(chars, words, separable, classifiers, slang, context_rules):
-    """The twelve files as file name -> {key: value}."""
+def file_tables(chars, words, separable, classifiers, slang, context_rules=None):
+    """Every data file as file name -> {key: value}."""
     def cands(d):
         return {k: "|".join(e.candidates) for k, e in d.items() if len(e.candidates) > 1}
 
@@ -292,7 +302,7 @@ def file_tables(chars, words, separable, classifiers, slang, context_rules):
         "separable.bin": separable,
         "romanized_slang.bin": slang,
         "classifier_words.bin": classifiers,
-        "context_readings.bin": context_rules,
+        "context_readings.bin": context_rules or {},
     }
 
 
@@ -374,6 +384,9 @@ def main(argv=None):
                                                        args.classifier_reduplication)
         rules = context_tables(words, chars, opts, stats)
         tables = file_tables(chars, words, separable, classifiers, slang, rules)
+        if sorted(tables) != sorted(data_file_names()):
+            raise SystemExit("file_tables() and python/quillet/data_files.tsv name different "
+                             "files: %s / %s" % (sorted(tables), sorted(data_file_names())))
         if not opts.context_rules:
             # Absent, not empty, so the engine reads exactly as without rules.
             del tables["context_readings.bin"]
