@@ -17,6 +17,7 @@
 
 #include "dict/data_dir.h"
 #include "normalize/normalizer.h"
+#include "passes/context_readings.h"
 #include "pipeline.h"
 #include "dict/segment.h"
 #include "unicode.h"
@@ -109,6 +110,16 @@ const std::vector<std::string>& corpus_tokens() {
   return tokens;
 }
 
+// The tokens of each utterance of the corpus, as the passes see them.
+const std::vector<std::vector<std::string>>& utterance_tokens() {
+  static const std::vector<std::vector<std::string>> tokens = [] {
+    std::vector<std::vector<std::string>> out;
+    for (const auto& text : corpus()) out.push_back(tokenize(pipeline(), text));
+    return out;
+  }();
+  return tokens;
+}
+
 // `chars` code points of the corpus joined end to end (repeated as needed).
 std::string joined_text(std::size_t chars) {
   std::string out;
@@ -160,6 +171,20 @@ void BM_Segment(benchmark::State& state) {
   rate_counters(state, chars, cjk_runs().size());
 }
 
+// The context-readings pass alone (its proposals, before any candidate
+// check), one utterance's tokens per call: compare with BM_Convert.
+void BM_ContextReadings(benchmark::State& state) {
+  const Pipeline& p = pipeline();
+  std::size_t proposals = 0;
+  for (auto _ : state) {
+    for (const auto& tokens : utterance_tokens()) {
+      proposals += context_readings(tokens, p.context_readings).size();
+    }
+  }
+  benchmark::DoNotOptimize(proposals);
+  rate_counters(state, corpus_chars(), corpus().size());
+}
+
 template <class Op>
 void per_utterance(benchmark::State& state, Op op) {
   const Pipeline& p = pipeline();
@@ -199,6 +224,7 @@ void BM_ConvertCandidatesLong(benchmark::State& s) { long_text(s, candidates_op)
 BENCHMARK(BM_Get)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_Segment)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_Tokenize)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_ContextReadings)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_Convert)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_ConvertDetailed)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_ConvertCandidates)->Unit(benchmark::kMillisecond);

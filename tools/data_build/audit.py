@@ -44,9 +44,9 @@ def syllable_verdict(ch, syllable, last, known, colloquial):
     """Why `syllable` may stand for `ch` (a verdict above), or None for a
     departure no rule keeps. `known` maps char -> its standard readings,
     `colloquial` is a set of (char, reading)."""
-    readings = known.get(ch, ())
-    if syllable in readings:
-        return AGREES
+    readings = known.get(ch)
+    if not readings or syllable in readings:
+        return AGREES  # a character no list reads has nothing to check against
     if syllable[-1] in CHANGED_TONES and any(r[:-1] == syllable[:-1] for r in readings):
         return CHANGED_TONE_LAST if last else CHANGED_TONE_OTHER
     if (ch, syllable) in colloquial:
