@@ -110,7 +110,8 @@ std::vector<ResolutionView> resolve_views(const Pipeline& p, std::span<const std
   readings.reserve(views.size());
   for (const auto& view : views) readings.push_back(view.first());
 
-  apply_context_readings(context_readings(tokens, p.context_readings), views, readings);
+  apply_context_readings(context_readings(tokens, p.context_readings, p.context_targets), views,
+                         readings);
   apply_to_resolutions(address_sandhi(tokens, readings), label::kAddressSandhi, views, readings);
   // Both remaining passes read the readings as they stand after address
   // sandhi; the classifier changes are applied last, so they win.
@@ -138,7 +139,7 @@ void read_window(const Pipeline& p, const TokenWindow& window,
   // A context reading replaces the plain one when it is among the token's
   // candidates, the same test the candidate road makes, so both roads read
   // the token alike. Rules match few tokens; only those are resolved here.
-  for (auto& proposal : context_readings(tokens, p.context_readings)) {
+  for (auto& proposal : context_readings(tokens, p.context_readings, p.context_targets)) {
     if (overrides.find(proposal.index)) continue;  // an override is the only candidate
     const ResolutionView view =
         resolve_token_view(p, tokens[proposal.index], nullptr, window.matches[proposal.index]);

@@ -10,6 +10,7 @@
 
 #include "dict/lookup.h"
 #include "dict/user_dict.h"
+#include "passes/context_readings.h"
 
 namespace quillet {
 
@@ -26,6 +27,7 @@ struct Pipeline {
   std::optional<DictFile> romanized_slang = std::nullopt;             // romanized_slang.bin
   std::optional<DictFile> classifier_words = std::nullopt;            // classifier_words.bin
   std::optional<DictFile> context_readings = std::nullopt;            // context_readings.bin
+  ContextTargets context_targets = {};  // the "=" list of context_readings.bin, read at load
   UserDict user_dict = {};
   std::size_t user_dict_max_chars = 0;
   bool punc_norm = true;

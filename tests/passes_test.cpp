@@ -243,6 +243,45 @@ TEST(ContextReadings, Table) {
   EXPECT_TRUE(context_readings(pair, empty).empty()) << "with an empty file";
 }
 
+// The "=" values narrow what is tried: a target's kinds of rule, and the
+// list of all targets. A list too long to scan is ignored.
+TEST(ContextReadings, KindsAndTargetListLimitWhatIsTried) {
+  TempDir dir;
+  const std::vector<DictEntry> common = {
+      {"=\u5230", "L"},  // 到: classes before it only
+      {"\u5230 >\u4f60", "dou4"},
+      {"\u5230 <@verb", "dou2"},
+      {"@\u6435", "verb"},
+      {"=\u884c\u5c71", "R"},  // 行山
+      {"\u884c\u5c71 >@end", "hang4 saan1"},
+  };
+  const std::string too_long = std::string(kMaxTargetList, 'x') + " ";
+  struct Row {
+    const char* list;  // value of "=", or nullptr for no such key
+    std::vector<std::string> tokens;
+    Changes expected;
+  };
+  const Row rows[] = {
+      {nullptr, {"搵", "到", "你"}, {{1, "dou2"}}},  // the literal rule is not tried
+      {nullptr, {"我", "到", "你"}, {}},
+      {nullptr, {"行山"}, {{0, "hang4 saan1"}}},
+      {"到 行山 ", {"行山"}, {{0, "hang4 saan1"}}},
+      {"到 ", {"行山"}, {}},                          // not in the list
+      {"行山 到", {"搵", "到"}, {{1, "dou2"}}},        // the last piece needs no space
+      {"行 到 ", {"行山"}, {}},                       // whole pieces only
+      {"", {"搵", "到"}, {}},                          // an empty list: no targets
+      {too_long.c_str(), {"行山"}, {{0, "hang4 saan1"}}},  // ignored
+  };
+  for (const auto& row : rows) {
+    std::vector<DictEntry> entries = common;
+    if (row.list) entries.push_back({"=", row.list});
+    auto rules = open_dict(dir, "rules.bin", entries);
+    ASSERT_TRUE(rules);
+    EXPECT_EQ(show(to_list(context_readings(row.tokens, rules))), show(row.expected))
+        << "tokens " << show(row.tokens) << " list '" << (row.list ? row.list : "none") << "'";
+  }
+}
+
 TEST(ContextReadings, PickCandidate) {
   struct Row {
     const char* candidates;

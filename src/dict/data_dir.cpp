@@ -23,6 +23,8 @@ Result<Pipeline> load_pipeline(std::string_view dir, UserDict user_dict, bool pu
     auto opened = DictFile::open(join_path(dir, file.name));
     if (opened.ok()) p.*file.member = std::move(opened).value();
   }
+  // Views into the mapping, which stays where it is when p moves.
+  p.context_targets = list_context_targets(p.context_readings);
   p.user_dict_max_chars = max_key_chars(user_dict);
   p.user_dict = std::move(user_dict);
   p.punc_norm = punc_norm;

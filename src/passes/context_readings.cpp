@@ -1,6 +1,8 @@
 // The context-readings pass.
 #include "passes/context_readings.h"
 
+#include <cstdint>
+
 #include "unicode.h"
 
 namespace quillet {
@@ -20,67 +22,139 @@ bool is_clause_edge(std::span<const std::string> tokens, std::size_t at) {
   return false;
 }
 
-// Looks up `target` + `side` + `tail` in `rules`, building the key in `key`.
-std::optional<std::string_view> rule_for(const DictFile& rules, std::string_view target,
-                                         std::string_view side, std::string_view tail,
-                                         std::string& key) {
-  key.assign(target);
-  key.append(side);
-  key.append(tail);
-  return rules.get(key);
+// Calls `visit(piece)` for the pieces of `list` cut at spaces.
+template <class Visit>
+void for_each_piece(std::string_view list, Visit&& visit) {
+  while (!list.empty()) {
+    const std::size_t space = list.find(' ');
+    visit(list.substr(0, space));
+    if (space == std::string_view::npos) return;
+    list.remove_prefix(space + 1);
+  }
 }
 
-// The first rule for the classes of the neighbour at `at` (stored classes,
-// then "end" when it applies), or nothing.
-std::optional<std::string_view> class_rule(const DictFile& rules,
-                                           std::span<const std::string> tokens,
+// A byte from a text's length and last two bytes: for the ideographs, which
+// differ in their last bytes, different for most pairs.
+unsigned signature(std::string_view t) {
+  const auto byte = [&](std::size_t back) {
+    return t.size() > back ? static_cast<unsigned char>(t[t.size() - 1 - back]) : 0u;
+  };
+  return (byte(0) ^ (byte(1) << 3) ^ static_cast<unsigned>(t.size())) & 0xFFu;
+}
+
+bool is_listed(const ContextTargets& targets, std::string_view token) {
+  const unsigned sig = signature(token);
+  if (!(targets.marks[sig / 64] >> (sig % 64) & 1)) return false;
+  for (std::string_view t : targets.targets) {
+    if (t == token) return true;
+  }
+  return false;
+}
+
+// A target's rules are tried only for the kinds its "=" value names.
+class RuleSearch {
+ public:
+  explicit RuleSearch(const DictFile& rules) : rules_(rules) {}
+
+  // The reading the rules give tokens[i], a target, or nothing.
+  std::optional<std::string_view> reading_for(std::span<const std::string> tokens,
+                                              std::size_t i) {
+    const std::string& target = tokens[i];
+    key_.assign("=");
+    key_.append(target);
+    const auto kinds = rules_.get(key_);
+    if (!kinds) return std::nullopt;
+    const auto has = [&](char kind) {
+      return kinds->empty() || kinds->find(kind) != std::string_view::npos;
+    };
+    // A place before the first token is written as tokens.size(): outside
+    // the span either way, which is_clause_edge reads as the text's edge.
+    const std::size_t left = i > 0 ? i - 1 : tokens.size();
+    const std::size_t right = i + 1;
+    if (has('l') && left < tokens.size()) {
+      if (auto found = rule(target, " <", tokens[left])) return found;
+    }
+    if (has('r') && right < tokens.size()) {
+      if (auto found = rule(target, " >", tokens[right])) return found;
+    }
+    if (has('L')) {
+      if (auto found = by_class(tokens, target, " <@", left)) return found;
+    }
+    if (has('R')) return by_class(tokens, target, " >@", right);
+    return std::nullopt;
+  }
+
+ private:
+  std::optional<std::string_view> rule(std::string_view target, std::string_view side,
+                                       std::string_view neighbour) {
+    key_.assign(target);
+    key_.append(side);
+    key_.append(neighbour);
+    return rules_.get(key_);
+  }
+
+  // The first rule for the classes of the neighbour at `at` (its stored
+  // classes in order, then "end" when it applies), or nothing.
+  std::optional<std::string_view> by_class(std::span<const std::string> tokens,
                                            std::string_view target, std::string_view side,
-                                           std::size_t at, std::string& key) {
-  if (at < tokens.size()) {
-    key.assign("@");
-    key.append(tokens[at]);
-    if (const auto classes = rules.get(key)) {
-      // `classes` views the mapping, so `key` can be reused while walking it.
-      std::string_view rest = *classes;
-      while (!rest.empty()) {
-        const std::size_t space = rest.find(' ');
-        const std::string_view name = rest.substr(0, space);
-        rest = space == std::string_view::npos ? std::string_view{} : rest.substr(space + 1);
-        if (name.empty()) continue;
-        if (auto found = rule_for(rules, target, side, name, key)) return found;
+                                           std::size_t at) {
+    if (at < tokens.size()) {
+      key_.assign("@");
+      key_.append(tokens[at]);
+      if (const auto classes = rules_.get(key_)) {
+        // `classes` views the mapping, so `key_` can be reused while walking it.
+        std::string_view rest = *classes;
+        while (!rest.empty()) {
+          const std::size_t space = rest.find(' ');
+          const std::string_view name = rest.substr(0, space);
+          rest = space == std::string_view::npos ? std::string_view{} : rest.substr(space + 1);
+          if (name.empty()) continue;
+          if (auto found = rule(target, side, name)) return found;
+        }
       }
     }
+    if (is_clause_edge(tokens, at)) return rule(target, side, kEndClass);
+    return std::nullopt;
   }
-  if (is_clause_edge(tokens, at)) return rule_for(rules, target, side, kEndClass, key);
-  return std::nullopt;
-}
+
+  const DictFile& rules_;
+  std::string key_;
+};
 
 }  // namespace
 
+ContextTargets list_context_targets(const std::optional<DictFile>& rules) {
+  ContextTargets out;
+  if (!rules) return out;
+  const auto list = rules->get("=");
+  if (!list || list->size() > kMaxTargetList) return out;
+  out.listed = true;
+  for_each_piece(*list, [&](std::string_view piece) {
+    if (piece.empty()) return;
+    out.targets.push_back(piece);
+    const unsigned sig = signature(piece);
+    out.marks[sig / 64] |= std::uint64_t{1} << (sig % 64);
+  });
+  return out;
+}
+
 ReadingChanges context_readings(std::span<const std::string> tokens,
-                                const std::optional<DictFile>& rules) {
+                                const std::optional<DictFile>& rules,
+                                const ContextTargets& targets) {
   ReadingChanges changes;
   if (!rules || rules->entry_count() == 0) return changes;
-  std::string key;
-  // A place before the first token is written as tokens.size(): outside the
-  // span either way, which is_clause_edge reads as the edge of the text.
-  const std::size_t none = tokens.size();
+  RuleSearch search(*rules);
   for (std::size_t i = 0; i < tokens.size(); ++i) {
-    const std::string& target = tokens[i];
-    if (!contains_cjk(target)) continue;
-    key.assign("=");
-    key.append(target);
-    if (!rules->get(key)) continue;
-    const std::size_t left = i > 0 ? i - 1 : none;
-    const std::size_t right = i + 1;
-    std::optional<std::string_view> found;
-    if (left < tokens.size()) found = rule_for(*rules, target, " <", tokens[left], key);
-    if (!found && right < tokens.size()) found = rule_for(*rules, target, " >", tokens[right], key);
-    if (!found) found = class_rule(*rules, tokens, target, " <@", left, key);
-    if (!found) found = class_rule(*rules, tokens, target, " >@", right, key);
-    if (found) changes.set(i, std::string(*found));
+    if (targets.listed && !is_listed(targets, tokens[i])) continue;
+    if (!contains_cjk(tokens[i])) continue;
+    if (auto found = search.reading_for(tokens, i)) changes.set(i, std::string(*found));
   }
   return changes;
+}
+
+ReadingChanges context_readings(std::span<const std::string> tokens,
+                                const std::optional<DictFile>& rules) {
+  return context_readings(tokens, rules, list_context_targets(rules));
 }
 
 bool is_candidate(std::string_view candidates, bool is_list, std::string_view reading) {

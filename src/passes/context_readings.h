@@ -2,7 +2,14 @@
 // before or after it (到 after a verb, 呢 before a classifier or at the end of
 // a clause) takes the reading a rule of context_readings.bin names for that
 // neighbourhood. Keys of the file, where T is the changed token's text:
-//   "=" T          -> ""          T is named by at least one rule
+//   "="            -> "T1 T2 ... " every target, each followed by a space
+//                                 (optional, a speed-up: a token not in the
+//                                 list is not looked up; ignored when longer
+//                                 than kMaxTargetList bytes)
+//   "=" T          -> "lrLR"      T is named by at least one rule; the letters
+//                                 say which kinds of rule it has (l: on the
+//                                 token before, r: on the token after, L and
+//                                 R: on their classes); empty: any kind
 //   "@" X          -> "c1 c2 ..." the classes of the token X, space-separated
 //   T " <" X       -> reading     T right after the token X
 //   T " >" X       -> reading     T right before the token X
@@ -17,10 +24,12 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <optional>
 #include <span>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "dict/lookup.h"
 #include "passes/reading_changes.h"
@@ -30,10 +39,30 @@ namespace quillet {
 // How many tokens away the rules look: only the immediate neighbours.
 inline constexpr std::size_t kContextReadingsReach = 1;
 
+// The longest "=" list that is scanned for every token; a longer one would
+// cost more than looking each token up, so it is ignored.
+inline constexpr std::size_t kMaxTargetList = 1024;
+
+// The "=" list of a rules file, read once when the file is loaded: the
+// targets as views into the mapping (valid while the DictFile lives) and a
+// mark for each target's signature, which turns most other tokens away
+// without a look at the list. `listed` is false when the file has no usable
+// list; then every token with Chinese text is looked up.
+struct ContextTargets {
+  bool listed = false;
+  std::vector<std::string_view> targets;
+  std::uint64_t marks[4] = {};
+};
+ContextTargets list_context_targets(const std::optional<DictFile>& rules);
+
 // The reading the rules give each token with Chinese text, as proposals:
 // the caller keeps only those that are among the token's known candidate
 // readings (see pick_candidate). Looks only at token texts. Empty when
-// `rules` is absent. Pure; safe from any number of threads.
+// `rules` is absent. `targets` is list_context_targets(rules); the first
+// form computes it. Pure; safe from any number of threads.
+ReadingChanges context_readings(std::span<const std::string> tokens,
+                                const std::optional<DictFile>& rules,
+                                const ContextTargets& targets);
 ReadingChanges context_readings(std::span<const std::string> tokens,
                                 const std::optional<DictFile>& rules);
 

@@ -100,8 +100,10 @@ def test_rule_table_key_language():
              ("到", "after", "@end", "dou3")]
     classes = {"reach": ["搵", "見"], "verb": ["搵"]}
     table, counts = context.rule_table(rules, classes, CHARS, WORDS)
-    assert table == {"=到": "", "到 <@reach": "dou2", "到 >你": "dou3", "到 <@end": "dou3",
-                     "@搵": "reach", "@見": "reach"}  # "verb" names no rule, so it is left out
+    # "=到" names the kinds of rule 到 has (a token after, classes before),
+    # "=" lists the targets; "verb" names no rule, so it is left out.
+    assert table == {"=": "到 ", "=到": "rL", "到 <@reach": "dou2", "到 >你": "dou3",
+                     "到 <@end": "dou3", "@搵": "reach", "@見": "reach"}
     assert counts == {"到": 3}
     assert "=到" not in context.rule_table(rules, classes, CHARS, WORDS, skip={"到"})[0]
 

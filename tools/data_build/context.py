@@ -36,6 +36,7 @@ def rule_table(rules, classes, chars, words, skip=()):
     Returns (table, per-target rule counts)."""
     table = {}
     counts = {}
+    kinds = {}
     used = set()
     for target, side, neighbour, reading in rules:
         if side not in SIDES:
@@ -56,8 +57,16 @@ def rule_table(rules, classes, chars, words, skip=()):
         if key in table:
             raise ValueError("%s: two rules for %s" % (target, key))
         table[key] = reading
-        table["=" + target] = ""
+        kinds.setdefault(target, set()).add(
+            ("L" if side == "after" else "R") if neighbour.startswith("@")
+            else ("l" if side == "after" else "r"))
         counts[target] = counts.get(target, 0) + 1
+    # "=" T names the kinds of rule T has, so the engine tries no other;
+    # "=" lists the targets, so other tokens are not looked up.
+    for target, letters in kinds.items():
+        table["=" + target] = "".join(k for k in "lrLR" if k in letters)
+    if kinds:
+        table["="] = "".join(t + " " for t in sorted(kinds))
     members = {}
     for name in sorted(used):
         for token in classes.get(name, ()):
