@@ -118,24 +118,25 @@ def bundled(quillet):
     return quillet.PyPipeline(data_dir=str(DATA))
 
 
-@pytest.mark.parametrize("table", ["characters", "words"])
-def test_standard_readings(bundled, table):
+def misread(pipeline, table):
+    """The rows of `table` that convert or convert_detailed read otherwise."""
     wrong = []
-    for text, reading in rows(CHARACTERS if table == "characters" else WORDS):
-        got = bundled.convert(text)
-        detailed = " ".join(t[1] for t in bundled.convert_detailed(text))
+    for text, reading in rows(table):
+        got = pipeline.convert(text)
+        detailed = " ".join(t[1] for t in pipeline.convert_detailed(text))
         if got != reading or detailed != reading:
             wrong.append("%s: %s (convert %s, detailed %s)" % (text, reading, got, detailed))
+    return wrong
+
+
+@pytest.mark.parametrize("table", ["characters", "words"])
+def test_standard_readings(bundled, table):
+    wrong = misread(bundled, CHARACTERS if table == "characters" else WORDS)
     assert not wrong, "\n".join(wrong)
 
 
 @pytest.mark.skipif(not (DATA / "context_readings.bin").exists(),
                     reason="the data directory has no context rules")
 def test_readings_in_context(bundled):
-    wrong = []
-    for text, reading in rows(IN_CONTEXT):
-        got = bundled.convert(text)
-        detailed = " ".join(t[1] for t in bundled.convert_detailed(text))
-        if got != reading or detailed != reading:
-            wrong.append("%s: %s (convert %s, detailed %s)" % (text, reading, got, detailed))
+    wrong = misread(bundled, IN_CONTEXT)
     assert not wrong, "\n".join(wrong)
