@@ -57,6 +57,9 @@ struct ResolutionView {
 ResolutionView resolve_token_view(const Pipeline& pipeline, std::string_view token,
                                   std::string* override_reading, WordMatch word = {});
 
+// The candidate readings of `view`, owned (a candidate list split).
+std::vector<std::string> candidates_of(const ResolutionView& view);
+
 // The owned Resolution of `view` (splitting a candidate list).
 Resolution to_resolution(ResolutionView&& view);
 
