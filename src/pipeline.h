@@ -10,7 +10,7 @@
 #include <string_view>
 #include <vector>
 
-#include "dict/data_dir.h"
+#include "pipeline_data.h"
 #include "normalize/token_windows.h"
 #include "resolution.h"
 

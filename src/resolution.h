@@ -9,7 +9,7 @@
 #include <string_view>
 #include <vector>
 
-#include "dict/data_dir.h"
+#include "pipeline_data.h"
 #include "passes/reading_changes.h"
 #include "dict/segment.h"
 #include "text_slot.h"

@@ -11,7 +11,7 @@
 #include <string_view>
 #include <vector>
 
-#include "dict/data_dir.h"
+#include "pipeline_data.h"
 #include "dict/segment.h"
 
 namespace quillet {

@@ -19,7 +19,7 @@
 #include <utility>
 #include <vector>
 
-#include "dict/data_dir.h"
+#include "pipeline_data.h"
 #include "labels.h"
 #include "passes/aa_dei_sandhi.h"
 #include "passes/address_sandhi.h"
