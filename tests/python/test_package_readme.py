@@ -71,7 +71,7 @@ def test_python_examples(monkeypatch, tmp_path):
                 with contextlib.redirect_stdout(io.StringIO()):
                     exec(compile(example.source, f"README block {number}", "single"), test.globs)
         namespace = test.globs  # a DocTest works on a copy; the next block goes on from it
-    assert isinstance(namespace["pipeline"], quillet.PyPipeline)
+    assert isinstance(namespace["pipeline"], quillet.Pipeline)
 
 
 def test_command_line_examples(tmp_path):
