@@ -16,7 +16,7 @@ def per_character(tokens: Iterable[Sequence[object]]) -> list[tuple[str, str]]:
     (punctuation, Latin words, a token read with more or fewer syllables
     than it has characters). Raises TypeError naming `tokens` when an item
     is not such a tuple."""
-    if isinstance(tokens, (str, bytes)):
+    if isinstance(tokens, (str, bytes)) or not isinstance(tokens, Iterable):
         raise TypeError(f"tokens must be a list of (token, reading, ...) tuples, "
                         f"not {type(tokens).__name__}")
     pairs: list[tuple[str, str]] = []

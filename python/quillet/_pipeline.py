@@ -113,7 +113,11 @@ class Pipeline:
         """The readings of all tokens joined by single spaces."""
         if not self._active(text):
             return self._engine.convert(text)
-        return self.convert_batch([text])[0]
+        clean, forced = self._prepare(text)
+        reading = self._engine.convert(clean)
+        if not self._may_edit(clean, forced):
+            return reading
+        return self._edit_reading(clean, forced, reading, self._engine.convert_detailed(clean))
 
     def convert_batch(self, texts: list[str]) -> list[str]:
         """`convert` of every text, in parallel, in input order."""
@@ -124,37 +128,40 @@ class Pipeline:
         pending = [i for i, (clean, forced) in enumerate(prepared) if self._may_edit(clean, forced)]
         details = self._engine.convert_detailed_batch([prepared[i][0] for i in pending])
         for i, tokens in zip(pending, details):
-            edits = self._edits(*prepared[i], tokens)
-            if edits:
-                results[i] = _edit_reading_string(results[i], tokens, edits,
-                                                  self._reconvert_detailed)
+            results[i] = self._edit_reading(*prepared[i], results[i], tokens)
         return results
 
     def convert_detailed(self, text: str) -> list[DetailedToken]:
         """One (token, jyutping, lang, confidence, source) tuple per token."""
         if not self._active(text):
             return self._engine.convert_detailed(text)
-        return self.convert_detailed_batch([text])[0]
+        clean, forced = self._prepare(text)
+        return self._edit_detailed(clean, forced, self._engine.convert_detailed(clean))
 
     def convert_detailed_batch(self, texts: list[str]) -> list[list[DetailedToken]]:
         """`convert_detailed` of every text, in parallel, in input order."""
         if not self._active_batch(texts):
             return self._engine.convert_detailed_batch(texts)
-        return self._tokens_batch(texts, self._engine.convert_detailed_batch,
-                                  self._reconvert_detailed, detailed=True)
+        prepared = [self._prepare(text) for text in texts]
+        results = self._engine.convert_detailed_batch([clean for clean, _ in prepared])
+        return [self._edit_detailed(clean, forced, tokens)
+                for (clean, forced), tokens in zip(prepared, results)]
 
     def convert_candidates(self, text: str) -> list[CandidateToken]:
         """One (token, candidate_readings, lang, confidence, source) tuple per token."""
         if not self._active(text):
             return self._engine.convert_candidates(text)
-        return self.convert_candidates_batch([text])[0]
+        clean, forced = self._prepare(text)
+        return self._edit_candidates(clean, forced, self._engine.convert_candidates(clean))
 
     def convert_candidates_batch(self, texts: list[str]) -> list[list[CandidateToken]]:
         """`convert_candidates` of every text, in parallel, in input order."""
         if not self._active_batch(texts):
             return self._engine.convert_candidates_batch(texts)
-        return self._tokens_batch(texts, self._engine.convert_candidates_batch,
-                                  self._engine.convert_candidates, detailed=False)
+        prepared = [self._prepare(text) for text in texts]
+        results = self._engine.convert_candidates_batch([clean for clean, _ in prepared])
+        return [self._edit_candidates(clean, forced, tokens)
+                for (clean, forced), tokens in zip(prepared, results)]
 
     # --- the options at work ----------------------------------------------
 
@@ -195,24 +202,29 @@ class Pipeline:
                 chars[char] = syllable
         return edits
 
-    def _tokens_batch(self, texts: list[str], batch: Callable[[list[str]], list[list[Any]]],
-                      reconvert: Callable[[str], list[CandidateToken]],
-                      detailed: bool) -> list[list[Any]]:
-        """convert_detailed_batch or convert_candidates_batch (`batch`) of
-        every text with the options applied."""
-        prepared = [self._prepare(text) for text in texts]
-        results = batch([clean for clean, _ in prepared])
-        for i, (clean, forced) in enumerate(prepared):
-            if not self._may_edit(clean, forced):
-                continue
-            edits = self._edits(clean, forced, results[i])
-            if not edits:
-                continue
-            tokens = [_as_candidates(t) for t in results[i]] if detailed else results[i]
-            edited = [piece for index, token in enumerate(tokens)
-                      for piece in _edit_token(token, edits.get(index), reconvert)]
-            results[i] = [_as_detailed(t) for t in edited] if detailed else edited
-        return results
+    def _edit_reading(self, clean: str, forced: dict[int, str], reading: str,
+                      tokens: list[DetailedToken]) -> str:
+        edits = self._edits(clean, forced, tokens)
+        if not edits:
+            return reading
+        return _edit_reading_string(reading, tokens, edits, self._reconvert_detailed)
+
+    def _edit_detailed(self, clean: str, forced: dict[int, str],
+                       tokens: list[DetailedToken]) -> list[DetailedToken]:
+        edits = self._edits(clean, forced, tokens) if self._may_edit(clean, forced) else {}
+        if not edits:
+            return tokens
+        return [_as_detailed(piece) for index, token in enumerate(tokens)
+                for piece in _edit_token(_as_candidates(token), edits.get(index),
+                                         self._reconvert_detailed)]
+
+    def _edit_candidates(self, clean: str, forced: dict[int, str],
+                         tokens: list[CandidateToken]) -> list[CandidateToken]:
+        edits = self._edits(clean, forced, tokens) if self._may_edit(clean, forced) else {}
+        if not edits:
+            return tokens
+        return [piece for index, token in enumerate(tokens)
+                for piece in _edit_token(token, edits.get(index), self._engine.convert_candidates)]
 
 
 def _rebuild(arguments: tuple[Any, ...], inline_readings: bool, letter_names: bool) -> Pipeline:
