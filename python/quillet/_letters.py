@@ -9,7 +9,7 @@ import re
 
 LETTER_NAMES = {
     "A": "ei1", "B": "bi1", "C": "si1", "D": "di1", "E": "ji1", "F": "e1 fu4",
-    "G": "zi1", "H": "ei1 cyu4", "I": "aai1", "J": "zei1", "K": "kei1", "L": "e1 lou2",
+    "G": "zi1", "H": "ek1 cyu4", "I": "aai1", "J": "zei1", "K": "kei1", "L": "e1 lou2",
     "M": "em1", "N": "en1", "O": "ou1", "P": "pi1", "Q": "kiu1", "R": "aa1 lou2",
     "S": "e1 si2", "T": "ti1", "U": "ju1", "V": "wi1", "W": "daa1 bo1 ju1",
     "X": "ek1 si2", "Y": "waai1", "Z": "zet1",

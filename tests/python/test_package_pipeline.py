@@ -7,6 +7,8 @@ from conftest import CHARS, WORDS, make_data_dir
 import pkg_util  # noqa: F401 - puts the package on sys.path
 
 import quillet
+from quillet._jyutping import is_syllable
+from quillet._letters import LETTER_NAMES
 
 LEXICON_WORDS = {**WORDS, "長度": "coeng4 dou6", "大學": "daai6 hok6",
                  "香港大學": "hoeng1 gong2 daai6 hok6", "一一": "jat1 jat1", "三點": "saam1 dim2"}
@@ -60,7 +62,7 @@ CASES = [
      [("A", ["ei1"], "en", "certain", LETTER), ("四", ["sei3"], "yue", "certain", "unknown"),
       ("紙", ["zi2"], "yue", "certain", "unknown")]),
     ("five capitals, letters of two syllables", "HKFSW", {"letter_names": True},
-     [("HKFSW", ["ei1 cyu4 kei1 e1 fu4 e1 si2 daa1 bo1 ju1"], "en", "certain", LETTER)]),
+     [("HKFSW", ["ek1 cyu4 kei1 e1 fu4 e1 si2 daa1 bo1 ju1"], "en", "certain", LETTER)]),
     ("six capitals pass through", "ABCDEF", {"letter_names": True},
      [("ABCDEF", ["ABCDEF"], "en", "certain", "passthrough")]),
     ("mixed case passes through", "Ok iPhone ok", {"letter_names": True},
@@ -154,7 +156,7 @@ PER_CHARACTER = [
     ([("㐀㐁", "㐀 㐁")], [("㐀", "㐀"), ("㐁", "㐁")]),  # unknown characters stand for themselves
     ([("OK", "OK"), ("，", "，")], [("OK", "OK"), ("，", "，")]),
     ([("AV", "ei1 wi1")], [("A", "ei1"), ("V", "wi1")]),  # letter names split by letter
-    ([("HF", "ei1 cyu4 e1 fu4")], [("H", "ei1 cyu4"), ("F", "e1 fu4")]),
+    ([("HF", "ek1 cyu4 e1 fu4")], [("H", "ek1 cyu4"), ("F", "e1 fu4")]),
     ([("AV", "av1 ei1")], [("AV", "av1 ei1")]),  # not letter names: whole
     ([("A線", "ei1 sin3")], [("A線", "ei1 sin3")]),  # not all Chinese: whole
 ]
@@ -233,3 +235,10 @@ def test_from_dir_is_the_engines(lexicon):
     assert isinstance(ours, quillet.Pipeline) and ours.letter_names and not ours.inline_readings
     assert ours.convert_detailed("「我」") == engine.convert_detailed("「我」")
     assert ours.convert("OK") == "ou1 kei1"
+
+
+def test_letter_names_cover_the_alphabet_in_jyutping():
+    assert sorted(LETTER_NAMES) == [chr(c) for c in range(ord("A"), ord("Z") + 1)]
+    bad = {letter: name for letter, name in LETTER_NAMES.items()
+           if not all(is_syllable(s) for s in name.split(" "))}
+    assert bad == {}
