@@ -23,6 +23,8 @@ class Stripped(NamedTuple):
 
 
 def strip_annotations(text: str) -> Stripped:
+    if "(" not in text and "（" not in text:  # the common case, without the expression
+        return Stripped(text, {})
     pieces: list[str] = []
     readings: dict[int, str] = {}
     length = 0  # of the text kept so far

@@ -5,6 +5,7 @@ worker processes. With both options off every method is the engine's own."""
 from __future__ import annotations
 
 import os
+import re
 from collections.abc import Callable, Mapping
 from typing import Any
 
@@ -21,6 +22,8 @@ CandidateToken = tuple[str, list[str], str, str, str]
 #: The source label of a reading fixed inline and of a letter read by name.
 INLINE_SOURCE = "inline_reading"
 LETTER_SOURCE = "letter_name"
+
+_CAPITAL = re.compile("[A-Z]")
 
 # What a token gets, by index: a whole new reading (letters) or
 # {character index: syllable} (inline readings).
@@ -181,7 +184,7 @@ class Pipeline:
         return text, {}
 
     def _may_edit(self, clean: str, forced: dict[int, str]) -> bool:
-        return bool(forced) or (self._letters and any("A" <= c <= "Z" for c in clean))
+        return bool(forced) or (self._letters and _CAPITAL.search(clean) is not None)
 
     def _reconvert_detailed(self, text: str) -> list[CandidateToken]:
         return [_as_candidates(t) for t in self._engine.convert_detailed(text)]
