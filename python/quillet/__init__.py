@@ -15,13 +15,7 @@ except ImportError as err:  # an in-tree package without its built extension
         f"PYTHONPATH beside python/ ({err})") from err
 
 from ._jyutping import SyllableParts, syllable_parts
-from ._paths import (
-    DataDirNotFoundError,
-    bundled_data_dir,
-    describe_load_failure,
-    is_data_dir,
-    resolve_data_dir,
-)
+from ._paths import DataDirNotFoundError, bundled_data_dir, is_data_dir
 from ._per_character import per_character
 from ._pipeline import Pipeline
 from ._romanization import to_cantonese_pinyin, to_ipa, to_yale
