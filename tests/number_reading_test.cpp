@@ -171,6 +171,39 @@ TEST(NumberReading, ScanNumber) {
   }
 }
 
+// With thousands separators: a comma and exactly three digits continue the
+// number, only after a first group of at most three digits.
+TEST(NumberReading, ScanWithThousandsSeparators) {
+  static const struct {
+    const char* text;
+    const char* digits;
+    std::size_t consumed;  // bytes
+    bool grouped;
+  } kRows[] = {
+      {"1,000", "1000", 5, true},
+      {"6,800,000", "6800000", 9, true},
+      {"12,345.67", "12345.67", 9, true},
+      {"999,999,999,999,999,999,999", "999999999999999999999", 27, true},
+      {"1,00", "1", 1, false},
+      {"1,0000", "1", 1, false},
+      {"1,000,0000", "1000", 5, true},
+      {"1234,567", "1234", 4, false},
+      {"1,2,3", "1", 1, false},
+      {"1,", "1", 1, false},
+      {"1,000,", "1000", 5, true},
+      {"1,000.", "1000", 5, true},
+      {"１,０００", "1000", 13, true},
+      {"1，000", "1", 1, false},
+  };
+  for (const auto& row : kRows) {
+    const auto got = scan_number_utf8(row.text, 0, Thousands::kContinue);
+    ASSERT_TRUE(got.has_value()) << "text=" << row.text;
+    EXPECT_EQ(got->digits, row.digits) << "text=" << row.text;
+    EXPECT_EQ(got->consumed, row.consumed) << "text=" << row.text;
+    EXPECT_EQ(got->grouped, row.grouped) << "text=" << row.text;
+  }
+}
+
 // The byte-walking scanner agrees with the code-point one on every row;
 // its count is in bytes.
 TEST(NumberReading, ScanNumberUtf8MatchesCodePointScan) {

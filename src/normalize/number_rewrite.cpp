@@ -325,7 +325,8 @@ class NumberRewriter {
     }
 
     // Range: the first number is read as what follows the second decides
-    // (三至五日, 百分之十至二十, 一九九八至二零零二年).
+    // (三至五日, 百分之十至二十, 一九九八至二零零二年); before "=" a hyphen
+    // subtracts.
     if (is_one_of(kRangeMarks, o.c) && digit_at(o.next)) {
       const auto second = scan(o.next, Thousands::kContinue);
       const std::size_t w2 = o.next + second->consumed;
@@ -335,7 +336,8 @@ class NumberRewriter {
       } else {
         append_integer(s, value, number.grouped, z, w2);
       }
-      out_.append(kRangeWord);
+      const bool subtraction = o.c == kMinus && key_at(w2, kEquals) != kNoMatch;
+      out_.append(subtraction ? kSubtractWord : kRangeWord);
       return o.next;
     }
 

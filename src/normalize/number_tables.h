@@ -171,9 +171,12 @@ inline constexpr auto kDayHalves = std::to_array<NamedMark>({
 // Between two numbers: a range, and arithmetic.
 inline constexpr auto kRangeMarks = std::to_array<char32_t>({U'-', U'~', U'\uFF5E'});
 inline constexpr std::string_view kRangeWord = "至";
+// A hyphen is a minus between numbers when the second one is followed by "=".
+inline constexpr std::u32string_view kEquals = U"=";
+inline constexpr std::string_view kSubtractWord = "減";
 inline constexpr auto kOperators = std::to_array<NamedMark>({
     {U"+", "加"},
-    {U"=", "等於"},
+    {kEquals, "等於"},
     {U"\u00D7", "乘"},
     {U"\u00F7", "除以"},
 });
