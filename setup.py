@@ -2,6 +2,7 @@
 and the data directory (data/*.bin) and the extension's type stub are copied
 into the package. Set QUILLET_BUILD_DATA=1 to let a checkout without data/
 build it first with tools/build_data.py (needs Node, npm and a few minutes)."""
+import importlib.util
 import os
 import shutil
 import subprocess
@@ -14,7 +15,20 @@ from setuptools.command.build_py import build_py
 
 ROOT = Path(__file__).resolve().parent
 DATA_DIR = ROOT / "data"
-REQUIRED_DATA = ("word.bin", "char.bin")
+
+
+def _load_paths_module():
+    """quillet/_paths.py, which reads the table of data files; loaded by path
+    because importing the package needs the extension this build makes."""
+    path = ROOT / "python" / "quillet" / "_paths.py"
+    spec = importlib.util.spec_from_file_location("quillet_paths", path)
+    module = importlib.util.module_from_spec(spec)
+    spec.loader.exec_module(module)
+    return module
+
+
+_PATHS = _load_paths_module()
+REQUIRED_DATA = _PATHS.REQUIRED_FILES
 
 
 class CMakeBuildExt(build_ext):
@@ -59,8 +73,9 @@ class BuildPyWithData(build_py):
         target = Path(self.build_lib) / "quillet" / "data"
         shutil.rmtree(target, ignore_errors=True)
         target.mkdir(parents=True)
-        for dict_file in sorted(DATA_DIR.glob("*.bin")):
-            shutil.copyfile(dict_file, target / dict_file.name)
+        for name in _PATHS.DATA_FILES:
+            if (DATA_DIR / name).is_file():
+                shutil.copyfile(DATA_DIR / name, target / name)
         stubs = Path(self.build_lib) / "_quillet-stubs"
         stubs.mkdir(parents=True, exist_ok=True)
         shutil.copyfile(ROOT / "python" / "_quillet.pyi", stubs / "__init__.pyi")

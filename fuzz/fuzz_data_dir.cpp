@@ -1,4 +1,4 @@
-// Fuzz target: hostile data directories. The input describes the eleven files
+// Fuzz target: hostile data directories. The input describes every data file
 // (each absent, written by the project's writer from input-derived entries,
 // raw bytes, or written and then damaged), a UserDict, the punctuation switch
 // and some texts. A Pipeline is loaded when it can be, and every text is run
@@ -40,19 +40,13 @@ using quillet::fuzz::escaped;
 using quillet::fuzz::expand_text;
 using quillet::fuzz::fail;
 
-constexpr std::string_view kFiles[11] = {
-    "word.bin",
-    "char.bin",
-    "word_candidates.bin",
-    "char_candidates.bin",
-    "word_candidates_confidence.bin",
-    "char_candidates_confidence.bin",
-    "word_source.bin",
-    "char_source.bin",
-    "separable.bin",
-    "romanized_slang.bin",
-    "classifier_words.bin",
-};
+// Every file of the loader's table, in load order.
+std::vector<std::string_view> data_file_names() {
+  std::vector<std::string_view> names;
+  for (const auto& file : quillet::kRequiredFiles) names.push_back(file.name);
+  for (const auto& file : quillet::kOptionalFiles) names.push_back(file.name);
+  return names;
+}
 
 // Pieces that the context passes, the number pass and the folding react to.
 const std::vector<std::string_view> kPieces = {
@@ -128,7 +122,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   quillet::fuzz::InputReader in(data, size);
   const bool punc_norm = in.byte() & 1;
   std::optional<quillet::fuzz::ScratchDir> dir(std::in_place);
-  for (std::string_view name : kFiles) {
+  static const std::vector<std::string_view> names = data_file_names();
+  for (std::string_view name : names) {
     const std::uint8_t mode = in.byte() % 4;
     if (mode != 0) dir->put(name, build_file(in, mode));
   }

@@ -12,6 +12,7 @@
 #include <string_view>
 #include <vector>
 
+#include "dict/format.h"
 #include "dict/lookup.h"
 #include "fuzz_util.h"
 
@@ -23,13 +24,10 @@ using quillet::fuzz::escaped;
 using quillet::fuzz::fail;
 
 std::uint64_t u32_at(std::string_view b, std::size_t at) {
-  std::uint64_t v = 0;
-  for (int i = 3; i >= 0; --i) v = v << 8 | static_cast<unsigned char>(b[at + i]);
-  return v;
+  return quillet::format::load_u32(b.data() + at);
 }
 std::uint64_t u16_at(std::string_view b, std::size_t at) {
-  return static_cast<unsigned char>(b[at]) |
-         std::uint64_t{static_cast<unsigned char>(b[at + 1])} << 8;
+  return quillet::format::load_u16(b.data() + at);
 }
 
 // The file as the oracle sees it, parsed byte-wise from the fuzzer's input.

@@ -20,17 +20,36 @@ using testing::TempDir;
 const std::string kBadMagic = std::string("CJYQ") + std::string(12, '\0');
 const std::string kMissing = std::string(std::strerror(ENOENT)) + " (os error 2)";
 
-const char* const kOptionalFiles[] = {
-    "word_candidates.bin", "char_candidates.bin", "word_candidates_confidence.bin",
-    "char_candidates_confidence.bin", "word_source.bin", "char_source.bin",
-    "separable.bin", "romanized_slang.bin", "classifier_words.bin",
-};
-
-// The optional members in the order of kOptionalFiles.
+// The optional members in the order of kOptionalFiles, the loader's table.
 std::vector<const std::optional<DictFile>*> optional_members(const Pipeline& p) {
-  return {&p.word_candidates, &p.char_candidates, &p.word_candidates_confidence,
-          &p.char_candidates_confidence, &p.word_source, &p.char_source,
-          &p.separable, &p.romanized_slang, &p.classifier_words};
+  std::vector<const std::optional<DictFile>*> members;
+  for (const OptionalFile& file : kOptionalFiles) members.push_back(&(p.*file.member));
+  return members;
+}
+
+// The table holds the files the engine reads, each member once, required
+// ones first and word.bin before char.bin.
+TEST(DataDir, TableNamesTheFilesOnce) {
+  ASSERT_EQ(std::size(kRequiredFiles), 2u);
+  EXPECT_EQ(kRequiredFiles[0].name, "word.bin");
+  EXPECT_EQ(kRequiredFiles[0].member, &Pipeline::word_dict);
+  EXPECT_EQ(kRequiredFiles[1].name, "char.bin");
+  EXPECT_EQ(kRequiredFiles[1].member, &Pipeline::char_dict);
+  const char* const optional[] = {
+      "word_candidates.bin", "char_candidates.bin", "word_candidates_confidence.bin",
+      "char_candidates_confidence.bin", "word_source.bin", "char_source.bin",
+      "separable.bin", "romanized_slang.bin", "classifier_words.bin",
+  };
+  ASSERT_GE(std::size(kOptionalFiles), std::size(optional));
+  for (std::size_t i = 0; i < std::size(optional); ++i) {
+    EXPECT_EQ(kOptionalFiles[i].name, optional[i]) << i;
+  }
+  for (std::size_t i = 0; i < std::size(kOptionalFiles); ++i) {
+    for (std::size_t j = 0; j < i; ++j) {
+      EXPECT_NE(kOptionalFiles[i].name, kOptionalFiles[j].name) << i;
+      EXPECT_NE(kOptionalFiles[i].member, kOptionalFiles[j].member) << kOptionalFiles[i].name;
+    }
+  }
 }
 
 void write_required(const TempDir& dir) {
@@ -63,7 +82,7 @@ TEST(DataDir, RequiredFilesOnlyLoads) {
   EXPECT_EQ(pipe.char_dict.get("\xE4\xB8\x80").value_or("miss"), "jat1");
   const auto members = optional_members(pipe);
   for (std::size_t i = 0; i < members.size(); ++i) {
-    EXPECT_FALSE(members[i]->has_value()) << kOptionalFiles[i];
+    EXPECT_FALSE(members[i]->has_value()) << kOptionalFiles[i].name;
   }
   EXPECT_FALSE(pipe.punc_norm);
   EXPECT_TRUE(pipe.user_dict.empty());
@@ -75,13 +94,15 @@ TEST(DataDir, RequiredFilesOnlyLoads) {
 TEST(DataDir, EveryOptionalFileReachesItsMember) {
   TempDir dir;
   write_required(dir);
-  for (const char* name : kOptionalFiles) testing::write_dict(dir, name, {{"k", name}});
+  for (const OptionalFile& file : kOptionalFiles) {
+    testing::write_dict(dir, file.name, {{"k", std::string(file.name)}});
+  }
   auto p = load_pipeline(dir.path() + "/", {}, true);
   ASSERT_TRUE(p.ok()) << p.error();
   const auto members = optional_members(p.value());
   for (std::size_t i = 0; i < members.size(); ++i) {
-    ASSERT_TRUE(members[i]->has_value()) << kOptionalFiles[i];
-    EXPECT_EQ(get_optional(*members[i], "k").value_or("miss"), kOptionalFiles[i]);
+    ASSERT_TRUE(members[i]->has_value()) << kOptionalFiles[i].name;
+    EXPECT_EQ(get_optional(*members[i], "k").value_or("miss"), kOptionalFiles[i].name);
   }
   EXPECT_TRUE(p.value().punc_norm);
 }
@@ -96,14 +117,16 @@ TEST(DataDir, BrokenOptionalFilesAreSilentlyAbsent) {
     for (const auto& bytes : contents) {
       TempDir dir;
       write_required(dir);
-      for (const char* name : kOptionalFiles) testing::write_dict(dir, name, {{"k", "v"}});
-      testing::write_bytes(dir.file(kOptionalFiles[broken]), bytes);
+      for (const OptionalFile& file : kOptionalFiles) {
+        testing::write_dict(dir, file.name, {{"k", "v"}});
+      }
+      testing::write_bytes(dir.file(kOptionalFiles[broken].name), bytes);
       auto p = load_pipeline(dir.path(), {}, true);
-      ASSERT_TRUE(p.ok()) << kOptionalFiles[broken] << ": " << p.error();
+      ASSERT_TRUE(p.ok()) << kOptionalFiles[broken].name << ": " << p.error();
       const auto members = optional_members(p.value());
       for (std::size_t i = 0; i < members.size(); ++i) {
         EXPECT_EQ(members[i]->has_value(), i != broken)
-            << kOptionalFiles[i] << " with " << kOptionalFiles[broken] << " broken";
+            << kOptionalFiles[i].name << " with " << kOptionalFiles[broken].name << " broken";
       }
     }
   }

@@ -7,6 +7,8 @@
 #include <filesystem>
 #include <fstream>
 
+#include "dict/format.h"
+
 namespace quillet::testing {
 
 TempDir::TempDir() {
@@ -32,12 +34,14 @@ void write_bytes(const std::string& path, std::string_view bytes) {
 
 std::string u32(std::uint32_t v) {
   std::string s;
-  for (int i = 0; i < 4; ++i) s.push_back(static_cast<char>((v >> (8 * i)) & 0xFF));
+  format::append_u32(s, v);
   return s;
 }
 
 std::string u16(std::uint16_t v) {
-  return {static_cast<char>(v & 0xFF), static_cast<char>(v >> 8)};
+  std::string s;
+  format::append_u16(s, v);
+  return s;
 }
 
 Pipeline load(const TempDir& dir, UserDict user) {

@@ -22,6 +22,16 @@ sys.path.insert(0, HERE)
 from data_build import merge, sources  # noqa: E402
 from data_build.numerals import standardize as standardize_numerals  # noqa: E402
 
+
+def data_file_names():
+    """The file names of the data directory, from python/quillet/data_files.tsv."""
+    import importlib.util
+    path = os.path.join(ROOT, "python", "quillet", "_paths.py")
+    spec = importlib.util.spec_from_file_location("quillet_paths", path)
+    module = importlib.util.module_from_spec(spec)
+    spec.loader.exec_module(module)
+    return module.DATA_FILES
+
 CURATED = os.path.join(HERE, "data")
 
 
@@ -303,6 +313,9 @@ def main(argv=None):
         separable, classifiers, slang = curated_tables(words, chars, stats,
                                                        args.classifier_reduplication)
         tables = file_tables(chars, words, separable, classifiers, slang)
+        if sorted(tables) != sorted(data_file_names()):
+            raise SystemExit("file_tables() and python/quillet/data_files.tsv name different "
+                             "files: %s / %s" % (sorted(tables), sorted(data_file_names())))
         dictool = None if args.tsv_only else find_dictool(args.dictool)
         for name in sorted(tables):
             tsv = os.path.join(args.out if args.tsv_only else scratch, name[:-4] + ".tsv")

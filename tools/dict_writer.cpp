@@ -9,30 +9,19 @@
 #include <sstream>
 #include <unordered_map>
 
+#include "dict/format.h"
 #include "dict/lookup.h"
 #include "unicode.h"
 
 namespace quillet {
 namespace {
 
-constexpr std::size_t kMaxField = 65535;
+using format::append_u16;
+using format::append_u32;
+using format::load_u16;
+using format::load_u32;
 
-void put_u32(std::string& out, std::uint32_t v) {
-  for (int i = 0; i < 4; ++i) out.push_back(static_cast<char>((v >> (8 * i)) & 0xFF));
-}
-void put_u16(std::string& out, std::uint16_t v) {
-  out.push_back(static_cast<char>(v & 0xFF));
-  out.push_back(static_cast<char>(v >> 8));
-}
-std::uint32_t get_u32(std::string_view b, std::size_t at) {
-  std::uint32_t v = 0;
-  for (int i = 3; i >= 0; --i) v = v << 8 | static_cast<unsigned char>(b[at + i]);
-  return v;
-}
-std::uint16_t get_u16(std::string_view b, std::size_t at) {
-  return static_cast<std::uint16_t>(static_cast<unsigned char>(b[at]) |
-                                    static_cast<unsigned char>(b[at + 1]) << 8);
-}
+constexpr std::size_t kMaxField = format::kMaxFieldLength;
 
 }  // namespace
 
@@ -78,7 +67,7 @@ Result<std::string> encode_dict(std::vector<DictEntry> entries) {
 
   std::string pool;
   std::string table;
-  table.reserve(entries.size() * 12);
+  table.reserve(entries.size() * format::kEntrySize);
   std::unordered_map<std::string_view, std::uint32_t> value_at;
   // Keys first, then values, so that shared values can point into the pool.
   std::vector<std::uint64_t> key_offsets(entries.size());
@@ -98,15 +87,16 @@ Result<std::string> encode_dict(std::vector<DictEntry> entries) {
   }
   if (pool.size() > UINT32_MAX) return Error{"string pool larger than 4 GiB"};
   for (std::size_t i = 0; i < entries.size(); ++i) {
-    put_u32(table, static_cast<std::uint32_t>(key_offsets[i]));
-    put_u16(table, static_cast<std::uint16_t>(entries[i].key.size()));
-    put_u32(table, static_cast<std::uint32_t>(value_offsets[i]));
-    put_u16(table, static_cast<std::uint16_t>(entries[i].value.size()));
+    // In field order: key_offset, key_length, value_offset, value_length.
+    append_u32(table, static_cast<std::uint32_t>(key_offsets[i]));
+    append_u16(table, static_cast<std::uint16_t>(entries[i].key.size()));
+    append_u32(table, static_cast<std::uint32_t>(value_offsets[i]));
+    append_u16(table, static_cast<std::uint16_t>(entries[i].value.size()));
   }
-  std::string out = "CJYP";
-  put_u32(out, 1);
-  put_u32(out, static_cast<std::uint32_t>(entries.size()));
-  put_u32(out, static_cast<std::uint32_t>(pool.size()));
+  std::string out(format::kMagic, sizeof format::kMagic);
+  append_u32(out, format::kVersion);
+  append_u32(out, static_cast<std::uint32_t>(entries.size()));
+  append_u32(out, static_cast<std::uint32_t>(pool.size()));
   out += table;
   out += pool;
   return out;
@@ -134,19 +124,24 @@ Status write_dict_file(const std::string& path, std::vector<DictEntry> entries) 
 }
 
 Result<std::vector<DictEntry>> decode_dict(std::string_view b) {
-  if (b.size() < 16) return Error{"file too short: " + std::to_string(b.size()) + " bytes"};
-  if (b.substr(0, 4) != "CJYP") return Error{"bad magic"};
-  if (get_u32(b, 4) != 1) return Error{"unsupported version " + std::to_string(get_u32(b, 4))};
-  const std::uint64_t count = get_u32(b, 8);
-  const std::uint64_t pool_size = get_u32(b, 12);
-  const std::uint64_t pool_at = 16 + 12 * count;
+  if (b.size() < format::kHeaderSize) {
+    return Error{"file too short: " + std::to_string(b.size()) + " bytes"};
+  }
+  if (b.substr(0, 4) != std::string_view(format::kMagic, 4)) return Error{"bad magic"};
+  const std::uint32_t version = load_u32(b.data() + format::kVersionAt);
+  if (version != format::kVersion) return Error{"unsupported version " + std::to_string(version)};
+  const std::uint64_t count = load_u32(b.data() + format::kEntryCountAt);
+  const std::uint64_t pool_size = load_u32(b.data() + format::kPoolSizeAt);
+  const std::uint64_t pool_at = format::entry_at(count);
   if (b.size() < pool_at + pool_size) return Error{"entry table and pool exceed the file"};
   std::vector<DictEntry> entries;
   entries.reserve(count);
   for (std::uint64_t i = 0; i < count; ++i) {
-    const std::size_t e = 16 + 12 * i;
-    const std::uint64_t ko = get_u32(b, e), kl = get_u16(b, e + 4);
-    const std::uint64_t vo = get_u32(b, e + 6), vl = get_u16(b, e + 10);
+    const char* e = b.data() + format::entry_at(i);
+    const std::uint64_t ko = load_u32(e + format::kKeyOffsetAt);
+    const std::uint64_t kl = load_u16(e + format::kKeyLengthAt);
+    const std::uint64_t vo = load_u32(e + format::kValueOffsetAt);
+    const std::uint64_t vl = load_u16(e + format::kValueLengthAt);
     if (ko + kl > pool_size) return Error{"entry " + std::to_string(i) + ": key outside the pool"};
     if (vo + vl > pool_size) {
       return Error{"entry " + std::to_string(i) + ": value outside the pool"};

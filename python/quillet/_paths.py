@@ -5,10 +5,25 @@ from __future__ import annotations
 import os
 from pathlib import Path
 
-#: The two files a data directory cannot do without.
-REQUIRED_FILES = ("word.bin", "char.bin")
-
 _PACKAGE_DIR = Path(__file__).resolve().parent
+
+
+def read_data_files(table: Path = _PACKAGE_DIR / "data_files.tsv") -> list[tuple[str, bool]]:
+    """(file name, required) for every dictionary file of a data directory,
+    in loading order, from the table the engine's loader is built from.
+    setup.py and tools/build_data.py load this module by path to read it."""
+    files = []
+    for line in table.read_text(encoding="utf-8").splitlines():
+        if line and not line.startswith("#"):
+            name, need = line.split("\t")[:2]
+            files.append((name, need == "required"))
+    return files
+
+
+#: Every dictionary file a data directory may hold, in loading order.
+DATA_FILES = tuple(name for name, _ in read_data_files())
+#: The files a data directory cannot do without.
+REQUIRED_FILES = tuple(name for name, required in read_data_files() if required)
 
 
 class DataDirNotFoundError(RuntimeError):

@@ -17,21 +17,16 @@
 namespace quillet {
 namespace {
 
-constexpr std::size_t kHeaderSize = 16;
-constexpr std::size_t kEntrySize = 12;
-constexpr unsigned char kMagic[4] = {'C', 'J', 'Y', 'P'};
-
-std::uint32_t read_u32(const unsigned char* p) {
-  return std::uint32_t{p[0]} | std::uint32_t{p[1]} << 8 | std::uint32_t{p[2]} << 16 |
-         std::uint32_t{p[3]} << 24;
-}
+using format::kHeaderSize;
+using format::load_u32;
 
 Error system_error(int err) {
   return Error{std::error_code(err, std::system_category()).message() + " (os error " +
                std::to_string(err) + ")"};
 }
 
-std::string byte_list(const unsigned char* p) {
+std::string byte_list(const void* bytes) {
+  const auto* p = static_cast<const unsigned char*>(bytes);
   std::string s = "[";
   for (int i = 0; i < 4; ++i) {
     if (i) s += ", ";
@@ -112,16 +107,17 @@ Result<DictFile> DictFile::open(std::string_view path) {
     return fail("file too short: " + std::to_string(size) + " bytes (need at least " +
                 std::to_string(kHeaderSize) + ")");
   }
-  if (std::memcmp(base, kMagic, 4) != 0) {
-    return fail("bad magic: expected " + byte_list(kMagic) + ", got " + byte_list(base));
+  if (std::memcmp(base, format::kMagic, sizeof format::kMagic) != 0) {
+    return fail("bad magic: expected " + byte_list(format::kMagic) + ", got " + byte_list(base));
   }
-  const std::uint32_t version = read_u32(base + 4);
-  if (version != 1) {
-    return fail("unsupported version " + std::to_string(version) + " (expected 1)");
+  const std::uint32_t version = load_u32(base + format::kVersionAt);
+  if (version != format::kVersion) {
+    return fail("unsupported version " + std::to_string(version) + " (expected " +
+                std::to_string(format::kVersion) + ")");
   }
-  const std::uint32_t entry_count = read_u32(base + 8);
-  const std::uint32_t pool_size = read_u32(base + 12);
-  const std::uint64_t need = kHeaderSize + std::uint64_t{kEntrySize} * entry_count + pool_size;
+  const std::uint32_t entry_count = load_u32(base + format::kEntryCountAt);
+  const std::uint32_t pool_size = load_u32(base + format::kPoolSizeAt);
+  const std::uint64_t need = format::entry_at(entry_count) + pool_size;
   if (size < need) {
     return fail("file too short: " + std::to_string(size) + " bytes (need " + std::to_string(need) +
                 " for " + std::to_string(entry_count) + " entries + pool)");
@@ -132,7 +128,7 @@ Result<DictFile> DictFile::open(std::string_view path) {
 DictFile::DictFile(const unsigned char* base, std::size_t length, std::size_t entry_count,
                    std::uint64_t pool_size)
     : base_(base),
-      pool_(base + kHeaderSize + kEntrySize * entry_count),
+      pool_(base + format::entry_at(entry_count)),
       length_(length),
       entry_count_(entry_count),
       pool_size_(pool_size) {}

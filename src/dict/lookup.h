@@ -1,12 +1,7 @@
-// DictFile: one memory-mapped dictionary file ("CJYP", version 1), a sorted
-// key/value table with a string pool, and its exact-key lookup.
-//
-// File layout (all integers little-endian, no padding):
-//   header  16 bytes: magic "CJYP", version (1), entry_count, pool_size
-//   entries 12 bytes each: key_offset u32, key_length u16,
-//                          value_offset u32, value_length u16
-//   pool    pool_size bytes of key and value text, offsets relative to it
-// Entries are sorted by key bytes (unsigned, shorter prefix first).
+// DictFile: one memory-mapped dictionary file (layout in dict/format.h) and
+// its lookups, binary searches straight over the mapped entry table. Nothing
+// is parsed, copied or indexed when a file is opened, so loading costs a few
+// system calls whatever the file's size.
 #pragma once
 
 #include <cstddef>
@@ -14,12 +9,17 @@
 #include <optional>
 #include <string_view>
 
+#include "dict/format.h"
 #include "result.h"
 
 namespace quillet {
 
 class DictFile {
  public:
+  // An empty table: every lookup misses. A moved-from DictFile is left so
+  // too; the loader starts a Pipeline's files from it.
+  DictFile() = default;
+
   // Opens, maps and validates the file at `path`. Only the 16-byte header is
   // read; the table is not scanned. Fails with the exact messages the loader
   // passes on to callers (system errors end in " (os error N)").
@@ -97,16 +97,18 @@ class DictFile {
   // Key (value) of entry i, or nullopt when its range runs outside the pool.
   // Read at every probe of every search, so defined here to be inlined.
   std::optional<std::string_view> key_at(std::size_t i) const {
-    return pool_range(base_ + 16 + 12 * i);
+    const unsigned char* entry = base_ + format::entry_at(i);
+    return pool_range(entry + format::kKeyOffsetAt, entry + format::kKeyLengthAt);
   }
   std::optional<std::string_view> value_at(std::size_t i) const {
-    return pool_range(base_ + 16 + 12 * i + 6);
+    const unsigned char* entry = base_ + format::entry_at(i);
+    return pool_range(entry + format::kValueOffsetAt, entry + format::kValueLengthAt);
   }
-  // The pool bytes named by the offset (u32) and length (u16) at `field`.
-  std::optional<std::string_view> pool_range(const unsigned char* field) const {
-    const std::uint64_t offset = std::uint64_t{field[0]} | std::uint64_t{field[1]} << 8 |
-                                 std::uint64_t{field[2]} << 16 | std::uint64_t{field[3]} << 24;
-    const std::uint64_t length = std::uint64_t{field[4]} | std::uint64_t{field[5]} << 8;
+  // The pool bytes named by the offset (u32) and length (u16) fields.
+  std::optional<std::string_view> pool_range(const unsigned char* offset_field,
+                                             const unsigned char* length_field) const {
+    const std::uint64_t offset = format::load_u32(offset_field);
+    const std::uint64_t length = format::load_u16(length_field);
     if (offset + length > pool_size_) return std::nullopt;
     return std::string_view(reinterpret_cast<const char*>(pool_ + offset), length);
   }
@@ -114,7 +116,7 @@ class DictFile {
   // early for the entries of both possible next probes overlaps those waits.
   // A hint only: it changes no result and never faults.
   void prefetch_entry(std::size_t i) const {
-    __builtin_prefetch(base_ + 16 + 12 * i);
+    __builtin_prefetch(base_ + format::entry_at(i));
   }
   // Key of entry i for ordering; a broken entry sorts as the empty key.
   std::string_view order_key(std::size_t i) const { return key_at(i).value_or(std::string_view{}); }

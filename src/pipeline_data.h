@@ -1,0 +1,40 @@
+// The Pipeline: everything a conversion reads, loaded once from the data
+// directory (dict/data_dir.h) and never modified afterwards, so any number of
+// threads may convert with it at once without locks. Its file members are
+// those of python/quillet/data_files.tsv, the table the loader follows.
+#pragma once
+
+#include <cstddef>
+#include <optional>
+#include <string_view>
+
+#include "dict/lookup.h"
+#include "dict/user_dict.h"
+
+namespace quillet {
+
+struct Pipeline {
+  DictFile word_dict;                                                 // word.bin
+  DictFile char_dict;                                                 // char.bin
+  std::optional<DictFile> word_candidates = std::nullopt;             // word_candidates.bin
+  std::optional<DictFile> char_candidates = std::nullopt;             // char_candidates.bin
+  std::optional<DictFile> word_candidates_confidence = std::nullopt;  // word_candidates_confidence.bin
+  std::optional<DictFile> char_candidates_confidence = std::nullopt;  // char_candidates_confidence.bin
+  std::optional<DictFile> word_source = std::nullopt;                 // word_source.bin
+  std::optional<DictFile> char_source = std::nullopt;                 // char_source.bin
+  std::optional<DictFile> separable = std::nullopt;                   // separable.bin
+  std::optional<DictFile> romanized_slang = std::nullopt;             // romanized_slang.bin
+  std::optional<DictFile> classifier_words = std::nullopt;            // classifier_words.bin
+  UserDict user_dict = {};
+  std::size_t user_dict_max_chars = 0;
+  bool punc_norm = true;
+};
+
+// Looks `key` up in an optional file; an absent file misses every key.
+inline std::optional<std::string_view> get_optional(const std::optional<DictFile>& file,
+                                                    std::string_view key) {
+  if (!file) return std::nullopt;
+  return file->get(key);
+}
+
+}  // namespace quillet
