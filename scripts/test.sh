@@ -51,19 +51,19 @@ run_ctest() {  # NAME BUILD_DIR [ctest args...]
 }
 
 echo "== build (g++, release with debug info)"
-cmake -S . -B build/release -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_CXX_COMPILER=g++ >/dev/null
+cmake -S . -B build/release -DQUILLET_WERROR=ON -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_CXX_COMPILER=g++ >/dev/null
 build build/release -j "$jobs"
 run_ctest "C++ unit tests" build/release
 
 echo "== build (clang, AddressSanitizer + UndefinedBehaviorSanitizer)"
-cmake -S . -B build/asan -DCMAKE_BUILD_TYPE=Debug -DCMAKE_CXX_COMPILER=clang++ \
+cmake -S . -B build/asan -DQUILLET_WERROR=ON -DCMAKE_BUILD_TYPE=Debug -DCMAKE_CXX_COMPILER=clang++ \
   -DQUILLET_SANITIZE=ON -DQUILLET_PYTHON=OFF -DQUILLET_BENCH=OFF >/dev/null
 build build/asan -j "$jobs" --target quillet_tests
 ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
   run_ctest "C++ unit tests under ASan+UBSan" build/asan
 
 echo "== build (clang, ThreadSanitizer)"
-cmake -S . -B build/tsan -DCMAKE_BUILD_TYPE=Debug -DCMAKE_CXX_COMPILER=clang++ \
+cmake -S . -B build/tsan -DQUILLET_WERROR=ON -DCMAKE_BUILD_TYPE=Debug -DCMAKE_CXX_COMPILER=clang++ \
   -DQUILLET_TSAN=ON -DQUILLET_PYTHON=OFF -DQUILLET_BENCH=OFF >/dev/null
 build build/tsan -j "$jobs" --target quillet_tests
 TSAN_OPTIONS=halt_on_error=1 run_ctest "threaded C++ tests under TSan" build/tsan -R 'Thread|Pool|Batch|Concurren'
@@ -95,7 +95,7 @@ if [ -d tests/python ]; then
   # sanitizer report is kept in the log even though it ends the process. The
   # memory-growth tests are left out: the sanitizer's quarantine grows memory.
   echo "== build (g++, the Python module with AddressSanitizer + UndefinedBehaviorSanitizer)"
-  cmake -S . -B build/pyasan -DCMAKE_BUILD_TYPE=Debug -DCMAKE_CXX_COMPILER=g++ \
+  cmake -S . -B build/pyasan -DQUILLET_WERROR=ON -DCMAKE_BUILD_TYPE=Debug -DCMAKE_CXX_COMPILER=g++ \
     -DQUILLET_SANITIZE=ON -DQUILLET_PYTHON=ON -DQUILLET_TESTS=OFF -DQUILLET_BENCH=OFF >/dev/null
   build build/pyasan -j "$jobs" --target quillet_python quillet_dictool
   pytest_env="LD_PRELOAD=$(g++ -print-file-name=libasan.so):$(g++ -print-file-name=libubsan.so)"
@@ -107,7 +107,7 @@ fi
 
 if [ -d fuzz ]; then
   echo "== fuzz smoke run (clang, libFuzzer)"
-  cmake -S . -B build/fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_CXX_COMPILER=clang++ \
+  cmake -S . -B build/fuzz -DQUILLET_WERROR=ON -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_CXX_COMPILER=clang++ \
     -DQUILLET_FUZZ=ON -DQUILLET_PYTHON=OFF -DQUILLET_BENCH=OFF -DQUILLET_TESTS=OFF >/dev/null
   build build/fuzz -j "$jobs"
   if bash scripts/fuzz.sh build/fuzz "${QUILLET_FUZZ_SECONDS:-10}"; then
