@@ -1,8 +1,12 @@
-// Conversion of engine results into new Python objects. Each function needs
-// the interpreter lock and returns a new reference, or nullptr with a Python
+// Conversion of engine results into new Python objects, shared by the single
+// and the batch calls. Each function that makes objects needs the
+// interpreter lock and returns a new reference, or nullptr with a Python
 // exception set (only when memory runs out).
 #pragma once
 
+#include <cstddef>
+#include <memory>
+#include <string>
 #include <string_view>
 #include <vector>
 
@@ -35,17 +39,63 @@ class GcPause {
 // file could put them in a result) become U+FFFD rather than an exception.
 PyObject* str_of(std::string_view text);
 
-// The list of (token, jyutping, lang, confidence, source) tuples.
-PyObject* detailed_list_of(const std::vector<Token>& tokens);
+// Which of the two list conversions a list is built for.
+enum class ListKind { Detailed, Candidates };
 
-// The list of (token, candidate_readings, lang, confidence, source) tuples,
-// candidate_readings a list of str in rank order.
-PyObject* candidates_list_of(const std::vector<CandidateToken>& tokens);
+// One token of a list result as views: the token text, its reading (or, when
+// is_list, its '|'-joined candidate list) and its three labels.
+struct TokenFields {
+  std::string_view token;
+  std::string_view readings;
+  bool is_list = false;
+  std::string_view lang;
+  std::string_view confidence;
+  std::string_view source;
+};
 
-// The lists of convert_detailed and convert_candidates on `text`, built
-// while the engine delivers its records window by window, so a long text
-// never holds all its engine records and all its Python objects at once.
-PyObject* convert_detailed_list(const Pipeline& pipeline, std::string_view text);
-PyObject* convert_candidates_list(const Pipeline& pipeline, std::string_view text);
+// The list of convert_detailed or convert_candidates on `text`, built from
+// the engine's views window by window, so a long text never holds all its
+// engine records and all its Python objects at once.
+PyObject* converted_list(const Pipeline& pipeline, std::string_view text, ListKind kind);
+
+// A text's list result made ready by a batch worker, without Python: the
+// fields view the Pipeline's data or `bytes` (text the conversion built,
+// copied here so that it outlives the conversion).
+struct PreparedList {
+  std::vector<TokenFields> fields;
+  std::vector<std::unique_ptr<char[]>> bytes;
+};
+
+// Fills `out` from the conversion of `text`. No Python object is touched, so
+// any thread may call it; the views live as long as `out` and `pipeline`.
+void prepare_list(const Pipeline& pipeline, std::string_view text, PreparedList& out);
+
+// Makes one shared str per distinct text seen during one build (labels and
+// readings repeat), so a call makes fewer objects. Holds a reference to each
+// str it made until it is destroyed.
+class StrCache {
+ public:
+  StrCache() = default;
+  StrCache(const StrCache&) = delete;
+  StrCache& operator=(const StrCache&) = delete;
+  ~StrCache();
+
+  // A borrowed reference to the str of `text`, alive while this cache is;
+  // nullptr with a Python error set when memory runs out.
+  PyObject* get(std::string_view text);
+
+ private:
+  struct Slot {
+    std::size_t hash = 0;
+    std::string key;
+    PyObject* str = nullptr;  // nullptr: free slot
+  };
+  void grow();
+  std::vector<Slot> slots_;
+  std::size_t used_ = 0;
+};
+
+// The list of tuples for `fields`, its strings taken from `cache`.
+PyObject* list_of(const std::vector<TokenFields>& fields, ListKind kind, StrCache& cache);
 
 }  // namespace quillet::python
