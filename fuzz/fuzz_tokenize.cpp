@@ -21,6 +21,7 @@
 #include "dict_writer.h"
 #include "fuzz_util.h"
 #include "normalize/normalizer.h"
+#include "normalize/token_windows.h"
 #include "dict/segment.h"
 #include "unicode.h"
 

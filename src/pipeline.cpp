@@ -1,125 +1,29 @@
-// The conversion flows: tokenize, read every token (plain lookup for convert,
-// candidate resolution for the two list operations), then the context passes
-// in fixed order. Text stays borrowed from the Pipeline until the results are
-// written, so each stored reading and label is copied once, into the result.
+// The conversion flows: cut the text into token windows, read every token
+// (the plain lookup for convert, the candidate resolution for the two list
+// operations), then the context passes of passes.h. Text stays borrowed from
+// the Pipeline until the results are written, so each stored reading and
+// label is copied once, into the result.
 #include "pipeline.h"
 
 #include <algorithm>
 #include <forward_list>
 #include <iterator>
 
-#include "passes/aa_dei_sandhi.h"
-#include "passes/address_sandhi.h"
-#include "passes/classifier_reduplication.h"
-#include "passes/context_readings.h"
 #include "dict/reading.h"
 #include "labels.h"
-#include "normalize/normalizer.h"
-#include "passes/separable_compound.h"
-#include "normalize/token_windows.h"
-#include "unicode.h"
+#include "passes/passes.h"
 
 namespace quillet {
-
-// Windows carry kPassReach tokens of context on each side; the context
-// readings must not look further. (The later passes change a token from its
-// own reading only, so the two reaches do not add up.)
-static_assert(kContextReadingsReach <= kPassReach);
-
 namespace {
 
-// lookup_reading, but borrowing the reading wherever it is stored whole, and
-// taking the word lookup's answer from segmentation when it has one.
-// A reading built here is kept in `built` (whose elements never move; empty,
+// The plain reading of one token, borrowed wherever it is stored whole; a
+// reading built here is kept in `built` (whose elements never move; empty,
 // it costs no allocation).
-std::string_view plain_reading(const Pipeline& p, std::string_view token, WordMatch word,
-                               std::forward_list<std::string>& built) {
-  // Segmentation says Hit or Miss only of tokens cut from Chinese runs.
-  if (word.kind == WordMatch::Kind::Unknown && !contains_cjk(token)) return token;
-  if (const std::string* user = user_lookup(p.user_dict, token)) return *user;
-  if (word.kind == WordMatch::Kind::Hit) return word.value;
-  if (word.kind == WordMatch::Kind::Unknown) {
-    if (auto found = p.word_dict.get(token)) return *found;
-  }
-  // A single character that is neither a user nor a word key: the character
-  // table or, failing that, itself (what the character walk would give).
-  if (is_single_code_point(token)) {
-    return p.char_dict.get(token).value_or(token);
-  }
-  return built.emplace_front(lookup_reading(token, p.word_dict, p.char_dict, p.user_dict));
-}
-
-// Replaces each changed token's reading; the new text is kept in `built`.
-void apply_to_readings(ReadingChanges&& changes, std::forward_list<std::string>& built,
-                       std::vector<std::string_view>& readings) {
-  for (auto& change : changes) {
-    readings[change.index] = built.emplace_front(std::move(change.reading));
-  }
-}
-
-// Replaces each changed token's whole resolution by the one new reading with
-// "certain" and `source`; `readings` keeps viewing the first candidates.
-void apply_to_resolutions(ReadingChanges&& changes, std::string_view source,
-                          std::vector<ResolutionView>& views,
-                          std::vector<std::string_view>& readings) {
-  for (auto& change : changes) {
-    ResolutionView& view = views[change.index];
-    view.candidates = TextSlot::own(std::move(change.reading));
-    view.is_list = false;
-    view.confidence = label::kCertain;
-    view.source = source;
-    readings[change.index] = view.first();
-  }
-}
-
-// Puts each proposed context reading that is one of its token's candidates
-// first, the others after it in their order; the token keeps its source and
-// is "ranked". `readings` keeps viewing the first candidates.
-void apply_context_readings(ReadingChanges&& proposals, std::vector<ResolutionView>& views,
-                            std::vector<std::string_view>& readings) {
-  for (auto& proposal : proposals) {
-    ResolutionView& view = views[proposal.index];
-    auto ranked = pick_candidate(view.candidates.view(), view.is_list, proposal.reading);
-    if (!ranked) continue;
-    view.candidates = TextSlot::own(std::move(*ranked));
-    view.is_list = true;
-    view.confidence = label::kRanked;
-    readings[proposal.index] = view.first();
-  }
-}
-
-// The candidate road with all passes applied, before anything is copied out.
-// Views point into `p` and `tokens`.
-std::vector<ResolutionView> resolve_views(const Pipeline& p, std::span<const std::string> tokens,
-                                          std::span<const WordMatch> matches = {}) {
-  // Overrides come in index order; each one's text moves into its resolution.
-  ReadingChanges overrides = separable_compounds(tokens, p.separable);
-  auto next_override = overrides.begin();
-  std::vector<ResolutionView> views;
-  views.reserve(tokens.size());
-  for (std::size_t i = 0; i < tokens.size(); ++i) {
-    std::string* override_reading = nullptr;
-    if (next_override != overrides.end() && next_override->index == i) {
-      override_reading = &next_override->reading;
-      ++next_override;
-    }
-    views.push_back(resolve_token_view(p, tokens[i], override_reading,
-                                       i < matches.size() ? matches[i] : WordMatch{}));
-  }
-  std::vector<std::string_view> readings;
-  readings.reserve(views.size());
-  for (const auto& view : views) readings.push_back(view.first());
-
-  apply_context_readings(context_readings(tokens, p.context_readings, p.context_targets), views,
-                         readings);
-  apply_to_resolutions(address_sandhi(tokens, readings), label::kAddressSandhi, views, readings);
-  // Both remaining passes read the readings as they stand after address
-  // sandhi; the classifier changes are applied last, so they win.
-  ReadingChanges aa_dei = aa_dei_sandhi(tokens, readings);
-  ReadingChanges classifier = classifier_reduplication(tokens, readings, p.classifier_words);
-  apply_to_resolutions(std::move(aa_dei), label::kAaDeiSandhi, views, readings);
-  apply_to_resolutions(std::move(classifier), label::kClassifierReduplication, views, readings);
-  return views;
+std::string_view plain_reading(const ReadingTables& tables, std::string_view token,
+                               WordMatch word, std::forward_list<std::string>& built) {
+  const ReadingFound found = find_reading(tables, token, word);
+  if (found.layer != ReadingLayer::CharByChar) return found.value;
+  return built.emplace_front(char_by_char_reading(tables, token));
 }
 
 // The readings of every token of `window` (context included) after the
@@ -127,30 +31,35 @@ std::vector<ResolutionView> resolve_views(const Pipeline& p, std::span<const std
 void read_window(const Pipeline& p, const TokenWindow& window,
                  std::forward_list<std::string>& built, std::vector<std::string_view>& readings) {
   const std::span<const std::string> tokens = window.tokens;
-  const ReadingChanges overrides = separable_compounds(tokens, p.separable);
+  const ReadingTables tables{p.word_dict, p.char_dict, p.user_dict};
+  // Overrides are few, and `overrides` ends with this call: each is moved
+  // into `built`, which lives until the window is written out.
+  ReadingChanges overrides = kOverridePass.run(p, tokens);
+  auto next_override = overrides.begin();
   readings.resize(tokens.size());
   for (std::size_t i = 0; i < tokens.size(); ++i) {
-    // Overrides are few, and `overrides` ends with this call: each is copied
-    // into `built`, which lives until the window is written out.
-    const std::string* override_reading = overrides.find(i);
-    readings[i] = override_reading ? built.emplace_front(*override_reading)
-                                   : plain_reading(p, tokens[i], window.matches[i], built);
+    if (next_override != overrides.end() && next_override->index == i) {
+      readings[i] = built.emplace_front(std::move(next_override->reading));
+      ++next_override;
+    } else {
+      readings[i] = plain_reading(tables, tokens[i], window.matches[i], built);
+    }
   }
   // A context reading replaces the plain one when it is among the token's
-  // candidates, the same test the candidate road makes, so both roads read
-  // the token alike. Rules match few tokens; only those are resolved here.
-  for (auto& proposal : context_readings(tokens, p.context_readings, p.context_targets)) {
+  // candidates, the test the candidate road makes, so both roads read the
+  // token alike. Rules match few tokens; only those are resolved here.
+  for (auto& proposal : kChoicePass.run(p, tokens)) {
     if (overrides.find(proposal.index)) continue;  // an override is the only candidate
     const ResolutionView view =
         resolve_token_view(p, tokens[proposal.index], nullptr, window.matches[proposal.index]);
     if (!is_candidate(view.candidates.view(), view.is_list, proposal.reading)) continue;
     readings[proposal.index] = built.emplace_front(std::move(proposal.reading));
   }
-  // Each pass sees the changes of the passes before it.
-  apply_to_readings(address_sandhi(tokens, readings), built, readings);
-  apply_to_readings(aa_dei_sandhi(tokens, readings), built, readings);
-  apply_to_readings(classifier_reduplication(tokens, readings, p.classifier_words), built,
-                    readings);
+  run_context_passes(p, tokens, readings, [&](ReadingChanges&& changes, const ContextPass&) {
+    for (auto& change : changes) {
+      readings[change.index] = built.emplace_front(std::move(change.reading));
+    }
+  });
 }
 
 // Appends `readings` to `out`, each preceded by one space unless it is the
@@ -174,26 +83,86 @@ void append_joined(std::span<const std::string_view> readings, bool& started, st
   }
 }
 
-// Moves one batch of records onto the end of `out`. The first batch of a
-// text in one window becomes `out` as it is; the first of several reserves
-// room for the whole text, guessed from its length (a token is mostly a
-// Chinese character or word of three bytes or more), which spares a long
-// text most of the regrowth, and the page faults, of its list.
-template <class Record>
-bool collect(std::vector<Record>& batch, bool last, std::string_view text,
-             std::vector<Record>& out) {
-  if (out.empty()) {
-    if (last) {
-      out.swap(batch);
-      return true;
+// The candidate road with all passes applied, before anything is copied out.
+// Views point into `p` and `tokens`.
+void resolve_views(const Pipeline& p, std::span<const std::string> tokens,
+                   std::span<const WordMatch> matches, std::vector<ResolutionView>& views) {
+  // Overrides come in index order; each one's text moves into its resolution.
+  ReadingChanges overrides = kOverridePass.run(p, tokens);
+  auto next_override = overrides.begin();
+  views.clear();
+  views.reserve(tokens.size());
+  for (std::size_t i = 0; i < tokens.size(); ++i) {
+    std::string* override_reading = nullptr;
+    if (next_override != overrides.end() && next_override->index == i) {
+      override_reading = &next_override->reading;
+      ++next_override;
     }
-    out.reserve(batch.size() + text.size() / 3);
+    views.push_back(resolve_token_view(p, tokens[i], override_reading,
+                                       i < matches.size() ? matches[i] : WordMatch{}));
   }
-  std::move(batch.begin(), batch.end(), std::back_inserter(out));
-  return true;
+  std::vector<std::string_view> readings;
+  readings.reserve(views.size());
+  for (const auto& view : views) readings.push_back(view.first());
+  // A context reading among a token's candidates moves first; the token
+  // keeps its source and is "ranked".
+  for (auto& proposal : kChoicePass.run(p, tokens)) {
+    ResolutionView& view = views[proposal.index];
+    auto ranked = pick_candidate(view.candidates.view(), view.is_list, proposal.reading);
+    if (!ranked) continue;
+    view.candidates = TextSlot::own(std::move(*ranked));
+    view.is_list = true;
+    view.confidence = label::kRanked;
+    readings[proposal.index] = view.first();
+  }
+  // A changed token's whole resolution becomes the one new reading, with
+  // "certain" and the pass's label; `readings` keeps viewing first candidates.
+  run_context_passes(p, tokens, readings, [&](ReadingChanges&& changes, const ContextPass& pass) {
+    for (auto& change : changes) {
+      ResolutionView& view = views[change.index];
+      view.candidates = TextSlot::own(std::move(change.reading));
+      view.is_list = false;
+      view.confidence = label::kCertain;
+      view.source = pass.source;
+      readings[change.index] = view.first();
+    }
+  });
+}
+
+// All records of `text`, made by `make(token, view)` from each token and
+// its resolution. A text in one window fills a list sized for it; a longer
+// one reserves room for the whole text, guessed from its length (a token is
+// mostly a Chinese character or word of three bytes or more), which spares
+// it most of the regrowth, and the page faults, of its list.
+template <class Record, class Make>
+std::vector<Record> all_records(const Pipeline& p, std::string_view text,
+                                std::size_t window_bytes, Make make) {
+  std::vector<Record> out;
+  ResolvedWindows windows(p, text, window_bytes);
+  while (windows.next()) {
+    if (out.empty()) out.reserve(windows.size() + (windows.last() ? 0 : text.size() / 3));
+    for (std::size_t i = 0; i < windows.size(); ++i) {
+      out.push_back(make(windows.token(i), windows.resolution(i)));
+    }
+  }
+  return out;
 }
 
 }  // namespace
+
+ResolvedWindows::ResolvedWindows(const Pipeline& pipeline, std::string_view text,
+                                 std::size_t window_bytes)
+    : pipeline_(pipeline), windows_(pipeline, text, window_bytes, kPassReach) {}
+
+bool ResolvedWindows::next() {
+  if (!windows_.next()) return false;
+  const TokenWindow& window = windows_.window();
+  resolve_views(pipeline_, window.tokens, window.matches, views_);
+  tokens_ = window.tokens;
+  emit_begin_ = window.emit_begin;
+  emit_end_ = window.emit_end;
+  return true;
+}
 
 std::string convert(const Pipeline& p, std::string_view text) {
   return convert(p, text, kWindowBytes);
@@ -201,76 +170,21 @@ std::string convert(const Pipeline& p, std::string_view text) {
 
 std::string convert(const Pipeline& p, std::string_view text, std::size_t window_bytes) {
   std::string out;
-  if (text.empty()) return out;
   // Most readings are views into the mappings; the few built during a
   // window live in `built` until the window is written out.
   std::forward_list<std::string> built;
   std::vector<std::string_view> readings;
   bool started = false;
-  for_each_window(p, text, window_bytes, [&](const TokenWindow& window) {
+  TokenWindows windows(p, text, window_bytes, kPassReach);
+  while (windows.next()) {
+    const TokenWindow& window = windows.window();
     built.clear();
     read_window(p, window, built, readings);
     append_joined(std::span(readings).subspan(window.emit_begin,
                                               window.emit_end - window.emit_begin),
                   started, out);
-    return true;
-  });
+  }
   return out;
-}
-
-namespace {
-
-// The records of `text`, window by window, one per delivered token, made
-// by `make(token, view)` from the token and its resolution.
-template <class Record, class Make>
-void records_each(const Pipeline& p, std::string_view text, std::size_t window_bytes,
-                  const RecordSink<Record>& sink, Make make) {
-  if (text.empty()) return;
-  std::vector<Record> batch;
-  for_each_window(p, text, window_bytes, [&](const TokenWindow& window) {
-    std::vector<ResolutionView> views = resolve_views(p, window.tokens, window.matches);
-    batch.clear();
-    batch.reserve(window.emit_end - window.emit_begin);
-    for (std::size_t i = window.emit_begin; i < window.emit_end; ++i) {
-      batch.push_back(make(window.tokens[i], std::move(views[i])));
-    }
-    return sink(batch, window.last);
-  });
-}
-
-// All records of `text` in one list, from the batches of `each`.
-template <class Record, class Each>
-std::vector<Record> all_records(std::string_view text, Each each) {
-  std::vector<Record> out;
-  each([&](std::vector<Record>& batch, bool last) { return collect(batch, last, text, out); });
-  return out;
-}
-
-}  // namespace
-
-void convert_detailed_each(const Pipeline& p, std::string_view text, std::size_t window_bytes,
-                           const RecordSink<Token>& sink) {
-  records_each<Token>(p, text, window_bytes, sink,
-                      [](const std::string& token, ResolutionView&& view) {
-                        std::string jyutping = view.is_list ? std::string(view.first())
-                                                            : std::move(view.candidates).take();
-                        return Token{token, std::move(jyutping),
-                                     std::string(label::lang_of(token)),
-                                     std::string(view.confidence), std::string(view.source)};
-                      });
-}
-
-void convert_candidates_each(const Pipeline& p, std::string_view text, std::size_t window_bytes,
-                             const RecordSink<CandidateToken>& sink) {
-  records_each<CandidateToken>(p, text, window_bytes, sink,
-                               [](const std::string& token, ResolutionView&& view) {
-                                 Resolution resolution = to_resolution(std::move(view));
-                                 return CandidateToken{token,
-                                                       std::move(resolution.candidate_readings),
-                                                       std::string(label::lang_of(token)),
-                                                       std::move(resolution.confidence),
-                                                       std::move(resolution.source)};
-                               });
 }
 
 std::vector<Token> convert_detailed(const Pipeline& p, std::string_view text) {
@@ -279,9 +193,13 @@ std::vector<Token> convert_detailed(const Pipeline& p, std::string_view text) {
 
 std::vector<Token> convert_detailed(const Pipeline& p, std::string_view text,
                                     std::size_t window_bytes) {
-  return all_records<Token>(text, [&](const RecordSink<Token>& sink) {
-    convert_detailed_each(p, text, window_bytes, sink);
-  });
+  return all_records<Token>(p, text, window_bytes,
+                            [](std::string_view token, const ResolutionView& view) {
+                              return Token{std::string(token), std::string(view.first()),
+                                           std::string(label::lang_of(token)),
+                                           std::string(view.confidence),
+                                           std::string(view.source)};
+                            });
 }
 
 std::vector<CandidateToken> convert_candidates(const Pipeline& p, std::string_view text) {
@@ -290,13 +208,17 @@ std::vector<CandidateToken> convert_candidates(const Pipeline& p, std::string_vi
 
 std::vector<CandidateToken> convert_candidates(const Pipeline& p, std::string_view text,
                                                std::size_t window_bytes) {
-  return all_records<CandidateToken>(text, [&](const RecordSink<CandidateToken>& sink) {
-    convert_candidates_each(p, text, window_bytes, sink);
-  });
+  return all_records<CandidateToken>(
+      p, text, window_bytes, [](std::string_view token, const ResolutionView& view) {
+        return CandidateToken{std::string(token), candidates_of(view),
+                              std::string(label::lang_of(token)), std::string(view.confidence),
+                              std::string(view.source)};
+      });
 }
 
 std::vector<Resolution> resolve(const Pipeline& p, std::span<const std::string> tokens) {
-  std::vector<ResolutionView> views = resolve_views(p, tokens);
+  std::vector<ResolutionView> views;
+  resolve_views(p, tokens, {}, views);
   std::vector<Resolution> out;
   out.reserve(views.size());
   for (auto& view : views) out.push_back(to_resolution(std::move(view)));

@@ -5,13 +5,13 @@
 // owns its strings.
 #pragma once
 
-#include <functional>
 #include <span>
 #include <string>
 #include <string_view>
 #include <vector>
 
-#include "dict/data_dir.h"
+#include "pipeline_data.h"
+#include "normalize/token_windows.h"
 #include "resolution.h"
 
 namespace quillet {
@@ -56,30 +56,47 @@ std::vector<CandidateToken> convert_candidates(const Pipeline& pipeline, std::st
 // window: a few thousand tokens, whose records fit in a core's cache.
 inline constexpr std::size_t kWindowBytes = std::size_t{1} << 14;
 
-// Receives the records of one conversion a batch at a time: the batches,
-// joined in order, are the list the conversion returns. `last` is true for
-// the final batch. The sink may take the records (move them out or swap the
-// vector); it returns false to stop the conversion, which then delivers
-// nothing more.
-template <class Record>
-using RecordSink = std::function<bool(std::vector<Record>& batch, bool last)>;
-
-// convert_detailed and convert_candidates delivered in batches (one per
-// window of a long text), for callers that turn records into something else
-// as they come, so that a long text never holds all its records at once.
-void convert_detailed_each(const Pipeline& pipeline, std::string_view text,
-                           std::size_t window_bytes, const RecordSink<Token>& sink);
-void convert_candidates_each(const Pipeline& pipeline, std::string_view text,
-                             std::size_t window_bytes, const RecordSink<CandidateToken>& sink);
-
 // The three conversions with the size of the windows a long text is read in
-// (bytes of normalized text; see token_windows.h). The result is the same
+// (bytes of normalized text). The result is the same
 // for every window_bytes >= 1; only speed and memory use depend on it.
 std::string convert(const Pipeline& pipeline, std::string_view text, std::size_t window_bytes);
 std::vector<Token> convert_detailed(const Pipeline& pipeline, std::string_view text,
                                     std::size_t window_bytes);
 std::vector<CandidateToken> convert_candidates(const Pipeline& pipeline, std::string_view text,
                                                std::size_t window_bytes);
+
+// The tokens of one text and their resolutions (all passes applied), window
+// by window, as views: what convert_detailed and convert_candidates are made
+// of, for callers that turn them into something else as they come, so that a
+// long text never holds all its records at once. The views live until the
+// next call of next(); `pipeline` and `text` must outlive the cursor.
+//
+//   ResolvedWindows windows(pipeline, text);
+//   while (windows.next()) {
+//     for (std::size_t i = 0; i < windows.size(); ++i) use(windows.token(i), windows.resolution(i));
+//   }
+class ResolvedWindows {
+ public:
+  ResolvedWindows(const Pipeline& pipeline, std::string_view text,
+                  std::size_t window_bytes = kWindowBytes);
+
+  // Moves to the next window; false when every token has been delivered.
+  bool next();
+  // The tokens this window delivers, in text order.
+  std::size_t size() const { return emit_end_ - emit_begin_; }
+  std::string_view token(std::size_t i) const { return tokens_[emit_begin_ + i]; }
+  const ResolutionView& resolution(std::size_t i) const { return views_[emit_begin_ + i]; }
+  // True once the window holding the text's last token has been reached.
+  bool last() const { return windows_.window().last; }
+
+ private:
+  const Pipeline& pipeline_;
+  TokenWindows windows_;
+  std::span<const std::string> tokens_;
+  std::vector<ResolutionView> views_;
+  std::size_t emit_begin_ = 0;
+  std::size_t emit_end_ = 0;
+};
 
 // One Resolution per token text, in order: each token resolved (after the
 // separable-compound overrides), then the context readings (a proposed

@@ -1,4 +1,5 @@
-// Per-token reading resolution: the seven steps and their labels.
+// Per-token reading resolution: the layer find_reading names, and the
+// labels that layer gives.
 #include "resolution.h"
 
 #include <algorithm>
@@ -48,65 +49,56 @@ std::vector<std::string> split_candidates(std::string_view value) {
 
 ResolutionView resolve_token_view(const Pipeline& p, std::string_view token,
                                   std::string* override_reading, WordMatch word) {
-  // 1. A separable-compound override.
   if (override_reading) {
     return make(TextSlot::own(std::move(*override_reading)), false, label::kCertain,
                 label::kSeparableCompound);
   }
-  // 2. Not Chinese: the text is its own reading.
-  if (!contains_cjk(token)) {
-    return make(TextSlot::borrow(token), false, label::kCertain, label::kPassthrough);
-  }
-  // 3. The caller's own reading for the whole token.
-  if (const std::string* user = user_lookup(p.user_dict, token)) {
-    return make(TextSlot::borrow(*user), false, label::kCertain, label::kUserDict);
-  }
-  // 4. Ranked word candidates; a stored empty label is still a hit.
+  const ReadingTables tables{p.word_dict, p.char_dict, p.user_dict,
+                             p.word_candidates ? &*p.word_candidates : nullptr,
+                             p.char_candidates ? &*p.char_candidates : nullptr};
+  const ReadingFound found = find_reading(tables, token, word);
   // The side files share their keys, and so their entry order, with
-  // word_candidates.bin, word.bin, char_candidates.bin and char.bin.
-  const auto word_source = [&](std::optional<std::size_t> word_index) {
-    return (word_index ? get_near_optional(p.word_source, token, *word_index)
-                       : get_optional(p.word_source, token))
-        .value_or(label::kUnknown);
-  };
-  const std::optional<std::size_t> known_word_index =
-      word.kind == WordMatch::Kind::Hit ? std::optional<std::size_t>(word.index) : std::nullopt;
-  if (const auto candidates = p.word_candidates ? p.word_candidates->find(token) : std::nullopt) {
-    return make(TextSlot::borrow(candidates->value), true,
-                get_near_optional(p.word_candidates_confidence, token, candidates->index)
-                    .value_or(label::kTied),
-                word_source(known_word_index));
-  }
-  // 5. The word reading, for tokens of any length, single characters included
-  // (segmentation has usually settled this already).
-  std::optional<DictFile::Found> word_entry;
-  if (word.kind == WordMatch::Kind::Hit) {
-    word_entry = DictFile::Found{word.value, word.index};
-  } else if (word.kind == WordMatch::Kind::Unknown) {
-    word_entry = p.word_dict.find(token);
-  }
-  if (word_entry) {
-    return make(TextSlot::borrow(word_entry->value), false, label::kCertain,
-                word_source(word_entry->index));
-  }
-  // 6. The character files, for a token of one code point.
-  if (is_single_code_point(token)) {
-    if (const auto candidates =
-            p.char_candidates ? p.char_candidates->find(token) : std::nullopt) {
-      return make(TextSlot::borrow(candidates->value), true,
-                  get_near_optional(p.char_candidates_confidence, token, candidates->index)
+  // word_candidates.bin, word.bin, char_candidates.bin and char.bin; a
+  // stored empty label is still a hit.
+  switch (found.layer) {
+    case ReadingLayer::Passthrough:
+      return make(TextSlot::borrow(found.value), false, label::kCertain, label::kPassthrough);
+    case ReadingLayer::User:
+      return make(TextSlot::borrow(found.value), false, label::kCertain, label::kUserDict);
+    case ReadingLayer::WordCandidates: {
+      const auto source = word.kind == WordMatch::Kind::Hit
+                              ? get_near_optional(p.word_source, token, word.index)
+                              : get_optional(p.word_source, token);
+      return make(TextSlot::borrow(found.value), true,
+                  get_near_optional(p.word_candidates_confidence, token, found.index)
+                      .value_or(label::kTied),
+                  source.value_or(label::kUnknown));
+    }
+    case ReadingLayer::Word:
+      return make(TextSlot::borrow(found.value), false, label::kCertain,
+                  get_near_optional(p.word_source, token, found.index).value_or(label::kUnknown));
+    case ReadingLayer::CharCandidates:
+      return make(TextSlot::borrow(found.value), true,
+                  get_near_optional(p.char_candidates_confidence, token, found.index)
                       .value_or(label::kTied),
                   get_optional(p.char_source, token).value_or(label::kUnknown));
-    }
-    if (const auto chr = p.char_dict.find(token)) {
-      return make(TextSlot::borrow(chr->value), false, label::kCertain,
-                  get_near_optional(p.char_source, token, chr->index).value_or(label::kUnknown));
-    }
+    case ReadingLayer::Char:
+      return make(TextSlot::borrow(found.value), false, label::kCertain,
+                  get_near_optional(p.char_source, token, found.index).value_or(label::kUnknown));
+    case ReadingLayer::Itself:
+      return make(TextSlot::borrow(found.value), false, label::kCertain, label::kUnresolved);
+    case ReadingLayer::CharByChar:
+      break;
   }
-  // 7. Character by character; the token itself back means nothing was known.
-  std::string reading = lookup_reading(token, p.word_dict, p.char_dict, p.user_dict);
+  // Character by character; the token itself back means nothing was known.
+  std::string reading = char_by_char_reading(tables, token);
   const std::string_view source = reading == token ? label::kUnresolved : label::kCharFallback;
   return make(TextSlot::own(std::move(reading)), false, label::kCertain, source);
+}
+
+std::vector<std::string> candidates_of(const ResolutionView& view) {
+  if (view.is_list) return split_candidates(view.candidates.view());
+  return {std::string(view.candidates.view())};
 }
 
 Resolution to_resolution(ResolutionView&& view) {

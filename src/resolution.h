@@ -9,7 +9,7 @@
 #include <string_view>
 #include <vector>
 
-#include "dict/data_dir.h"
+#include "pipeline_data.h"
 #include "passes/reading_changes.h"
 #include "dict/segment.h"
 #include "text_slot.h"
@@ -56,6 +56,9 @@ struct ResolutionView {
 // threads.
 ResolutionView resolve_token_view(const Pipeline& pipeline, std::string_view token,
                                   std::string* override_reading, WordMatch word = {});
+
+// The candidate readings of `view`, owned (a candidate list split).
+std::vector<std::string> candidates_of(const ResolutionView& view);
 
 // The owned Resolution of `view` (splitting a candidate list).
 Resolution to_resolution(ResolutionView&& view);

@@ -31,6 +31,9 @@ class TextSlot {
   // text, until this slot is modified, moved from or destroyed.
   std::string_view view() const { return is_owned_ ? std::string_view(owned_) : borrowed_; }
 
+  // True for text built during the call, which lives only as long as the slot.
+  bool is_owned() const { return is_owned_; }
+
   // An owned copy for a result; moves the owned text out when there is one.
   std::string take() && { return is_owned_ ? std::move(owned_) : std::string(borrowed_); }
 

@@ -44,8 +44,8 @@ TEST(NumberReading, Cardinals) {
       {10500, "一萬零五百"},
       {11000, "一萬一千"},
       {20000, "二萬"},
-      {100000, "一十萬"},
-      {150000, "一十五萬"},
+      {100000, "十萬"},
+      {150000, "十五萬"},
       {1000000, "一百萬"},
       {10000000, "一千萬"},
       {12345678, "一千二百三十四萬五千六百七十八"},
@@ -53,9 +53,15 @@ TEST(NumberReading, Cardinals) {
       {100000001, "一億零一"},
       {100001000, "一億零一千"},
       {110000000, "一億一千萬"},
-      {1000000000, "一十億"},
+      {1000000000, "十億"},
       {1000000000000ULL, "一萬億"},
       {10000000000000000ULL, "一億億"},
+      // The head of the number drops its 一 at every place, the rest never.
+      {110000, "十一萬"},
+      {1100000, "一百一十萬"},
+      {100100000, "一億零一十萬"},
+      {1500000000, "十五億"},
+      {100000000000000000ULL, "十億億"},
       {UINT64_MAX,
        "一千八百四十四億六千七百四十四萬零七百三十七億零九百五十五萬一千六百一十五"},
   };
@@ -162,6 +168,39 @@ TEST(NumberReading, ScanNumber) {
     ASSERT_TRUE(got.has_value()) << "text=" << row.text << " start=" << row.start;
     EXPECT_EQ(got->digits, row.digits) << "text=" << row.text;
     EXPECT_EQ(got->consumed, row.consumed) << "text=" << row.text;
+  }
+}
+
+// With thousands separators: a comma and exactly three digits continue the
+// number, only after a first group of at most three digits.
+TEST(NumberReading, ScanWithThousandsSeparators) {
+  static const struct {
+    const char* text;
+    const char* digits;
+    std::size_t consumed;  // bytes
+    bool grouped;
+  } kRows[] = {
+      {"1,000", "1000", 5, true},
+      {"6,800,000", "6800000", 9, true},
+      {"12,345.67", "12345.67", 9, true},
+      {"999,999,999,999,999,999,999", "999999999999999999999", 27, true},
+      {"1,00", "1", 1, false},
+      {"1,0000", "1", 1, false},
+      {"1,000,0000", "1000", 5, true},
+      {"1234,567", "1234", 4, false},
+      {"1,2,3", "1", 1, false},
+      {"1,", "1", 1, false},
+      {"1,000,", "1000", 5, true},
+      {"1,000.", "1000", 5, true},
+      {"１,０００", "1000", 13, true},
+      {"1，000", "1", 1, false},
+  };
+  for (const auto& row : kRows) {
+    const auto got = scan_number_utf8(row.text, 0, Thousands::kContinue);
+    ASSERT_TRUE(got.has_value()) << "text=" << row.text;
+    EXPECT_EQ(got->digits, row.digits) << "text=" << row.text;
+    EXPECT_EQ(got->consumed, row.consumed) << "text=" << row.text;
+    EXPECT_EQ(got->grouped, row.grouped) << "text=" << row.text;
   }
 }
 

@@ -13,6 +13,7 @@
 #include "passes/address_sandhi.h"
 #include "passes/classifier_reduplication.h"
 #include "passes/context_readings.h"
+#include "passes/passes.h"
 #include "passes/reading_changes.h"
 #include "passes/separable_compound.h"
 #include "test_util.h"
@@ -310,6 +311,38 @@ TEST(ContextReadings, PickCandidate) {
     EXPECT_EQ(is_candidate(r.candidates, r.is_list, r.reading), r.known)
         << "'" << r.candidates << "' has '" << r.reading << "'";
   }
+}
+
+}  // namespace
+}  // namespace quillet
+
+namespace quillet {
+namespace {
+
+// The chain of passes as both roads run it: every pass in table order, each
+// reading the changes of the ones before it, except that classifier
+// reduplication reads what AA-dei sandhi read (so in 個個哋 it still changes
+// the second 個, which AA-dei has already put in tone 2), and is applied
+// after it.
+TEST(ContextPasses, RunInTableOrderOnTheReadingsEachReads) {
+  TempDir dir;
+  testing::write_dict(dir, "word.bin", {});
+  testing::write_dict(dir, "char.bin", {});
+  testing::write_dict(dir, "classifier_words.bin", {{"\xE5\x80\x8B", ""}});  // 個
+  const Pipeline p = testing::load(dir);
+  const std::vector<std::string> tokens = {"\xE5\x80\x8B", "\xE5\x80\x8B", "\xE5\x93\x8B"};
+  std::vector<std::string_view> readings = {"go3", "go3", "dei6"};
+  std::vector<std::string> kept;
+  kept.reserve(8);  // views into it must not move
+  std::vector<std::string> applied;
+  run_context_passes(p, tokens, readings, [&](ReadingChanges&& changes, const ContextPass& pass) {
+    applied.push_back(std::string(pass.source) + show(to_list(changes)));
+    for (auto& change : changes) readings[change.index] = kept.emplace_back(change.reading);
+  });
+  EXPECT_EQ(show(applied),
+            "[address_sandhi{ }][aa_dei_sandhi{ 1:'go2' 2:'dei2' }]"
+            "[classifier_reduplication{ 1:'go2' }]");
+  EXPECT_EQ(readings, (std::vector<std::string_view>{"go3", "go2", "dei2"}));
 }
 
 }  // namespace

@@ -229,7 +229,10 @@ std::vector<std::string> split_on_bar(const std::string& s) {
 
 std::string candidates(std::mt19937& rng) {
   std::string v = syllable(rng);
-  for (unsigned n = rng() % 3; n > 0; --n) v += "|" + syllable(rng);
+  for (unsigned n = rng() % 3; n > 0; --n) {
+    v += '|';
+    v += syllable(rng);
+  }
   return v;
 }
 

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "dict/reading.h"
+#include "unicode.h"
 #include "test_util.h"
 
 namespace quillet {
@@ -110,6 +111,59 @@ TEST(Reading, EmptyUserDictChangesNothing) {
   const UserDict none;
   EXPECT_EQ(lookup_reading(kYat + kSaam, f.word, f.chr, none), "word reading");
   EXPECT_EQ(lookup_reading(kNg + kYat, f.word, f.chr, none), "ng5-char jat1");
+}
+
+// The candidate road asks the same layers with two candidate files added:
+// each layer is named, and a word entry found by segmentation (Hit with its
+// index, or Miss) gives exactly the answer of a token it never saw.
+TEST(Reading, FindReadingNamesTheLayer) {
+  const Fixture f;
+  const DictFile word_candidates =
+      Fixture::write_and_open(f.dir, "word_candidates.bin",
+                              {{kYat + kYi, "a|b"}, {kYat + kSaam, "user wins"}, {kSei, "c"}});
+  const DictFile char_candidates =
+      Fixture::write_and_open(f.dir, "char_candidates.bin", {{kYat, "d|e"}, {kYi, "f"}});
+  const ReadingTables plain{f.word, f.chr, f.user};
+  const ReadingTables cands{f.word, f.chr, f.user, &word_candidates, &char_candidates};
+  using L = ReadingLayer;
+  struct Row {
+    std::string token;
+    const ReadingTables* tables;
+    L layer;
+    std::string value;
+  };
+  const Row rows[] = {
+      {"ab", &cands, L::Passthrough, "ab"},
+      {kYat + kSaam, &cands, L::User, "user reading"},
+      {kYat + kYi, &cands, L::WordCandidates, "a|b"},
+      {kYat + kYi, &plain, L::Word, "jat1 ji6 (word)"},
+      {kSei, &cands, L::WordCandidates, "c"},
+      {kYi, &cands, L::Word, "ji6"},  // a word of one character before char_candidates
+      {kYat, &cands, L::CharCandidates, "d|e"},
+      {kYat, &plain, L::Char, "jat1"},
+      {kSei, &plain, L::Itself, kSei},
+      {kEmptyChar, &plain, L::Char, ""},
+      {kYat + kSei, &cands, L::CharByChar, ""},
+  };
+  for (const auto& r : rows) {
+    const ReadingFound found = find_reading(*r.tables, r.token);
+    EXPECT_EQ(found.layer, r.layer) << r.token;
+    EXPECT_EQ(found.value, r.value) << r.token;
+    if (r.layer == L::Passthrough || r.layer == L::User) continue;
+    // What segmentation would know of the token's word.bin entry.
+    WordMatch seen;
+    if (const auto entry = f.word.find(r.token)) {
+      seen = {WordMatch::Kind::Hit, entry->value, entry->index};
+    } else if (is_single_code_point(r.token)) {
+      seen.kind = WordMatch::Kind::Miss;
+    } else {
+      continue;
+    }
+    const ReadingFound hinted = find_reading(*r.tables, r.token, seen);
+    EXPECT_EQ(hinted.layer, found.layer) << r.token;
+    EXPECT_EQ(hinted.value, found.value) << r.token;
+    EXPECT_EQ(hinted.index, found.index) << r.token;
+  }
 }
 
 }  // namespace

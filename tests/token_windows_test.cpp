@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "normalize/normalizer.h"
+#include "normalize/token_windows.h"
 #include "test_util.h"
 
 namespace quillet {

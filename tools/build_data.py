@@ -20,6 +20,7 @@ ROOT = os.path.dirname(HERE)
 sys.path.insert(0, HERE)
 
 from data_build import audit, context, merge, sources  # noqa: E402
+from data_build.numerals import standardize as standardize_numerals  # noqa: E402
 
 
 def data_file_names():
@@ -380,6 +381,7 @@ def main(argv=None):
     with tempfile.TemporaryDirectory(prefix="quillet-data-") as scratch:
         src = load_sources(args.npm_prefix, scratch)
         chars, words = build_lexicon(src, opts, stats)
+        standardize_numerals(words, stats)
         separable, classifiers, slang = curated_tables(words, chars, stats,
                                                        args.classifier_reduplication)
         rules = context_tables(words, chars, opts, stats)

@@ -1,5 +1,6 @@
 """The `quillet` command line: converts the texts given as arguments, the
-files given with -i, or standard input to Jyutping, line by line, streaming
+files given with -i, or standard input to Jyutping (or IPA, Yale or
+Cantonese Pinyin), line by line, streaming
 in batches through the pipeline's parallel batch methods."""
 from __future__ import annotations
 
@@ -11,15 +12,18 @@ import sys
 from collections.abc import Callable, Iterable, Iterator, Sequence
 from typing import BinaryIO, NamedTuple, NoReturn
 
-from _quillet import PyPipeline
-
 from . import __version__
-from ._paths import DataDirNotFoundError, bundled_data_dir, describe_load_failure
+from ._paths import DataDirNotFoundError
+from ._per_character import per_character
+from ._pipeline import Pipeline
 from ._progress import Progress
+from ._romanization import ROMANIZATIONS
 from ._user_dict import UserDictError, load_user_dict
 
-FORMATS = ("text", "tsv", "json")
-TSV_HEADER = "line\ttoken\tjyutping\tlang\tconfidence\tsource\n"
+FORMATS = ("text", "tsv", "json", "chars")
+# The reading column of the tsv and chars headers is named for the romanization.
+TSV_HEADER = "line\ttoken\t{reading}\tlang\tconfidence\tsource\n"
+CHARS_HEADER = "line\tcharacter\t{reading}\n"
 DEFAULT_BATCH_LINES = 1000
 # A batch also ends once its texts hold this many bytes, so that a file of
 # very long lines does not gather a large batch in memory.
@@ -64,9 +68,21 @@ def build_parser() -> argparse.ArgumentParser:
                         help="read lines from FILE ('-' for standard input); repeatable, "
                              "read after any TEXT arguments in the order given")
     parser.add_argument("-f", "--format", choices=FORMATS, default="text",
-                        help="text: the Jyutping of each line; tsv: a header, then one row per "
-                             "token: line number, token, jyutping, lang, confidence, source; "
-                             "json: one object per line with every token's candidate readings")
+                        help="text: the reading of each line; tsv: a header, then one row per "
+                             "token: line number, token, reading, lang, confidence, source; "
+                             "json: one object per line with every token's candidate readings; "
+                             "chars: a header, then one row per character: line number, "
+                             "character, reading (a token whose reading does not split by "
+                             "character is one row)")
+    parser.add_argument("-r", "--romanization", choices=tuple(ROMANIZATIONS), default="jyutping",
+                        help="how readings are written: jyutping (default), ipa, yale (with "
+                             "tone marks), pinyin (Cantonese Pinyin); in every format")
+    parser.add_argument("--inline-readings", action="store_true",
+                        help="a Chinese character followed by a syllable in parentheses, "
+                             "as in 長(coeng4)度, takes that reading")
+    parser.add_argument("--letter-names", action="store_true",
+                        help="read single capitals and acronyms of 2-5 capitals by their "
+                             "Hong Kong letter names (AV: ei1 wi1)")
     parser.add_argument("--user-dict", metavar="FILE",
                         help="words with their readings, one WORD<TAB>READING a line "
                              "('#' starts a comment line)")
@@ -190,39 +206,53 @@ def _tsv_row(token: Sequence[str]) -> str:
     return row
 
 
-def _format_text(pipeline: PyPipeline, texts: list[str], first_line: int) -> str:
-    return "".join(reading + "\n" for reading in pipeline.convert_batch(texts))
+Spell = Callable[[str], str]
 
 
-def _format_tsv(pipeline: PyPipeline, texts: list[str], first_line: int) -> str:
+def _format_text(pipeline: Pipeline, texts: list[str], first_line: int, spell: Spell) -> str:
+    return "".join(spell(reading) + "\n" for reading in pipeline.convert_batch(texts))
+
+
+def _format_tsv(pipeline: Pipeline, texts: list[str], first_line: int, spell: Spell) -> str:
     rows: list[str] = []
     for number, tokens in enumerate(pipeline.convert_detailed_batch(texts), first_line):
         prefix = f"{number}\t"
-        rows.extend(prefix + _tsv_row(token) + "\n" for token in tokens)
+        rows.extend(prefix + _tsv_row((token, spell(reading), lang, confidence, source)) + "\n"
+                    for token, reading, lang, confidence, source in tokens)
     return "".join(rows)
 
 
-def _format_json(pipeline: PyPipeline, texts: list[str], first_line: int) -> str:
+def _format_json(pipeline: Pipeline, texts: list[str], first_line: int, spell: Spell) -> str:
     rows: list[str] = []
     results = pipeline.convert_candidates_batch(texts)
     for number, (text, tokens) in enumerate(zip(texts, results), first_line):
         record = {
             "line": number,
             "text": text,
-            "tokens": [{"token": token, "candidates": candidates, "lang": lang,
-                        "confidence": confidence, "source": source}
+            "tokens": [{"token": token, "candidates": [spell(c) for c in candidates],
+                        "lang": lang, "confidence": confidence, "source": source}
                        for token, candidates, lang, confidence, source in tokens],
         }
         rows.append(json.dumps(record, ensure_ascii=False) + "\n")
     return "".join(rows)
 
 
-_FORMATTERS: dict[str, Callable[[PyPipeline, list[str], int], str]] = {
-    "text": _format_text, "tsv": _format_tsv, "json": _format_json,
+def _format_chars(pipeline: Pipeline, texts: list[str], first_line: int, spell: Spell) -> str:
+    rows: list[str] = []
+    for number, tokens in enumerate(pipeline.convert_detailed_batch(texts), first_line):
+        prefix = f"{number}\t"
+        rows.extend(prefix + _tsv_row((text, spell(reading))) + "\n"
+                    for text, reading in per_character(tokens))
+    return "".join(rows)
+
+
+_FORMATTERS: dict[str, Callable[[Pipeline, list[str], int, Spell], str]] = {
+    "text": _format_text, "tsv": _format_tsv, "json": _format_json, "chars": _format_chars,
 }
+_HEADERS = {"tsv": TSV_HEADER, "chars": CHARS_HEADER}
 
 
-def _load_pipeline(args: argparse.Namespace) -> PyPipeline:
+def _load_pipeline(args: argparse.Namespace) -> Pipeline:
     """The pipeline the options ask for; CliError with one line otherwise."""
     user_dict = None
     if args.user_dict is not None:
@@ -231,13 +261,10 @@ def _load_pipeline(args: argparse.Namespace) -> PyPipeline:
         except UserDictError as err:
             raise CliError(f"user dictionary {err}") from None
     try:
-        data_dir = args.data_dir if args.data_dir is not None else bundled_data_dir()
-    except DataDirNotFoundError as err:
+        return Pipeline(not args.no_punc_norm, args.data_dir, user_dict,
+                        inline_readings=args.inline_readings, letter_names=args.letter_names)
+    except (DataDirNotFoundError, RuntimeError) as err:
         raise CliError(str(err)) from None
-    try:
-        return PyPipeline(not args.no_punc_norm, data_dir, user_dict)
-    except RuntimeError as err:
-        raise CliError(describe_load_failure(data_dir, err)) from None
 
 
 def _is_tty(stream: object) -> bool:
@@ -260,13 +287,15 @@ def run(args: argparse.Namespace, stdin: BinaryIO, stdout: BinaryIO, stderr_tty:
                             enabled=stderr_tty and not args.no_progress and not reads_terminal)
         shares_terminal = _is_tty(stdout)
         formatter = _FORMATTERS[args.format]
-        if args.format == "tsv":
-            stdout.write(TSV_HEADER.encode("utf-8"))
+        spell = ROMANIZATIONS[args.romanization] or str
+        if args.format in _HEADERS:
+            header = _HEADERS[args.format].format(reading=args.romanization)
+            stdout.write(header.encode("utf-8"))
         lines_done = 0
         bytes_done = 0
         try:
             for texts, size in _batches(_read_lines(sources), batch_lines):
-                chunk = formatter(pipeline, texts, lines_done + 1).encode("utf-8")
+                chunk = formatter(pipeline, texts, lines_done + 1, spell).encode("utf-8")
                 if shares_terminal:
                     progress.erase()
                 stdout.write(chunk)

@@ -1,7 +1,9 @@
-// tokenize: the front end of every conversion. Four passes over the text in
-// fixed order: romanized slang (when romanized_slang.bin is loaded),
-// punctuation folding (when punc_norm is on), number rewriting (always) and
-// run splitting (always), which hands CJK runs to segmentation.
+// The normalizer and tokenizer: four passes over the text in fixed order,
+// romanized slang (when romanized_slang.bin is loaded), punctuation folding
+// (when punc_norm is on), number rewriting (always) and run splitting
+// (always), which hands CJK runs to segmentation. The conversions run the
+// first three through normalize_text and the last part by part (see
+// token_windows.h); tokenize runs all four over the whole text at once.
 #pragma once
 
 #include <string>
@@ -26,18 +28,6 @@ std::vector<std::string> tokenize(const Pipeline& pipeline, std::string_view tex
 // The text after the three rewriting passes (romanized slang, punctuation
 // folding, numbers): the text that split_runs cuts into tokens.
 std::string normalize_text(const Pipeline& pipeline, std::string_view text);
-
-// Appends the tokens of one part of `text` (a normalized text), starting at
-// byte `from`, and returns where the next part starts (text.size() after the
-// last one). `from` must be 0 or a value this function returned for the same
-// text. A part holds about `budget` bytes: it may end early, at the start of
-// the run that crosses the budget, or run on to the end of an ASCII run (never
-// cut); a CJK run is cut where the tokens before the cut no longer depend on
-// the text after it. The tokens of all parts, in order, are exactly those of
-// split_runs over the whole text, for any budget of at least 1.
-std::size_t split_runs_part(const Pipeline& pipeline, std::string_view text, std::size_t from,
-                            std::size_t budget, std::vector<std::string>& out,
-                            std::vector<WordMatch>* matches = nullptr);
 
 // The passes, exposed for tests and benchmarks. Each returns a fresh text and
 // reads nothing but its arguments; all are safe from any number of threads.

@@ -36,6 +36,7 @@ struct CodePointSource {
   int digit(std::size_t i) const { return i < v.size() ? digit_value(v[i]) : -1; }
   std::size_t after_digit(std::size_t i) const { return i + 1; }
   bool full_stop(std::size_t i) const { return i < v.size() && v[i] == U'.'; }
+  bool comma(std::size_t) const { return false; }
 };
 
 // The same over UTF-8 bytes; full-width digits U+FF10..U+FF19 are EF BC 90..99.
@@ -53,7 +54,26 @@ struct Utf8Source {
     return static_cast<unsigned char>(s[i]) < 0x80 ? i + 1 : i + 3;
   }
   bool full_stop(std::size_t i) const { return i < s.size() && s[i] == '.'; }
+  bool comma(std::size_t i) const { return i < s.size() && s[i] == ','; }
 };
+
+constexpr std::size_t kGroupDigits = 3;
+
+// The position after a group of exactly three digits at i (not followed by
+// a fourth), with the digits appended; i itself when there is none.
+template <class Source>
+std::size_t take_group(const Source& src, std::size_t i, std::string& out) {
+  std::array<char, kGroupDigits> group{};
+  std::size_t count = 0;
+  std::size_t end = i;
+  for (int d; (d = src.digit(end)) >= 0; end = src.after_digit(end)) {
+    if (count == kGroupDigits) return i;
+    group[count++] = static_cast<char>('0' + d);
+  }
+  if (count != kGroupDigits) return i;
+  out.append(group.data(), kGroupDigits);
+  return end;
+}
 
 // Appends the digits from i on; returns the position after them.
 template <class Source>
@@ -66,10 +86,18 @@ std::size_t take_digits(const Source& src, std::size_t i, std::string& out) {
 
 // Digits, then an ASCII full stop and more digits if a digit follows it.
 template <class Source>
-std::optional<ScannedNumber> scan(const Source& src, std::size_t i) {
+std::optional<ScannedNumber> scan(const Source& src, std::size_t i, Thousands thousands) {
   if (src.digit(i) < 0) return std::nullopt;
   ScannedNumber number;
   std::size_t end = take_digits(src, i, number.digits);
+  if (thousands == Thousands::kContinue && number.digits.size() <= kGroupDigits) {
+    while (src.comma(end)) {
+      const std::size_t after = take_group(src, end + 1, number.digits);
+      if (after == end + 1) break;
+      number.grouped = true;
+      end = after;
+    }
+  }
   if (src.full_stop(end) && src.digit(end + 1) >= 0) {
     number.digits.push_back('.');
     end = take_digits(src, end + 1, number.digits);
@@ -78,16 +106,17 @@ std::optional<ScannedNumber> scan(const Source& src, std::size_t i) {
   return number;
 }
 
-// A place with a unit character: the leading part, the unit, then, if the
-// rest is not zero, 零 when the rest skips the next place, and the rest.
+// A place with a unit character: the leading part (the head of the number
+// when `outermost`), the unit, then, if the rest is not zero, 零 when the
+// rest skips the next place, and the rest.
 void append_place(std::string& out, std::uint64_t n, std::uint64_t place,
-                  std::string_view unit, bool leading_is_digit) {
+                  std::string_view unit, bool leading_is_digit, bool outermost) {
   const std::uint64_t lead = n / place;
   const std::uint64_t rest = n % place;
   if (leading_is_digit) {
     out.append(kDigitChars[lead]);
   } else {
-    append_cardinal(out, lead, false);
+    append_cardinal(out, lead, outermost);
   }
   out.append(unit);
   if (rest == 0) return;
@@ -98,11 +127,12 @@ void append_place(std::string& out, std::uint64_t n, std::uint64_t place,
 }  // namespace
 
 std::optional<ScannedNumber> scan_number(std::span<const char32_t> v, std::size_t i) {
-  return scan(CodePointSource{v}, i);
+  return scan(CodePointSource{v}, i, Thousands::kEnd);
 }
 
-std::optional<ScannedNumber> scan_number_utf8(std::string_view text, std::size_t pos) {
-  return scan(Utf8Source{text}, pos);
+std::optional<ScannedNumber> scan_number_utf8(std::string_view text, std::size_t pos,
+                                              Thousands thousands) {
+  return scan(Utf8Source{text}, pos, thousands);
 }
 
 std::optional<std::uint64_t> parse_integer(std::string_view digits) {
@@ -119,13 +149,13 @@ std::optional<std::uint64_t> parse_integer(std::string_view digits) {
 
 void append_cardinal(std::string& out, std::uint64_t n, bool outermost) {
   if (n >= kHundredMillionValue) {
-    append_place(out, n, kHundredMillionValue, kHundredMillion, false);
+    append_place(out, n, kHundredMillionValue, kHundredMillion, false, outermost);
   } else if (n >= 10'000) {
-    append_place(out, n, 10'000, kTenThousand, false);
+    append_place(out, n, 10'000, kTenThousand, false, outermost);
   } else if (n >= 1'000) {
-    append_place(out, n, 1'000, kThousand, true);
+    append_place(out, n, 1'000, kThousand, true, false);
   } else if (n >= 100) {
-    append_place(out, n, 100, kHundred, true);
+    append_place(out, n, 100, kHundred, true, false);
   } else if (n >= 10) {
     if (!(outermost && n < 20)) out.append(kDigitChars[n / 10]);
     out.append(kTen);

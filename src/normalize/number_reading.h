@@ -18,7 +18,13 @@ namespace quillet {
 struct ScannedNumber {
   std::string digits;
   std::size_t consumed = 0;
+  bool grouped = false;  // written with thousands separators (1,000)
 };
+
+// Whether a comma directly followed by exactly three digits continues the
+// number as a thousands separator (1,000; 6,800,000; 12,345.67). Only after
+// a first group of one to three digits; «1,2,3» stays three numbers.
+enum class Thousands { kEnd, kContinue };
 
 // The number starting at v[i]: a run of ASCII or full-width digits, then, if
 // an ASCII full stop stands there directly followed by a digit, the full stop
@@ -27,16 +33,19 @@ struct ScannedNumber {
 std::optional<ScannedNumber> scan_number(std::span<const char32_t> v, std::size_t i);
 
 // The same scan over UTF-8 text from byte offset `pos`; `consumed` then
-// counts bytes. Never reads outside `text`.
-std::optional<ScannedNumber> scan_number_utf8(std::string_view text, std::size_t pos);
+// counts bytes, and the separators are left out of `digits`. Never reads
+// outside `text`.
+std::optional<ScannedNumber> scan_number_utf8(std::string_view text, std::size_t pos,
+                                              Thousands thousands = Thousands::kEnd);
 
 // The value of a non-empty string of ASCII digits, or nullopt when it is
 // empty, holds anything else, or exceeds 18446744073709551615.
 std::optional<std::uint64_t> parse_integer(std::string_view digits);
 
 // n as a cardinal numeral with 十 百 千 萬 億 and 零 for skipped places. With
-// `outermost` the leading 一 of 10..19 is dropped (十五); recursive calls for
-// the higher places pass false (一百一十五). Callers pass true.
+// `outermost` the leading 一 of 10..19 at the head of the number is dropped
+// (十五, 十萬, 十五億); everywhere else it stays (一百一十五, 一萬零一十).
+// Callers pass true.
 std::string read_cardinal(std::uint64_t n, bool outermost = true);
 
 // Every ASCII digit of s replaced by its numeral character; every other code

@@ -32,7 +32,8 @@ bool collect_texts(PyObject* texts, std::vector<std::string>& out) {
 }
 
 // Converts every text with `convert_one` into its slot on the pool, then
-// builds the Python list with `to_python`.
+// builds the Python list with `to_python`, all of whose calls share one
+// StrCache.
 template <class Slot, class ConvertOne, class ToPython>
 PyObject* run_batch(const Pipeline& pipeline, PyObject* texts_obj, ConvertOne convert_one,
                     ToPython to_python) {
@@ -47,7 +48,7 @@ PyObject* run_batch(const Pipeline& pipeline, PyObject* texts_obj, ConvertOne co
     // An exception must not leave a worker thread; the only one a
     // conversion can throw is bad_alloc, reported after the phase.
     try {
-      for (std::size_t i = lo; i < hi; ++i) slots[i] = convert_one(pipeline, texts[i]);
+      for (std::size_t i = lo; i < hi; ++i) convert_one(pipeline, texts[i], slots[i]);
       filled.fetch_add(hi - lo, std::memory_order_relaxed);
     } catch (...) {
       out_of_memory.store(true, std::memory_order_relaxed);
@@ -58,13 +59,14 @@ PyObject* run_batch(const Pipeline& pipeline, PyObject* texts_obj, ConvertOne co
     PyErr_Format(PyExc_SystemError, "batch conversion filled %zu of %zu results", filled.load(), n);
     return nullptr;
   }
-  texts = {};
+  texts = {};  // no result views the input texts
 
   const GcPause pause;
+  StrCache cache(true);  // texts repeat across a batch
   PyObject* list = PyList_New(static_cast<Py_ssize_t>(n));
   if (list == nullptr) return nullptr;
   for (std::size_t i = 0; i < n; ++i) {
-    PyObject* item = to_python(slots[i]);
+    PyObject* item = to_python(slots[i], cache);
     if (item == nullptr) {
       Py_DECREF(list);
       return nullptr;
@@ -74,26 +76,30 @@ PyObject* run_batch(const Pipeline& pipeline, PyObject* texts_obj, ConvertOne co
   return list;
 }
 
+// The list conversions: the workers prepare each text's tuples as plain
+// data, so the calling thread only makes the objects.
+PyObject* list_batch(const Pipeline& pipeline, PyObject* texts, ListKind kind) {
+  return run_batch<PreparedList>(
+      pipeline, texts,
+      [](const Pipeline& p, const std::string& t, PreparedList& out) { prepare_list(p, t, out); },
+      [kind](const PreparedList& r, StrCache& cache) { return list_of(r.fields, kind, cache); });
+}
+
 }  // namespace
 
 PyObject* convert_batch(const Pipeline& pipeline, PyObject* texts) {
   return run_batch<std::string>(
-      pipeline, texts, [](const Pipeline& p, const std::string& t) { return convert(p, t); },
-      [](const std::string& r) { return str_of(r); });
+      pipeline, texts,
+      [](const Pipeline& p, const std::string& t, std::string& out) { out = convert(p, t); },
+      [](const std::string& r, StrCache&) { return str_of(r); });
 }
 
 PyObject* convert_detailed_batch(const Pipeline& pipeline, PyObject* texts) {
-  return run_batch<std::vector<Token>>(
-      pipeline, texts,
-      [](const Pipeline& p, const std::string& t) { return convert_detailed(p, t); },
-      [](const std::vector<Token>& r) { return detailed_list_of(r); });
+  return list_batch(pipeline, texts, ListKind::Detailed);
 }
 
 PyObject* convert_candidates_batch(const Pipeline& pipeline, PyObject* texts) {
-  return run_batch<std::vector<CandidateToken>>(
-      pipeline, texts,
-      [](const Pipeline& p, const std::string& t) { return convert_candidates(p, t); },
-      [](const std::vector<CandidateToken>& r) { return candidates_list_of(r); });
+  return list_batch(pipeline, texts, ListKind::Candidates);
 }
 
 }  // namespace quillet::python

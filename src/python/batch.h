@@ -4,7 +4,7 @@
 // interpreter lock throughout; the workers never touch a Python object.
 #pragma once
 
-#include "dict/data_dir.h"
+#include "pipeline_data.h"
 #include "python/python_api.h"
 
 namespace quillet::python {

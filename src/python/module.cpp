@@ -185,7 +185,9 @@ PyObject* method_convert_detailed(PyObject* self, PyObject* const* args, Py_ssiz
                                   PyObject* kw) {
   return text_method<kDetailedSig>(
       self, args, nargs, kw,
-      [](const Pipeline& p, std::string_view t) { return convert_detailed_list(p, t); },
+      [](const Pipeline& p, std::string_view t) {
+        return converted_list(p, t, ListKind::Detailed);
+      },
       [](PyObject* list) { return list; });
 }
 
@@ -193,7 +195,9 @@ PyObject* method_convert_candidates(PyObject* self, PyObject* const* args, Py_ss
                                     PyObject* kw) {
   return text_method<kCandidatesSig>(
       self, args, nargs, kw,
-      [](const Pipeline& p, std::string_view t) { return convert_candidates_list(p, t); },
+      [](const Pipeline& p, std::string_view t) {
+        return converted_list(p, t, ListKind::Candidates);
+      },
       [](PyObject* list) { return list; });
 }
 

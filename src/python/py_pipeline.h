@@ -4,7 +4,7 @@
 
 #include <new>
 
-#include "dict/data_dir.h"
+#include "pipeline_data.h"
 #include "python/python_api.h"
 
 namespace quillet::python {

@@ -1,183 +1,231 @@
 // Engine results to Python objects: lists sized up front and filled by
-// position, strings created in field order.
+// position, each tuple made in one call, one str per distinct text.
 #include "python/results.h"
 
-#include <string>
+#include <algorithm>
+#include <cstring>
+#include <functional>
 #include <utility>
-#include <vector>
+
+#include "labels.h"
 
 namespace quillet::python {
-
-namespace {
-
-// A tuple whose item i is made by makers[i](), called in order; stops at
-// the first failure and releases what was made.
-template <class... Makers>
-PyObject* tuple_of(Makers... makers) {
-  PyObject* tuple = PyTuple_New(static_cast<Py_ssize_t>(sizeof...(makers)));
-  if (tuple == nullptr) return nullptr;
-  Py_ssize_t i = 0;
-  bool ok = true;
-  auto put = [&](PyObject* item) {
-    if (item == nullptr) return false;
-    PyTuple_SetItem(tuple, i++, item);  // steals item
-    return true;
-  };
-  ((ok = ok && put(makers())), ...);
-  if (!ok) {
-    Py_DECREF(tuple);
-    return nullptr;
-  }
-  return tuple;
-}
-
-template <class Item, class Make>
-PyObject* list_of(const std::vector<Item>& items, Make make) {
-  PyObject* list = PyList_New(static_cast<Py_ssize_t>(items.size()));
-  if (list == nullptr) return nullptr;
-  for (std::size_t i = 0; i < items.size(); ++i) {
-    PyObject* item = make(items[i]);
-    if (item == nullptr) {
-      Py_DECREF(list);
-      return nullptr;
-    }
-    PyList_SetItem(list, static_cast<Py_ssize_t>(i), item);  // steals item
-  }
-  return list;
-}
-
-// The lang, confidence and source labels take a handful of values, so one
-// result list shares one str per distinct label instead of making one per
-// token. Lives for one list build, which may outlive the records it read
-// (batch by batch), so it keeps its own copy of each label.
-class LabelStrings {
- public:
-  LabelStrings() = default;
-  LabelStrings(const LabelStrings&) = delete;
-  LabelStrings& operator=(const LabelStrings&) = delete;
-  ~LabelStrings() {
-    for (auto& entry : entries_) Py_DECREF(entry.second);
-  }
-  // A new reference to the str of `text`, or nullptr with a Python error set.
-  PyObject* get(std::string_view text) {
-    for (auto& entry : entries_) {
-      if (entry.first == text) {
-        Py_INCREF(entry.second);
-        return entry.second;
-      }
-    }
-    PyObject* made = str_of(text);
-    if (made == nullptr) return nullptr;
-    try {
-      entries_.emplace_back(std::string(text), made);
-    } catch (...) {
-      Py_DECREF(made);
-      throw;
-    }
-    Py_INCREF(made);  // one reference for the caller, one kept here
-    return made;
-  }
-
- private:
-  std::vector<std::pair<std::string, PyObject*>> entries_;
-};
-
-// Owns a reference until released; drops it on every other way out,
-// exceptions included.
-struct OwnedRef {
-  PyObject* object = nullptr;
-  OwnedRef() = default;
-  OwnedRef(const OwnedRef&) = delete;
-  OwnedRef& operator=(const OwnedRef&) = delete;
-  ~OwnedRef() { Py_XDECREF(object); }
-  PyObject* release() { return std::exchange(object, nullptr); }
-};
-
-// Builds one list from the batches `convert_each` delivers: a conversion in
-// one batch fills a list sized up front, a longer one appends batch by
-// batch, so no batch outlives its turn.
-template <class Record, class ConvertEach, class Make>
-PyObject* list_from_batches(ConvertEach convert_each, Make make) {
-  OwnedRef list;
-  bool failed = false;
-  convert_each([&](std::vector<Record>& batch, bool last) {
-    if (list.object == nullptr && last) {
-      list.object = list_of(batch, make);
-      failed = list.object == nullptr;
-      return !failed;
-    }
-    if (list.object == nullptr) list.object = PyList_New(0);
-    failed = list.object == nullptr;
-    for (std::size_t i = 0; i < batch.size() && !failed; ++i) {
-      OwnedRef item;
-      item.object = make(batch[i]);
-      failed = item.object == nullptr || PyList_Append(list.object, item.object) != 0;
-    }
-    return !failed;
-  });
-  if (failed) return nullptr;
-  return list.object != nullptr ? list.release() : PyList_New(0);
-}
-
-PyObject* detailed_tuple(const Token& t, LabelStrings& labels) {
-  return tuple_of([&] { return str_of(t.token); }, [&] { return str_of(t.jyutping); },
-                  [&] { return labels.get(t.lang); }, [&] { return labels.get(t.confidence); },
-                  [&] { return labels.get(t.source); });
-}
-
-PyObject* candidates_tuple(const CandidateToken& t, LabelStrings& labels) {
-  return tuple_of(
-      [&] { return str_of(t.token); },
-      [&] { return list_of(t.candidate_readings, [](const std::string& r) { return str_of(r); }); },
-      [&] { return labels.get(t.lang); }, [&] { return labels.get(t.confidence); },
-      [&] { return labels.get(t.source); });
-}
-
-}  // namespace
 
 PyObject* str_of(std::string_view text) {
   return PyUnicode_DecodeUTF8(text.data(), static_cast<Py_ssize_t>(text.size()), "replace");
 }
 
-PyObject* detailed_list_of(const std::vector<Token>& tokens) {
-  GcPause pause;
-  LabelStrings labels;
-  return list_of(tokens, [&](const Token& t) { return detailed_tuple(t, labels); });
+StrCache::~StrCache() {
+  for (Slot& slot : slots_) Py_XDECREF(slot.str);
 }
 
-PyObject* candidates_list_of(const std::vector<CandidateToken>& tokens) {
-  GcPause pause;
-  LabelStrings labels;
-  return list_of(tokens, [&](const CandidateToken& t) { return candidates_tuple(t, labels); });
+std::string_view TextArena::keep(std::string_view text) {
+  if (text.size() > free_bytes_) {
+    const std::size_t size = std::max(text.size(), next_chunk_);
+    chunks_.push_back(std::make_unique<char[]>(size));
+    free_at_ = chunks_.back().get();
+    free_bytes_ = size;
+    next_chunk_ = 2 * size;
+  }
+  if (!text.empty()) std::memcpy(free_at_, text.data(), text.size());
+  const std::string_view kept(free_at_, text.size());
+  free_at_ += text.size();
+  free_bytes_ -= text.size();
+  return kept;
+}
+
+PyObject* StrCache::text(std::string_view text) {
+  if (!share_texts_) return str_of(text);
+  PyObject* str = shared(text);
+  Py_XINCREF(str);
+  return str;
+}
+
+PyObject* StrCache::label(std::string_view text) {
+  // Labels view constants and the mapped files, whose writer stores each
+  // distinct value once, so most are found by where they lie, unhashed.
+  for (const Memo& memo : memo_) {
+    if (memo.data == text.data() && memo.size == text.size() && memo.str != nullptr) {
+      return memo.str;
+    }
+  }
+  PyObject* str = shared(text);
+  if (str != nullptr) memo_[next_memo_++ % memo_.size()] = {text.data(), text.size(), str};
+  return str;
+}
+
+PyObject* StrCache::shared(std::string_view text) {
+  // Small to start with: most calls convert one short text.
+  if (slots_.empty()) slots_.resize(16);
+  const std::size_t hash = std::hash<std::string_view>{}(text);
+  const std::size_t mask = slots_.size() - 1;
+  std::size_t i = hash & mask;
+  for (; slots_[i].str != nullptr; i = (i + 1) & mask) {
+    if (slots_[i].hash == hash && slots_[i].key == text) return slots_[i].str;
+  }
+  PyObject* made = str_of(text);
+  if (made == nullptr) return nullptr;
+  Slot& slot = slots_[i];
+  try {
+    slot.key = keys_.keep(text);
+  } catch (...) {
+    Py_DECREF(made);
+    throw;
+  }
+  slot.hash = hash;
+  slot.str = made;
+  // At most half full, so probes stay short and a free slot always exists.
+  if (2 * ++used_ > slots_.size()) grow();
+  return made;
+}
+
+void StrCache::grow() {
+  std::vector<Slot> old(slots_.size() * 2);
+  old.swap(slots_);
+  const std::size_t mask = slots_.size() - 1;
+  for (Slot& slot : old) {
+    if (slot.str == nullptr) continue;
+    std::size_t i = slot.hash & mask;
+    while (slots_[i].str != nullptr) i = (i + 1) & mask;
+    slots_[i] = slot;
+    slot.str = nullptr;
+  }
 }
 
 namespace {
 
-// The list of `each`'s records as tuples made by `make_tuple`.
-template <class Record, class Each, class MakeTuple>
-PyObject* converted_list(Each each, MakeTuple make_tuple) {
-  GcPause pause;
-  LabelStrings labels;
-  return list_from_batches<Record>(each,
-                                   [&](const Record& r) { return make_tuple(r, labels); });
+// Bytes of text from which a single call shares the str of repeated token
+// texts and readings: a few hundred tokens.
+constexpr std::size_t kShareTextsFrom = 1024;
+
+// Owns one reference, dropped on every way out.
+struct Ref {
+  PyObject* object;
+  explicit Ref(PyObject* o) : object(o) {}
+  Ref(const Ref&) = delete;
+  Ref& operator=(const Ref&) = delete;
+  ~Ref() { Py_XDECREF(object); }
+};
+
+// The candidate list of `readings` (split at '|' like split_candidates).
+PyObject* candidate_list(std::string_view readings, bool is_list, StrCache& cache) {
+  Py_ssize_t n = 1;
+  if (is_list) {
+    for (char c : readings) n += c == '|';
+  }
+  PyObject* list = PyList_New(n);
+  if (list == nullptr) return nullptr;
+  for (Py_ssize_t i = 0; i < n; ++i) {
+    const std::size_t bar = is_list ? readings.find('|') : std::string_view::npos;
+    PyObject* item = cache.text(readings.substr(0, bar));
+    if (item == nullptr) {
+      Py_DECREF(list);
+      return nullptr;
+    }
+    PyList_SetItem(list, i, item);  // steals item
+    if (bar != std::string_view::npos) readings.remove_prefix(bar + 1);
+  }
+  return list;
+}
+
+PyObject* tuple_of(const TokenFields& f, ListKind kind, StrCache& cache) {
+  PyObject* lang = cache.label(f.lang);
+  PyObject* confidence = lang ? cache.label(f.confidence) : nullptr;
+  PyObject* source = confidence ? cache.label(f.source) : nullptr;
+  if (source == nullptr) return nullptr;
+  const Ref token(cache.text(f.token));
+  if (token.object == nullptr) return nullptr;
+  if (kind == ListKind::Candidates) {
+    const Ref candidates(candidate_list(f.readings, f.is_list, cache));
+    if (candidates.object == nullptr) return nullptr;
+    return PyTuple_Pack(5, token.object, candidates.object, lang, confidence, source);
+  }
+  const std::string_view reading = f.is_list ? first_candidate(f.readings) : f.readings;
+  // A token that is its own reading (no CJK ideograph) needs one str.
+  if (reading.data() == f.token.data() && reading.size() == f.token.size()) {
+    return PyTuple_Pack(5, token.object, token.object, lang, confidence, source);
+  }
+  const Ref jyutping(cache.text(reading));
+  if (jyutping.object == nullptr) return nullptr;
+  return PyTuple_Pack(5, token.object, jyutping.object, lang, confidence, source);
+}
+
+// Appends the tuples of `fields` to `list`; false with a Python error set.
+bool append_tuples(PyObject* list, const std::vector<TokenFields>& fields, ListKind kind,
+                   StrCache& cache) {
+  for (const TokenFields& f : fields) {
+    PyObject* tuple = tuple_of(f, kind, cache);
+    const bool ok = tuple != nullptr && PyList_Append(list, tuple) == 0;
+    Py_XDECREF(tuple);
+    if (!ok) return false;
+  }
+  return true;
+}
+
+TokenFields fields_of(std::string_view token, const ResolutionView& view) {
+  return TokenFields{token, view.candidates.view(), view.is_list, label::lang_of(token),
+                     view.confidence, view.source};
 }
 
 }  // namespace
 
-PyObject* convert_detailed_list(const Pipeline& pipeline, std::string_view text) {
-  return converted_list<Token>(
-      [&](const RecordSink<Token>& sink) {
-        convert_detailed_each(pipeline, text, kWindowBytes, sink);
-      },
-      detailed_tuple);
+PyObject* list_of(const std::vector<TokenFields>& fields, ListKind kind, StrCache& cache) {
+  PyObject* list = PyList_New(static_cast<Py_ssize_t>(fields.size()));
+  if (list == nullptr) return nullptr;
+  for (std::size_t i = 0; i < fields.size(); ++i) {
+    PyObject* tuple = tuple_of(fields[i], kind, cache);
+    if (tuple == nullptr) {
+      Py_DECREF(list);
+      return nullptr;
+    }
+    PyList_SetItem(list, static_cast<Py_ssize_t>(i), tuple);  // steals tuple
+  }
+  return list;
 }
 
-PyObject* convert_candidates_list(const Pipeline& pipeline, std::string_view text) {
-  return converted_list<CandidateToken>(
-      [&](const RecordSink<CandidateToken>& sink) {
-        convert_candidates_each(pipeline, text, kWindowBytes, sink);
-      },
-      candidates_tuple);
+PyObject* converted_list(const Pipeline& pipeline, std::string_view text, ListKind kind) {
+  const GcPause pause;
+  StrCache cache(text.size() > kShareTextsFrom);
+  std::vector<TokenFields> fields;
+  PyObject* list = nullptr;  // made at the first window
+  ResolvedWindows windows(pipeline, text);
+  while (windows.next()) {
+    fields.clear();
+    for (std::size_t i = 0; i < windows.size(); ++i) {
+      fields.push_back(fields_of(windows.token(i), windows.resolution(i)));
+    }
+    // A text in one window fills a list sized up front; a longer one appends.
+    if (list == nullptr && windows.last()) return list_of(fields, kind, cache);
+    if (list == nullptr && (list = PyList_New(0)) == nullptr) return nullptr;
+    if (!append_tuples(list, fields, kind, cache)) {
+      Py_DECREF(list);
+      return nullptr;
+    }
+  }
+  return list != nullptr ? list : PyList_New(0);
+}
+
+void prepare_list(const Pipeline& pipeline, std::string_view text, PreparedList& out) {
+  // Token texts, and the readings the conversion built, live only as long as
+  // their window, so they are copied into the list's arena.
+  out.fields.clear();
+  out.bytes = TextArena(text.size() + 64);
+  ResolvedWindows windows(pipeline, text);
+  while (windows.next()) {
+    for (std::size_t i = 0; i < windows.size(); ++i) {
+      const std::string_view token = windows.token(i);
+      const ResolutionView& view = windows.resolution(i);
+      TokenFields f = fields_of(token, view);
+      f.token = out.bytes.keep(token);
+      // Every other borrowed reading views the Pipeline, which outlives `out`.
+      if (f.readings.data() == token.data() && f.readings.size() == token.size()) {
+        f.readings = f.token;
+      } else if (view.candidates.is_owned()) {
+        f.readings = out.bytes.keep(f.readings);
+      }
+      out.fields.push_back(f);
+    }
+  }
 }
 
 }  // namespace quillet::python

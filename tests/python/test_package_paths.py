@@ -86,7 +86,7 @@ def test_in_tree_package_finds_checkout_data(tmp_path):
 def test_pipeline_takes_paths_and_mappings(data_dir):
     pipeline = quillet.Pipeline(data_dir=data_dir,
                                 user_dict=types.MappingProxyType({"食飯": "sik6 maan6"}))
-    assert isinstance(pipeline, quillet.PyPipeline)
+    assert isinstance(pipeline, quillet.Pipeline)
     assert pipeline.convert("我哋食飯") == "ngo5 dei6 sik6 maan6"
     assert pipeline.convert_detailed("食飯")[0][4] == "user_dict"
     plain = quillet.Pipeline(False, str(data_dir))

@@ -44,17 +44,31 @@ def test_every_promised_example_is_there():
     languages = [lang for lang, _ in blocks]
     assert "sh" in languages and "console" in languages and languages.count("pycon") >= 5
     for needle in ["python3 -m venv", "quillet.Pipeline()", ".convert(", ".convert_detailed(",
-                   ".convert_candidates(", "user_dict=", "convert_batch(", "quillet -i "]:
+                   ".convert_candidates(", "user_dict=", "convert_batch(", "quillet -i ",
+                   "quillet.to_ipa(", "quillet.to_yale(", "tone_marks=False",
+                   "quillet.to_cantonese_pinyin(", "quillet.syllable_parts(",
+                   "quillet.per_character(", "inline_readings=True", "letter_names=True",
+                   "dask.bag", 'scheduler="processes"', "quillet -r ", "-f chars",
+                   "--inline-readings", "--letter-names"]:
         assert needle in code, needle
 
 
 def test_python_examples(monkeypatch, tmp_path):
     """All pycon blocks in order, sharing one namespace as a reader's session does."""
+    with contextlib.ExitStack() as stack:
+        _run_python_examples(monkeypatch, tmp_path, stack)
+
+
+def _run_python_examples(monkeypatch, tmp_path, stack):
     monkeypatch.chdir(tmp_path)
     if not HAVE_REAL_DATA:
         from conftest import make_data_dir
         small = str(make_data_dir(tmp_path / "data"))
         monkeypatch.setattr(_paths, "bundled_data_dir", lambda *a: small)
+        # Dask's worker processes must see the small directory too: forked,
+        # they inherit the patch (spawned ones would look for the real data).
+        import dask
+        stack.enter_context(dask.config.set({"multiprocessing.context": "fork"}))
     parser = doctest.DocTestParser()
     runner = doctest.DocTestRunner(optionflags=doctest.ELLIPSIS)
     namespace = {}
@@ -71,7 +85,7 @@ def test_python_examples(monkeypatch, tmp_path):
                 with contextlib.redirect_stdout(io.StringIO()):
                     exec(compile(example.source, f"README block {number}", "single"), test.globs)
         namespace = test.globs  # a DocTest works on a copy; the next block goes on from it
-    assert isinstance(namespace["pipeline"], quillet.PyPipeline)
+    assert isinstance(namespace["pipeline"], quillet.Pipeline)
 
 
 def test_command_line_examples(tmp_path):

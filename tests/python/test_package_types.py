@@ -42,6 +42,16 @@ USES = [
     ("quillet.Pipeline().convert_batch(('a',))", 'incompatible type "Tuple[str]"'),
     ("quillet.PyPipeline.from_dir('d', punc_norm=None)", 'incompatible type "None"'),
     ("quillet.Pipeline(data_dir=b'd')", 'incompatible type "bytes"'),
+    ("reveal_type(quillet.to_ipa('si1'))", 'Revealed type is "builtins.str"'),
+    ("reveal_type(quillet.syllable_parts('si1').tone)", 'Revealed type is "builtins.int"'),
+    ("reveal_type(quillet.per_character([]))",
+     'Revealed type is "builtins.list[Tuple[builtins.str, builtins.str]]"'),
+    ("reveal_type(quillet.Pipeline.from_dir('d', letter_names=True))",
+     'Revealed type is "quillet._pipeline.Pipeline"'),
+    ("quillet.to_yale('si1', tone_marks=None)", 'incompatible type "None"'),
+    ("quillet.Pipeline(inline_readings=1)", 'incompatible type "int"'),
+    ("quillet.Pipeline(True, None, None, True)", "Too many positional arguments"),
+    ("quillet.to_cantonese_pinyin(['si1'])", 'incompatible type "List[str]"'),
 ]
 
 
