@@ -27,12 +27,19 @@ def load(build_dir, scratch, tag):
     return module
 
 
-def main():
-    ap = argparse.ArgumentParser(description=__doc__.splitlines()[0])
+def two_build_arguments(doc):
+    """The arguments of a script over two builds: their directories, the data
+    directory and the corpus (compare_outputs.py takes the same)."""
+    ap = argparse.ArgumentParser(description=doc.splitlines()[0])
     ap.add_argument("old")
     ap.add_argument("new")
     ap.add_argument("--data", default=str(ROOT / "data"))
     ap.add_argument("--corpus", default=str(ROOT.parent / "shared" / "eval" / "gold_dev.tsv"))
+    return ap
+
+
+def main():
+    ap = two_build_arguments(__doc__)
     ap.add_argument("--rounds", type=int, default=15)
     ap.add_argument("--ops", default="convert,convert_detailed,convert_candidates,"
                     "convert_batch,convert_detailed_batch,convert_candidates_batch")

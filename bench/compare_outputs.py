@@ -13,15 +13,14 @@ else taken from the corpus), Latin words, numbers, money, units, punctuation,
 ill-formed-looking strings (control characters, lone surrogates, combining
 marks, characters outside the Chinese blocks) and long texts.
 """
-import argparse
 import pathlib
 import random
 import subprocess
 import sys
 import tempfile
 
-from compare_builds import load
-from peer_bench import ROOT, corpus_texts
+from compare_builds import load, two_build_arguments
+from peer_bench import corpus_texts
 
 OPS = ("convert", "convert_detailed", "convert_candidates")
 
@@ -107,11 +106,7 @@ def compare(label, texts, old, new, show):
 
 
 def main():
-    ap = argparse.ArgumentParser(description=__doc__.splitlines()[0])
-    ap.add_argument("old")
-    ap.add_argument("new")
-    ap.add_argument("--data", default=str(ROOT / "data"))
-    ap.add_argument("--corpus", default=str(ROOT.parent / "shared" / "eval" / "gold_dev.tsv"))
+    ap = two_build_arguments(__doc__)
     ap.add_argument("--random", type=int, default=3000, help="number of random texts")
     ap.add_argument("--seed", type=int, default=13)
     ap.add_argument("--show", type=int, default=3, help="differences shown per operation")

@@ -61,7 +61,11 @@ const DictFile& slang_table() {
     std::filesystem::create_directories(dir);
     std::vector<DictEntry> entries = {{"lol", "笑死"}, {"ok", "好"}, {"app", "程式"},
                                       {"email", "電郵"}, {"mp3", "MP三"}};
-    for (int i = 0; i < 3000; ++i) entries.push_back({"w" + std::to_string(i), "詞"});
+    for (int i = 0; i < 3000; ++i) {
+      std::string key = "w";  // appended: "w" + std::to_string(i) trips g++ 12's -Wrestrict
+      key += std::to_string(i);
+      entries.push_back({std::move(key), "詞"});
+    }
     const std::string path = dir + "/romanized_slang.bin";
     if (!write_dict_file(path, std::move(entries)).ok()) std::abort();
     auto file = DictFile::open(path);

@@ -1,26 +1,34 @@
 #!/usr/bin/env python3
 """Quillet from Python against the npm package to-jyutping from Node, same texts, one run.
 
-Texts: the utterances of the dev set (second column of a tab-separated file,
-default ../shared/eval/gold_dev.tsv beside this checkout); long texts made by
-joining them, 100 characters up to 10,000,000; and a mixed text of numbers,
-money, units and English for the normalizer.
+Two text sets, one call per text: the spoken utterances of the dev set (second
+column of ../shared/eval/gold_dev.tsv beside this checkout) and the written
+sentences of ../shared/eval/cv_sents.txt (one per line). Each Quillet call is
+set against its peer counterpart:
 
-The peer is installed with npm into a scratch folder (default build/peer-npm,
-pinned to to-jyutping 3.1.1) and driven by a Node runner written there at run
-time. Both of its string-producing calls are timed, getJyutpingList and
-getJyutpingText, and every ratio is taken against the faster of the two.
+  convert             the faster of getJyutping and getJyutpingText
+  convert_detailed    getJyutpingList
+  convert_candidates  getJyutpingCandidates
+  the batch forms     the same peer calls, one per text
 
-Writes a Markdown table (characters/s, utterances/s, ratio to the peer) and a
-PNG chart (characters/s against text length, log axes, both engines).
+The peer runs in one Node process for the whole run and times one pass over
+a set whenever asked, so the two engines are timed in alternation, round
+after round, and each figure is the best round: on a shared machine this
+gives fairer ratios than two runs minutes apart. Then one call on long texts
+(100 to 10,000,000 characters, the utterances joined) gives the cost curve.
+
+The peer is used from an existing npm folder (--npm-dir, holding
+node_modules/to-jyutping at the pinned version), or installed into it with
+npm when it is not there. Writes bench/results/peer_table.md, the chart
+bench/results/peer_chart.png and the raw timings bench/results/peer_raw.json.
 
 Usage:
   /usr/bin/python3 bench/peer_bench.py [--build-dir build/release] [--data data]
-      [--corpus FILE] [--npm-dir build/peer-npm] [--repeat 5]
-      [--max-chars 10000000] [--peer-budget 60] [--out-dir bench/results]
+      [--npm-dir build/peer-npm] [--rounds 7] [--max-chars 10000000] [--no-long]
 """
 import argparse
 import json
+import math
 import os
 import pathlib
 import statistics
@@ -31,81 +39,76 @@ import time
 ROOT = pathlib.Path(__file__).resolve().parents[1]
 PEER_VERSION = "3.1.1"
 
+# The peer's side. Each stdin line is a job: {"set": name, "call": name}
+# times one pass over a set, {"long": name, "text": file, "repeat": n} one
+# call on a long text (mean of up to n calls within the budget); each answer
+# is one line of JSON on stdout.
 NODE_RUNNER = r"""
 import fs from "node:fs";
+import readline from "node:readline";
+import { pathToFileURL } from "node:url";
 import { performance } from "node:perf_hooks";
+const [packageDir, setsFile] = process.argv.slice(2);
 const t0 = performance.now();
-const peer = await import("to-jyutping");
+const manifest = JSON.parse(fs.readFileSync(packageDir + "/package.json", "utf8"));
+const peer = await import(pathToFileURL(packageDir + "/" + manifest.exports["."].import).href);
 const loadMs = performance.now() - t0;
-const job = JSON.parse(fs.readFileSync(process.argv[2], "utf8"));
-const utterances = fs.readFileSync(job.utterances, "utf8").split("\n").filter(Boolean);
-const joined = fs.readFileSync(job.joined, "utf8");
-const mixed = fs.readFileSync(job.mixed, "utf8").split("\n").filter(Boolean);
-const calls = { list: peer.getJyutpingList, text: peer.getJyutpingText };
-const median = (xs) => { const s = [...xs].sort((a, b) => a - b); return s[Math.floor(s.length / 2)]; };
-// Seconds for one pass over `texts`, one call per text; median of `repeat`.
-function perCall(fn, texts, repeat) {
-  for (const t of texts) fn(t);  // warm-up: let the JIT compile
-  const runs = [];
-  for (let r = 0; r < repeat; r++) {
+const sets = {};
+for (const [name, file] of Object.entries(JSON.parse(fs.readFileSync(setsFile, "utf8")))) {
+  sets[name] = fs.readFileSync(file, "utf8").split("\n").filter(Boolean);
+}
+const say = (x) => process.stdout.write(JSON.stringify(x) + "\n");
+say({ load_ms: loadMs, node: process.version, version: manifest.version });
+for await (const line of readline.createInterface({ input: process.stdin })) {
+  const job = JSON.parse(line);
+  if (job.set) {
+    const fn = peer[job.call], texts = sets[job.set];
     const s = performance.now();
     for (const t of texts) fn(t);
-    runs.push((performance.now() - s) / 1000);
-  }
-  return median(runs);
-}
-const out = { load_ms: loadMs, node: process.version, per_utterance: {}, mixed: {}, long: {} };
-for (const [name, fn] of Object.entries(calls)) {
-  out.per_utterance[name] = perCall(fn, utterances, job.repeat);
-  out.mixed[name] = perCall(fn, mixed, job.repeat);
-  out.long[name] = {};
-  // Code points, not UTF-16 units: the same lengths Python cuts.
-  const cps = Array.from(joined);
-  let skipRest = false, prevN = 0, prevSeconds = 0, growth = 2;
-  for (const n of job.lengths) {
-    // Its cost may grow faster than linearly: a length whose time, grown
-    // from the last one at the rate seen between the last two (quadratic
-    // before there are two), would pass the budget is not run.
-    if (prevN && prevSeconds * (n / prevN) ** growth > job.budget) skipRest = true;
-    if (skipRest || n > cps.length) { out.long[name][n] = null; continue; }
-    const text = cps.slice(0, n).join("");
-    fn(text.slice(0, Math.min(text.length, 1000)));  // warm-up on a short piece
+    say({ seconds: (performance.now() - s) / 1000 });
+  } else {
+    const fn = peer[job.long], text = fs.readFileSync(job.text, "utf8");
+    fn(text.slice(0, 1000));  // warm-up on a short piece
     let total = 0, count = 0;
-    while (count < 1 || (total < job.min_seconds && count < job.repeat)) {
+    while (count < 1 || (total < 0.5 && count < job.repeat)) {
       const s = performance.now();
       fn(text);
       total += (performance.now() - s) / 1000;
       count++;
-      if (total > job.budget) break;
     }
-    out.long[name][n] = total / count;
-    if (prevN) growth = Math.min(2, Math.max(1, Math.log(total / count / prevSeconds) / Math.log(n / prevN)));
-    prevN = n;
-    prevSeconds = total / count;
+    say({ seconds: total / count });
   }
 }
-process.stdout.write(JSON.stringify(out));
 """
 
-MIXED_PIECES = [
-    "我用HK$1,200買咗3.5kg蘋果，仲有50%折扣！",
-    "佢喺2024年5月3號12:30打咗個email俾我。",
-    "今日氣溫25°C，濕度80%，行咗10km。",
-    "部iPhone 15 Pro Max要$9,499，好貴喎。",
-    "1/3嘅人話OK，2:1通過咗。",
-    "sir，呢份report聽日交得唔得？",
-    "我哋build咗個app，download咗3,000次。",
-    "US$20大概係HK$156，你check下rate啦。",
-]
+PEER_FOR = {
+    "convert": ("getJyutping", "getJyutpingText"),
+    "convert_detailed": ("getJyutpingList",),
+    "convert_candidates": ("getJyutpingCandidates",),
+}
+GOALS = {"convert": 2.0, "convert_detailed": 1.0, "convert_candidates": 1.5, "convert_batch": 3.0}
+OPS = ("convert", "convert_detailed", "convert_candidates",
+       "convert_batch", "convert_detailed_batch", "convert_candidates_batch")
+LONG_OPS = ("convert", "convert_detailed", "convert_candidates")
 
 
 def corpus_texts(path):
+    """The non-empty second column of a tab-separated file."""
     texts = []
     with open(path, encoding="utf-8") as f:
         for line in f:
             cols = line.rstrip("\n").split("\t")
             if len(cols) >= 2 and cols[1]:
                 texts.append(cols[1])
+    if not texts:
+        sys.exit(f"no texts in {path}")
+    return texts
+
+
+def line_texts(path):
+    """The non-empty lines of a file."""
+    with open(path, encoding="utf-8") as f:
+        texts = [line.rstrip("\n") for line in f if line.strip()]
     if not texts:
         sys.exit(f"no texts in {path}")
     return texts
@@ -122,23 +125,6 @@ def joined_text(texts, chars):
     return "".join(out)[:chars]
 
 
-def ensure_peer(npm_dir):
-    package = npm_dir / "node_modules" / "to-jyutping" / "package.json"
-    if not package.exists() or json.loads(package.read_text())["version"] != PEER_VERSION:
-        npm_dir.mkdir(parents=True, exist_ok=True)
-        subprocess.run(["npm", "install", "--prefix", str(npm_dir), "--no-audit", "--no-fund",
-                        f"to-jyutping@{PEER_VERSION}"], check=True, stdout=subprocess.DEVNULL)
-    runner = npm_dir / "peer_runner.mjs"  # ESM resolves the package from its own folder
-    runner.write_text(NODE_RUNNER)
-    return runner
-
-
-def run_peer(runner, job_path):
-    done = subprocess.run(["node", str(runner), str(job_path)], check=True,
-                          capture_output=True, text=True)
-    return json.loads(done.stdout)
-
-
 def timed(fn, repeat):
     """Median seconds of `repeat` calls of fn() after one warm-up call."""
     fn()
@@ -148,6 +134,47 @@ def timed(fn, repeat):
         fn()
         runs.append(time.perf_counter() - start)
     return statistics.median(runs)
+
+
+def peer_package(npm_dir):
+    package = npm_dir / "node_modules" / "to-jyutping"
+    manifest = package / "package.json"
+    if not manifest.exists() or json.loads(manifest.read_text())["version"] != PEER_VERSION:
+        npm_dir.mkdir(parents=True, exist_ok=True)
+        subprocess.run(["npm", "install", "--prefix", str(npm_dir), "--no-audit", "--no-fund",
+                        f"to-jyutping@{PEER_VERSION}"], check=True, stdout=subprocess.DEVNULL)
+    return package
+
+
+class Peer:
+    """The Node process, asked one job at a time."""
+
+    def __init__(self, scratch, package, sets):
+        runner = scratch / "peer_runner.mjs"
+        runner.write_text(NODE_RUNNER)
+        files = {}
+        for name, texts in sets.items():
+            files[name] = str(scratch / f"{name}.txt")
+            pathlib.Path(files[name]).write_text("\n".join(texts) + "\n", encoding="utf-8")
+        (scratch / "sets.json").write_text(json.dumps(files))
+        self.proc = subprocess.Popen(["node", str(runner), str(package), str(scratch / "sets.json")],
+                                     stdin=subprocess.PIPE, stdout=subprocess.PIPE, text=True)
+        self.info = self._read()
+
+    def _read(self):
+        line = self.proc.stdout.readline()
+        if not line:
+            sys.exit("the peer's runner stopped")
+        return json.loads(line)
+
+    def ask(self, job):
+        self.proc.stdin.write(json.dumps(job) + "\n")
+        self.proc.stdin.flush()
+        return self._read()["seconds"]
+
+    def close(self):
+        self.proc.stdin.close()
+        self.proc.wait()
 
 
 STARTUP_PROBE = r"""
@@ -180,8 +207,57 @@ def quillet_startup(build_dir, data_dir):
     return float(out[0]), float(out[1]), int(out[2])
 
 
+def alternating_rounds(pipeline, peer, sets, rounds):
+    """Best seconds per (set, Quillet op) and per (set, peer call), taken in alternation."""
+    quillet, theirs = {}, {}
+    calls = sorted({c for cs in PEER_FOR.values() for c in cs})
+    for name, texts in sets.items():  # warm-up: the peer's JIT, Quillet's pages
+        for op in OPS[:3]:
+            [getattr(pipeline, op)(t) for t in texts]
+        for call in calls:
+            peer.ask({"set": name, "call": call})
+    for _ in range(rounds):
+        for name, texts in sets.items():
+            for op in OPS:
+                method = getattr(pipeline, op)
+                start = time.perf_counter()
+                result = method(texts) if op.endswith("_batch") else [method(t) for t in texts]
+                seconds = time.perf_counter() - start
+                del result
+                quillet[name, op] = min(quillet.get((name, op), float("inf")), seconds)
+            for call in calls:
+                seconds = peer.ask({"set": name, "call": call})
+                theirs[name, call] = min(theirs.get((name, call), float("inf")), seconds)
+    return quillet, theirs
+
+
+def long_texts(pipeline, peer, scratch, texts, lengths, repeat, budget):
+    """Seconds of one call on each long text: Quillet's three operations and the peer's
+    faster string call. A peer length whose time, grown from the last one at the rate
+    seen between the last two, would pass `budget` is not run (None)."""
+    joined = joined_text(texts, lengths[-1])
+    q = {op: {} for op in LONG_OPS}
+    theirs = {}
+    growth, prev = 2.0, None
+    for n in lengths:
+        text = joined[:n]
+        for op in LONG_OPS:
+            method = getattr(pipeline, op)
+            q[op][n] = timed(lambda: method(text), 1 if n >= 1_000_000 else repeat)
+        if prev and (theirs.get(prev) is None or theirs[prev] * (n / prev) ** growth > budget):
+            theirs[n] = None
+            continue
+        path = scratch / "long.txt"
+        path.write_text(text, encoding="utf-8")
+        theirs[n] = min(peer.ask({"long": call, "text": str(path), "repeat": repeat})
+                        for call in PEER_FOR["convert"])
+        if prev:
+            growth = min(2.0, max(1.0, math.log(theirs[n] / theirs[prev]) / math.log(n / prev)))
+        prev = n
+    return q, theirs
+
+
 def write_chart(path, lengths, quillet_long, peer_long):
-    """quillet_long: {operation: {length: seconds}}; peer_long: {length: seconds}."""
     import matplotlib
     matplotlib.use("Agg")
     import matplotlib.pyplot as plt
@@ -190,13 +266,38 @@ def write_chart(path, lengths, quillet_long, peer_long):
         q = [(n, n / quillet_long[op][n]) for n in lengths if quillet_long[op].get(n)]
         ax.plot([x for x, _ in q], [y for _, y in q], marker, label=f"Quillet {op} (Python)")
     p = [(n, n / peer_long[n]) for n in lengths if peer_long.get(n)]
-    ax.plot([x for x, _ in p], [y for _, y in p], "s--", label="to-jyutping (Node)")
+    ax.plot([x for x, _ in p], [y for _, y in p], "s--", label="to-jyutping string call (Node)")
     ax.set_xscale("log")
     ax.set_yscale("log")
     ax.set_xlabel("text length (characters, one call)")
     ax.set_ylabel("characters per second")
     ax.set_title("One call on a long text: Quillet vs to-jyutping")
     ax.grid(True, which="both", alpha=0.3)
+    ax.legend()
+    fig.tight_layout()
+    fig.savefig(path, dpi=110)
+
+
+def write_bars(path, sets, ratios):
+    """ratios: {(set, op): ratio}; one group of bars per operation, goal marks."""
+    import matplotlib
+    matplotlib.use("Agg")
+    import matplotlib.pyplot as plt
+    fig, ax = plt.subplots(figsize=(8, 4.5))
+    width = 0.8 / len(sets)
+    for k, name in enumerate(sets):
+        xs = [i + k * width for i in range(len(OPS))]
+        ax.bar(xs, [ratios[name, op] for op in OPS], width, label=name)
+    for i, op in enumerate(OPS):
+        goal = GOALS.get(op)
+        if goal:
+            ax.hlines(goal, i - width / 2, i + width * (len(sets) - 0.5), colors="black",
+                      linestyles="dashed")
+    ax.axhline(1.0, color="grey", linewidth=0.8)
+    ax.set_xticks([i + width * (len(sets) - 1) / 2 for i in range(len(OPS))])
+    ax.set_xticklabels(OPS, rotation=20, fontsize=8)
+    ax.set_ylabel("speed relative to the peer call (×)")
+    ax.set_title("Quillet (Python) vs to-jyutping (Node), one call per text; dashes: goals")
     ax.legend()
     fig.tight_layout()
     fig.savefig(path, dpi=110)
@@ -217,122 +318,98 @@ def main():
     ap.add_argument("--build-dir", default=str(ROOT / "build" / "release"))
     ap.add_argument("--data", default=str(ROOT / "data"))
     ap.add_argument("--corpus", default=str(ROOT.parent / "shared" / "eval" / "gold_dev.tsv"))
+    ap.add_argument("--sentences", default=str(ROOT.parent / "shared" / "eval" / "cv_sents.txt"))
     ap.add_argument("--npm-dir", default=str(ROOT / "build" / "peer-npm"))
-    ap.add_argument("--repeat", type=int, default=5)
+    ap.add_argument("--rounds", type=int, default=7)
+    ap.add_argument("--repeat", type=int, default=5, help="calls per long text below 1 M chars")
     ap.add_argument("--max-chars", type=int, default=10_000_000)
+    ap.add_argument("--no-long", action="store_true", help="skip the long texts")
     ap.add_argument("--peer-budget", type=float, default=60.0,
-                    help="seconds; a peer length predicted slower than this is not run")
+                    help="seconds; a long peer text predicted slower than this is not run")
     ap.add_argument("--out-dir", default=str(ROOT / "bench" / "results"))
     args = ap.parse_args()
 
     build_dir = pathlib.Path(args.build_dir).resolve()
     out_dir = pathlib.Path(args.out_dir).resolve()
     out_dir.mkdir(parents=True, exist_ok=True)
-    scratch = pathlib.Path(args.npm_dir).resolve()
-    runner = ensure_peer(scratch)
-
-    texts = corpus_texts(args.corpus)
-    chars = sum(len(t) for t in texts)
-    mixed = MIXED_PIECES * 25
-    mixed_chars = sum(len(t) for t in mixed)
-    lengths = [n for n in (100, 1_000, 10_000, 100_000, 1_000_000, 10_000_000)
-               if n <= args.max_chars]
-    joined = joined_text(texts, lengths[-1])
-
-    # The peer's inputs live in the scratch folder, never in the repository.
-    (scratch / "utterances.txt").write_text("\n".join(texts) + "\n", encoding="utf-8")
-    (scratch / "joined.txt").write_text(joined, encoding="utf-8")
-    (scratch / "mixed.txt").write_text("\n".join(mixed) + "\n", encoding="utf-8")
-    job = {"utterances": str(scratch / "utterances.txt"), "joined": str(scratch / "joined.txt"),
-           "mixed": str(scratch / "mixed.txt"), "lengths": lengths, "repeat": args.repeat,
-           "min_seconds": 0.5, "budget": args.peer_budget}
-    job_path = scratch / "job.json"
-    job_path.write_text(json.dumps(job))
+    scratch = ROOT / "build" / "peer-run"  # the peer's inputs, never in the repository
+    scratch.mkdir(parents=True, exist_ok=True)
+    package = peer_package(pathlib.Path(args.npm_dir).resolve())
+    sets = {"utterances": corpus_texts(args.corpus), "sentences": line_texts(args.sentences)}
+    chars = {name: sum(map(len, texts)) for name, texts in sets.items()}
 
     sys.path.insert(0, str(build_dir))
     import _quillet
     pipeline = _quillet.PyPipeline(data_dir=args.data)
-    r = args.repeat
-    q = {
-        "convert": timed(lambda: [pipeline.convert(t) for t in texts], r),
-        "convert_detailed": timed(lambda: [pipeline.convert_detailed(t) for t in texts], r),
-        "convert_candidates": timed(lambda: [pipeline.convert_candidates(t) for t in texts], r),
-        "convert_batch": timed(lambda: pipeline.convert_batch(texts), r),
-        "convert_detailed_batch": timed(lambda: pipeline.convert_detailed_batch(texts), r),
-        "convert_candidates_batch": timed(lambda: pipeline.convert_candidates_batch(texts), r),
-        "mixed": timed(lambda: [pipeline.convert(t) for t in mixed], r),
-    }
-    # The cost curve of all three operations; only convert has a peer counterpart.
-    long_ops = ("convert", "convert_detailed", "convert_candidates")
-    q_long_all = {op: {} for op in long_ops}
-    for op in long_ops:
-        method = getattr(pipeline, op)
-        for n in lengths:
-            text = joined[:n]
-            q_long_all[op][n] = timed(lambda: method(text), 1 if n >= 1_000_000 else r)
-    q_long = q_long_all["convert"]
+    peer = Peer(scratch, package, sets)
+    load_before = os.getloadavg()[0]
+    quillet, theirs = alternating_rounds(pipeline, peer, sets, args.rounds)
+    load_after = os.getloadavg()[0]
+    lengths = [n for n in (100, 1_000, 10_000, 100_000, 1_000_000, 10_000_000)
+               if n <= args.max_chars]
+    q_long, peer_long = ({}, {}) if args.no_long else long_texts(
+        pipeline, peer, scratch, sets["utterances"], lengths, args.repeat, args.peer_budget)
+    peer.close()
     first_ms, median_ms, rss_kib = quillet_startup(build_dir, args.data)
 
-    peer = run_peer(runner, job_path)
-    best = lambda d: min(v for v in d.values())  # the faster of the two calls
-    peer_utt = best(peer["per_utterance"])
-    peer_mixed = best(peer["mixed"])
-    peer_long = {}
-    for n in lengths:
-        times = [peer["long"][name].get(str(n)) for name in peer["long"]]
-        times = [t for t in times if t]
-        peer_long[n] = min(times) if times else None
+    def peer_seconds(name, op):
+        return min(theirs[name, call] for call in PEER_FOR[op.removesuffix("_batch")])
 
-    rows = []
-    def row(label, seconds, n_chars, n_texts, peer_seconds):
-        ratio = f"{peer_seconds / seconds:.2f}×" if peer_seconds else "–"
-        rows.append(f"| {label} | {fmt(n_chars / seconds)} | {fmt(n_texts / seconds)} | "
-                    f"{fmt(n_chars / peer_seconds) if peer_seconds else '–'} | {ratio} |")
-    rows.append("| Operation (Quillet from Python) | Quillet chars/s | Quillet texts/s "
-                "| to-jyutping chars/s | Ratio to peer |")
-    rows.append("|---|---|---|---|---|")
-    n = len(texts)
-    row(f"`convert`, one call per utterance ({n} utterances)", q["convert"], chars, n, peer_utt)
-    row("`convert_detailed`, one call per utterance", q["convert_detailed"], chars, n, peer_utt)
-    row("`convert_candidates`, one call per utterance", q["convert_candidates"], chars, n,
-        peer_utt)
-    row("`convert_batch`, whole corpus", q["convert_batch"], chars, n, peer_utt)
-    row("`convert_detailed_batch`, whole corpus", q["convert_detailed_batch"], chars, n, peer_utt)
-    row("`convert_candidates_batch`, whole corpus", q["convert_candidates_batch"], chars, n,
-        peer_utt)
-    row(f"`convert`, mixed text ({len(mixed)} lines)", q["mixed"], mixed_chars, len(mixed),
-        peer_mixed)
-    for length in lengths:
-        row(f"`convert`, one text of {length:,} chars", q_long[length], length, 1,
-            peer_long[length])
-    for op in long_ops[1:]:
-        for length in lengths:
-            row(f"`{op}`, one text of {length:,} chars", q_long_all[op][length], length, 1,
-                None)
-
-    chart = out_dir / "peer_chart.png"
-    write_chart(chart, lengths, q_long_all, peer_long)
-    peer_calls = ", ".join(
-        f"{name}: {fmt(chars / t)} chars/s" for name, t in peer["per_utterance"].items())
+    rows = ["| Text set | Quillet call | Quillet chars/s | Peer call | Peer chars/s | Ratio | Goal |",
+            "|---|---|---|---|---|---|---|"]
+    ratios = {}
+    for name in sets:
+        for op in OPS:
+            base = op.removesuffix("_batch")
+            calls = PEER_FOR[base]
+            best = min(calls, key=lambda c: theirs[name, c])
+            mine, their = quillet[name, op], peer_seconds(name, op)
+            ratios[name, op] = their / mine
+            goal = GOALS.get(op)
+            met = "" if goal is None else (f"≥ {goal:g}× " +
+                                           ("met" if ratios[name, op] >= goal else "not met"))
+            rows.append(f"| {name} ({len(sets[name])} texts, {chars[name]:,} chars) | `{op}` | "
+                        f"{fmt(chars[name] / mine)} | {best} | {fmt(chars[name] / their)} | "
+                        f"{ratios[name, op]:.2f}× | {met} |")
+    if q_long:
+        rows += ["", "| One call on a text of | " + " | ".join(f"`{op}`" for op in LONG_OPS) +
+                 " | peer string call | `convert` / peer |", "|---" * (len(LONG_OPS) + 3) + "|"]
+        for n in lengths:
+            p = peer_long.get(n)
+            rows.append(f"| {n:,} chars | " +
+                        " | ".join(fmt(n / q_long[op][n]) for op in LONG_OPS) +
+                        f" | {fmt(n / p) if p else '–'} | "
+                        f"{f'{p / q_long[LONG_OPS[0]][n]:.2f}×' if p else '–'} |")
+    peer_calls = "; ".join(
+        f"{name}: " + ", ".join(f"{call} {fmt(chars[name] / theirs[name, call])}"
+                                for call in sorted({c for cs in PEER_FOR.values() for c in cs}))
+        for name in sets)
     notes = [
         "",
-        f"Corpus: {n} utterances, {chars:,} characters. Peer: to-jyutping {PEER_VERSION} on Node "
-        f"{peer['node']}, the faster of getJyutpingList and getJyutpingText per row "
-        f"(per utterance: {peer_calls}). Median of {r} runs after a warm-up.",
+        f"Peer: to-jyutping {peer.info['version']} on Node {peer.info['node']} (chars/s per call: "
+        f"{peer_calls}). Quillet: `_quillet` from {sys.executable} (Python "
+        f"{sys.version.split()[0]}), build {build_dir.name}. Best of {args.rounds} alternating "
+        f"rounds after a warm-up; the batch calls use all {os.cpu_count()} processors. "
+        f"Load average {load_before:.1f} before the rounds, {load_after:.1f} after.",
         f"Start-up: PyPipeline on the data directory, first construction {first_ms:.2f} ms, "
         f"median of 50 {median_ms:.2f} ms, resident memory added {rss_kib / 1024:.2f} MiB; "
-        f"to-jyutping import {peer['load_ms']:.0f} ms.",
-        f"Long texts: a peer length whose time, extrapolated from the previous two lengths, "
-        f"would pass {args.peer_budget:.0f} s is not run (–).",
-        f"Machine: {os.cpu_count()} processors; other work may share them.",
+        f"to-jyutping import {peer.info['load_ms']:.0f} ms.",
     ]
     table = "\n".join(rows + notes) + "\n"
     (out_dir / "peer_table.md").write_text(table, encoding="utf-8")
-    (out_dir / "peer_raw.json").write_text(
-        json.dumps({"quillet": q, "quillet_long": q_long_all, "peer": peer,
-                    "startup_ms": [first_ms, median_ms], "rss_kib": rss_kib}, indent=1))
+    try:
+        write_bars(out_dir / "peer_ratios.png", sets, ratios)
+        if q_long:
+            write_chart(out_dir / "peer_chart.png", lengths, q_long, peer_long)
+    except ImportError:
+        print("no charts: matplotlib is not installed (apt install python3-matplotlib)")
+    (out_dir / "peer_raw.json").write_text(json.dumps({
+        "quillet": {f"{k[0]}/{k[1]}": v for k, v in quillet.items()},
+        "peer": {f"{k[0]}/{k[1]}": v for k, v in theirs.items()},
+        "quillet_long": q_long, "peer_long": peer_long, "peer_info": peer.info,
+        "startup_ms": [first_ms, median_ms], "rss_kib": rss_kib,
+        "load": [load_before, load_after]}, indent=1))
     print(table)
-    print(f"chart: {chart}")
 
 
 if __name__ == "__main__":

@@ -1,10 +1,11 @@
 // Fuzz target: arbitrary bytes as a dictionary file. The input is written to
-// an in-memory file, opened with DictFile::open and probed with get and narrow
-// using keys taken from the input. A small independent parse of the same
-// bytes is the oracle: open must accept exactly the files whose header fits,
-// every hit must be the value of an entry whose key and value lie in the pool,
-// and on a well-formed file (sorted keys, every range in the pool) get and
-// narrow must agree exactly with a linear scan.
+// an in-memory file, opened with DictFile::open and probed with the lookups
+// the engine uses (get, find, get_near, value_of, and seek_prefix as
+// segmentation walks it) using keys taken from the input. A small independent
+// parse of the same bytes is the oracle: open must accept exactly the files
+// whose header fits, every hit must be the value of an entry whose key and
+// value lie in the pool, and on a well-formed file (sorted keys, every range
+// in the pool) the lookups must agree with a linear scan.
 #include <cstddef>
 #include <cstdint>
 #include <optional>
@@ -128,9 +129,16 @@ void check_probe(const DictFile& file, const RefFile& ref, std::string_view key)
   }
   if (got && !genuine) fail("get returned bytes that no entry with this key holds", where);
 
+  const std::size_t count = ref.entries.size();
+  const auto found = file.find(key);
+  if (found.has_value() != got.has_value() || (found && found->value != *got)) {
+    fail("find disagrees with get", where);
+  }
+  if (found && file.value_of(found->index) != got) fail("value_of disagrees with find", where);
+
   bool exact = false;
-  const DictFile::Range range = file.narrow(file.all(), key, exact);
-  if (range.lo > range.hi || range.hi > ref.entries.size()) fail("narrow left the table", where);
+  const DictFile::Range range = file.seek_prefix(file.all(), key, exact);
+  if (range.lo > range.hi || range.hi > count) fail("seek_prefix left the table", where);
   // Binary search over unsorted keys may miss or pick any entry; only the
   // bounds above are promised for such files.
   if (!ref.well_formed) return;
@@ -140,19 +148,26 @@ void check_probe(const DictFile& file, const RefFile& ref, std::string_view key)
   if (want_exact && *got != *ref.entries[want.lo].value) {
     fail("get returned the wrong value", where);
   }
-  if (range.lo != want.lo || range.hi != want.hi || exact != want_exact) {
-    fail("narrow disagrees with a linear scan", where);
+  if (found && found->index != want.lo) fail("find named the wrong entry", where);
+  // A hint names the entry to try first; with unique keys, whatever it is,
+  // the answer is get's.
+  for (std::size_t hint : {std::size_t{0}, want.lo, count / 2, count, count + 7}) {
+    if (file.get_near(key, hint) != got) fail("get_near disagrees with get", where);
   }
-  // Narrowing step by step along the key's prefixes (as segmentation does)
-  // must land on the same ranges as narrowing each prefix from the whole table.
+  // Seeking step by step along the key's prefixes, as segmentation does: each
+  // range starts where the block of keys with that prefix starts, covers it,
+  // is empty exactly when the block is, and stays inside the previous range.
   DictFile::Range chained = file.all();
   for (std::size_t k = 0; k <= key.size() && k <= 12; ++k) {
+    const DictFile::Range within = chained;
     bool step_exact = false;
-    chained = file.narrow(chained, key.substr(0, k), step_exact);
+    chained = file.seek_prefix(chained, key.substr(0, k), step_exact);
     bool direct_exact = false;
     const DictFile::Range direct = expected_range(ref, key.substr(0, k), direct_exact);
-    if (chained.lo != direct.lo || chained.hi != direct.hi || step_exact != direct_exact) {
-      fail("chained narrow disagrees with a linear scan", where + " prefix " + std::to_string(k));
+    if (chained.lo != direct.lo || chained.empty() != direct.empty() ||
+        step_exact != direct_exact || (!direct.empty() && chained.hi < direct.hi) ||
+        chained.hi > within.hi) {
+      fail("seek_prefix disagrees with a linear scan", where + " prefix " + std::to_string(k));
     }
     if (chained.empty()) break;
   }

@@ -8,7 +8,8 @@ packages=(
   build-essential cmake clang libclang-rt-14-dev
   libgtest-dev libbenchmark-dev
   python3 python3-dev python3-pytest python3-hypothesis python3-numpy
-  python3-pip python3-setuptools python3-wheel python3-venv python3-mypy python3-dask
+  python3-pip python3-setuptools python3-wheel python3-venv python3-mypy
+  clang-format-14 python3-flake8 python3-dask
 )
 if [ "${1:-}" = "--data" ]; then
   packages+=(rime-data-jyut6ping3 unicode-data)

@@ -12,19 +12,20 @@ jobs=$(nproc 2>/dev/null || echo 2)
 passed=0
 failed=0
 
-count_ctest() {  # adds the counts of a ctest log to the totals
-  local line
-  line=$(grep -E '[0-9]+% tests passed, [0-9]+ tests failed out of [0-9]+' "$1" | tail -n 1 || true)
-  if [ -z "$line" ]; then  # no summary: ctest found no tests or did not finish
-    echo "no test summary in $1"
-    failed=$((failed + 1))
-    return
-  fi
-  local total fail
-  total=$(sed -E 's/.* out of ([0-9]+).*/\1/' <<<"$line")
-  fail=$(sed -E 's/.*passed, ([0-9]+) tests failed.*/\1/' <<<"$line")
-  passed=$((passed + total - fail))
-  failed=$((failed + fail))
+# Results are counted from the JUnit reports the runners write, and a runner
+# that exits non-zero without reporting a failure still counts as one.
+count_junit() {  # RUNNER_EXIT_STATUS REPORT.xml
+  local p f
+  read -r p f < <(/usr/bin/python3 scripts/count_junit.py "$2")
+  if [ "$1" -ne 0 ] && [ "$f" -eq 0 ]; then f=1; fi
+  passed=$((passed + p))
+  failed=$((failed + f))
+}
+
+configure() {  # BUILD_DIR [cmake args...]: warnings are errors in every build here
+  local dir=$1
+  shift
+  cmake -S . -B "$dir" -DQUILLET_WERROR=ON "$@" >/dev/null
 }
 
 build() {  # BUILD_DIR [cmake --build args...]: quiet unless the build fails
@@ -41,30 +42,55 @@ run_ctest() {  # NAME BUILD_DIR [ctest args...]
   local name=$1 dir=$2
   shift 2
   echo "== $name"
-  local log=$dir/ctest.log
-  if ctest --test-dir "$dir" --output-on-failure -j "$jobs" "$@" >"$log" 2>&1; then
-    tail -n 3 "$log"
-  else
-    tail -n 60 "$log"
-  fi
-  count_ctest "$log"
+  local log=$dir/ctest.log rc=0
+  rm -f "$dir/ctest.xml"
+  ctest --test-dir "$dir" --output-on-failure --output-junit ctest.xml -j "$jobs" "$@" \
+    >"$log" 2>&1 || rc=$?
+  if [ "$rc" -eq 0 ]; then tail -n 3 "$log"; else tail -n 60 "$log"; fi
+  count_junit "$rc" "$dir/ctest.xml"
 }
 
+echo "== lint"
+lint_rc=0
+# Python: ruff with the pyproject.toml configuration where it is installed,
+# else flake8 (Debian's python3-flake8) with the same rule selection.
+py_sources=(python tools bench tests/python setup.py)
+if command -v ruff >/dev/null 2>&1; then
+  ruff check "${py_sources[@]}" || lint_rc=1
+else
+  /usr/bin/python3 -m flake8 --select=F,E9 "${py_sources[@]}" || lint_rc=1
+fi
+# C++: the tree predates .clang-format and is not reformatted wholesale, so
+# only the lines a branch changes against main are checked; on main itself
+# there are none.
+main_ref=$(git rev-parse -q --verify main || git rev-parse -q --verify origin/main || true)
+if [ -n "$main_ref" ] && [ "$(git rev-parse HEAD)" != "$main_ref" ]; then
+  format_diff=$(git clang-format-14 --diff --extensions cpp,h "$(git merge-base HEAD "$main_ref")" 2>&1 || true)
+  if grep -q '^@@' <<<"$format_diff"; then
+    echo "$format_diff"
+    echo "clang-format: the lines above differ from .clang-format's layout"
+    lint_rc=1
+  fi
+else
+  echo "clang-format: on main, no branch changes to check"
+fi
+if [ "$lint_rc" -eq 0 ]; then passed=$((passed + 1)); else echo "lint failed"; failed=$((failed + 1)); fi
+
 echo "== build (g++, release with debug info)"
-cmake -S . -B build/release -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_CXX_COMPILER=g++ >/dev/null
+configure build/release -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_CXX_COMPILER=g++
 build build/release -j "$jobs"
 run_ctest "C++ unit tests" build/release
 
 echo "== build (clang, AddressSanitizer + UndefinedBehaviorSanitizer)"
-cmake -S . -B build/asan -DCMAKE_BUILD_TYPE=Debug -DCMAKE_CXX_COMPILER=clang++ \
-  -DQUILLET_SANITIZE=ON -DQUILLET_PYTHON=OFF -DQUILLET_BENCH=OFF >/dev/null
+configure build/asan -DCMAKE_BUILD_TYPE=Debug -DCMAKE_CXX_COMPILER=clang++ \
+  -DQUILLET_SANITIZE=ON -DQUILLET_PYTHON=OFF -DQUILLET_BENCH=OFF
 build build/asan -j "$jobs" --target quillet_tests
 ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
   run_ctest "C++ unit tests under ASan+UBSan" build/asan
 
 echo "== build (clang, ThreadSanitizer)"
-cmake -S . -B build/tsan -DCMAKE_BUILD_TYPE=Debug -DCMAKE_CXX_COMPILER=clang++ \
-  -DQUILLET_TSAN=ON -DQUILLET_PYTHON=OFF -DQUILLET_BENCH=OFF >/dev/null
+configure build/tsan -DCMAKE_BUILD_TYPE=Debug -DCMAKE_CXX_COMPILER=clang++ \
+  -DQUILLET_TSAN=ON -DQUILLET_PYTHON=OFF -DQUILLET_BENCH=OFF
 build build/tsan -j "$jobs" --target quillet_tests
 TSAN_OPTIONS=halt_on_error=1 run_ctest "threaded C++ tests under TSan" build/tsan -R 'Thread|Pool|Batch|Concurren'
 
@@ -72,19 +98,13 @@ run_pytest() {  # NAME BUILD_DIR LOG [pytest args...]; $pytest_env: NAME=VALUE w
   local name=$1 dir=$2 log=$3
   shift 3
   echo "== $name"
-  local rc=0
+  local rc=0 report=${log%.log}.xml
+  rm -f "$report"
   # shellcheck disable=SC2086  # pytest_env is a list of words on purpose
-  env ${pytest_env:-} QUILLET_BUILD_DIR="$root/$dir" /usr/bin/python3 -m pytest -q tests/python "$@" \
-    >"$log" 2>&1 || rc=$?
+  env ${pytest_env:-} QUILLET_BUILD_DIR="$root/$dir" /usr/bin/python3 -m pytest -q tests/python \
+    --junitxml="$report" "$@" >"$log" 2>&1 || rc=$?
   tail -n 30 "$log"
-  local summary p f
-  summary=$(grep -E '[0-9]+ (passed|failed|errors?)' "$log" | tail -n 1 || true)
-  p=$(grep -oE '[0-9]+ passed' <<<"$summary" | grep -oE '[0-9]+' || true)
-  f=$(grep -oE '[0-9]+ (failed|errors?)' <<<"$summary" | awk '{s += $1} END {print s + 0}' || true)
-  # pytest's own exit status decides; a failure without a count still counts.
-  if [ "$rc" -ne 0 ] && [ "${f:-0}" -eq 0 ]; then f=1; fi
-  passed=$((passed + ${p:-0}))
-  failed=$((failed + ${f:-0}))
+  count_junit "$rc" "$report"
 }
 
 if [ -d tests/python ]; then
@@ -95,8 +115,8 @@ if [ -d tests/python ]; then
   # sanitizer report is kept in the log even though it ends the process. The
   # memory-growth tests are left out: the sanitizer's quarantine grows memory.
   echo "== build (g++, the Python module with AddressSanitizer + UndefinedBehaviorSanitizer)"
-  cmake -S . -B build/pyasan -DCMAKE_BUILD_TYPE=Debug -DCMAKE_CXX_COMPILER=g++ \
-    -DQUILLET_SANITIZE=ON -DQUILLET_PYTHON=ON -DQUILLET_TESTS=OFF -DQUILLET_BENCH=OFF >/dev/null
+  configure build/pyasan -DCMAKE_BUILD_TYPE=Debug -DCMAKE_CXX_COMPILER=g++ \
+    -DQUILLET_SANITIZE=ON -DQUILLET_PYTHON=ON -DQUILLET_TESTS=OFF -DQUILLET_BENCH=OFF
   build build/pyasan -j "$jobs" --target quillet_python quillet_dictool
   pytest_env="LD_PRELOAD=$(g++ -print-file-name=libasan.so):$(g++ -print-file-name=libubsan.so)"
   pytest_env+=" ASAN_OPTIONS=detect_leaks=0 UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1"
@@ -107,8 +127,8 @@ fi
 
 if [ -d fuzz ]; then
   echo "== fuzz smoke run (clang, libFuzzer)"
-  cmake -S . -B build/fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_CXX_COMPILER=clang++ \
-    -DQUILLET_FUZZ=ON -DQUILLET_PYTHON=OFF -DQUILLET_BENCH=OFF -DQUILLET_TESTS=OFF >/dev/null
+  configure build/fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_CXX_COMPILER=clang++ \
+    -DQUILLET_FUZZ=ON -DQUILLET_PYTHON=OFF -DQUILLET_BENCH=OFF -DQUILLET_TESTS=OFF
   build build/fuzz -j "$jobs"
   if bash scripts/fuzz.sh build/fuzz "${QUILLET_FUZZ_SECONDS:-10}"; then
     passed=$((passed + 1))

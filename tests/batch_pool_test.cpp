@@ -1,7 +1,6 @@
 // Tests of the work-stealing pool and parallel_ranges: coverage of every
-// index exactly once, results in place, concurrent callers, many batch
-// conversions of one Pipeline against single-thread results, and the
-// processor-count helpers.
+// index exactly once, results in place, concurrent callers, and many batch
+// conversions of one Pipeline against single-thread results.
 #include <gtest/gtest.h>
 
 #include <atomic>
@@ -12,7 +11,7 @@
 #include <vector>
 
 #include "pool/batch_pool.h"
-#include "python/default_data_dir.h"
+#include "pool/processor_count.h"
 #include "pipeline.h"
 #include "test_util.h"
 
@@ -138,44 +137,6 @@ TEST(BatchPool, SharedPoolIsOneObjectSizedByProcessors) {
   EXPECT_EQ(a.thread_count(), available_processors());
   EXPECT_GE(available_processors(), 1u);
   expect_each_once(a, 333);
-}
-
-TEST(BatchPool, CgroupQuotaParsing) {
-  struct Row {
-    const char* cpu_max;
-    unsigned expected;
-  };
-  static const Row kRows[] = {
-      {"max 100000\n", 0},     {"200000 100000\n", 2}, {"150000 100000", 2},
-      {"50000 100000", 1},     {"100000 100000", 1},   {"", 0},
-      {"garbage", 0},          {"12x 100000", 0},      {"100000 0", 0},
-      {"-1 100000", 0},        {"400000 100000 extra", 0},
-  };
-  for (const auto& row : kRows) {
-    EXPECT_EQ(cgroup2_cpu_limit(row.cpu_max), row.expected) << "cpu.max=\"" << row.cpu_max << "\"";
-  }
-  EXPECT_EQ(cgroup1_cpu_limit(-1, 100000), 0u);
-  EXPECT_EQ(cgroup1_cpu_limit(250000, 100000), 3u);
-  EXPECT_EQ(cgroup1_cpu_limit(1000, 100000), 1u);
-}
-
-TEST(DefaultDataDir, BesideTheExecutable) {
-  struct Row {
-    const char* exe;
-    const char* expected;
-  };
-  static const Row kRows[] = {
-      {"/usr/bin/python3", "/usr/bin/data"},
-      {"/python", "/data"},
-      {"/", "./data"},
-      {"", "./data"},
-      {"python3", "./data"},
-      {"rel/dir/prog", "rel/dir/data"},
-      {"/opt/bin//prog", "/opt/bin/data"},
-  };
-  for (const auto& row : kRows) {
-    EXPECT_EQ(data_dir_beside(row.exe), row.expected) << "exe=\"" << row.exe << "\"";
-  }
 }
 
 // Random texts over the words of a tiny lexicon, with Latin words, digits,

@@ -1,6 +1,7 @@
 // Tests of loading a data directory into a Pipeline: which files are
-// required, which error message reaches the caller, path joining, and the
-// user dictionary's longest key.
+// required, which error message reaches the caller, path joining, the
+// user dictionary's longest key, and the default directory beside the
+// executable.
 #include <gtest/gtest.h>
 #include <unistd.h>
 
@@ -10,6 +11,7 @@
 #include <vector>
 
 #include "dict/data_dir.h"
+#include "python/default_data_dir.h"
 #include "test_util.h"
 
 namespace quillet {
@@ -226,6 +228,25 @@ TEST(DataDir, UserDictIsTakenOverWithItsLongestKey) {
       ASSERT_NE(got, nullptr) << k;
       EXPECT_EQ(*got, v);
     }
+  }
+}
+
+TEST(DefaultDataDir, BesideTheExecutable) {
+  struct Row {
+    const char* exe;
+    const char* expected;
+  };
+  static const Row kRows[] = {
+      {"/usr/bin/python3", "/usr/bin/data"},
+      {"/python", "/data"},
+      {"/", "./data"},
+      {"", "./data"},
+      {"python3", "./data"},
+      {"rel/dir/prog", "rel/dir/data"},
+      {"/opt/bin//prog", "/opt/bin/data"},
+  };
+  for (const auto& row : kRows) {
+    EXPECT_EQ(data_dir_beside(row.exe), row.expected) << "exe=\"" << row.exe << "\"";
   }
 }
 

@@ -227,7 +227,6 @@ TEST(DictLookup, BrokenRangesAreMisses) {
       EXPECT_FALSE(f.value().get_near(probe, 0).has_value()) << c.name << ", hint at broken entry";
       EXPECT_FALSE(f.value().value_of(0).has_value() && probe == "a") << c.name;
       bool exact = true;
-      if (!probe.empty()) f.value().narrow(f.value().all(), probe, exact);
       if (!probe.empty()) f.value().seek_prefix(f.value().all(), probe, exact);
       EXPECT_FALSE(exact && !probe.empty()) << c.name;
     }
@@ -237,16 +236,16 @@ TEST(DictLookup, BrokenRangesAreMisses) {
 TEST(DictLookup, WrittenFileFindsEveryKeyAndMissesNeighbours) {
   std::vector<DictEntry> entries;
   for (int i = 0; i < 500; ++i) {
-    entries.push_back({"k" + std::to_string(i * 2), "v" + std::to_string(i)});
+    entries.push_back({testing::numbered("k", i * 2), testing::numbered("v", i)});
   }
   TempDir dir;
   testing::write_dict(dir, "w.bin", entries);
   auto f = DictFile::open(dir.file("w.bin"));
   ASSERT_TRUE(f.ok()) << f.error();
   for (int i = 0; i < 500; ++i) {
-    const std::string hit = "k" + std::to_string(i * 2);
-    const std::string miss = "k" + std::to_string(i * 2 + 1);
-    EXPECT_EQ(f.value().get(hit).value_or("miss"), "v" + std::to_string(i)) << hit;
+    const std::string hit = testing::numbered("k", i * 2);
+    const std::string miss = testing::numbered("k", i * 2 + 1);
+    EXPECT_EQ(f.value().get(hit).value_or("miss"), testing::numbered("v", i)) << hit;
     EXPECT_FALSE(f.value().get(miss).has_value()) << miss;
   }
 }
@@ -265,7 +264,7 @@ TEST(DictLookup, MoveKeepsTheMappingAlive) {
 
 TEST(DictLookup, ConcurrentLookupsShareOneFile) {
   std::vector<DictEntry> entries;
-  for (int i = 0; i < 200; ++i) entries.push_back({"w" + std::to_string(i), std::to_string(i)});
+  for (int i = 0; i < 200; ++i) entries.push_back({testing::numbered("w", i), std::to_string(i)});
   TempDir dir;
   testing::write_dict(dir, "w.bin", entries);
   auto f = DictFile::open(dir.file("w.bin"));
@@ -277,7 +276,7 @@ TEST(DictLookup, ConcurrentLookupsShareOneFile) {
     threads.emplace_back([&dict, &wrong, t] {
       for (int round = 0; round < 50; ++round) {
         for (int i = 0; i < 200; ++i) {
-          auto v = dict.get("w" + std::to_string(i));
+          auto v = dict.get(testing::numbered("w", i));
           if (!v || *v != std::to_string(i)) ++wrong[t];
         }
       }
@@ -287,10 +286,22 @@ TEST(DictLookup, ConcurrentLookupsShareOneFile) {
   for (int t = 0; t < 4; ++t) EXPECT_EQ(wrong[t], 0) << "thread " << t;
 }
 
-// The prefix walk's two steps agree on well-formed files: narrow() gives the
-// exact block of keys with a prefix, seek_prefix() starts at the same entry,
-// covers the block, and reports the same exact hits.
-TEST(DictLookup, SeekPrefixAgreesWithNarrow) {
+// The entries of `sorted` (in key order) whose keys start with `prefix`,
+// found by a scan, and whether one of them equals it.
+DictFile::Range block_by_scan(const std::vector<DictEntry>& sorted, std::string_view prefix,
+                              bool& exact) {
+  std::size_t lo = 0;
+  while (lo < sorted.size() && compare_keys(sorted[lo].key, prefix) < 0) ++lo;
+  std::size_t hi = lo;
+  while (hi < sorted.size() && std::string_view(sorted[hi].key).starts_with(prefix)) ++hi;
+  exact = lo < hi && sorted[lo].key.size() == prefix.size();
+  return {lo, hi};
+}
+
+// The prefix walk on well-formed files: seek_prefix() starts at the first
+// entry of the block of keys with a prefix (as a scan finds it), covers the
+// block, and reports the same exact hits.
+TEST(DictLookup, SeekPrefixAgreesWithAScan) {
   std::mt19937 rng(99);
   const char* const alphabet[] = {"a", "b", "\xE4\xB8\x80", "\xE4\xBA\x8C", "\xF0\xA0\x80\x80"};
   auto word = [&](std::size_t max_len) {
@@ -314,6 +325,8 @@ TEST(DictLookup, SeekPrefixAgreesWithNarrow) {
     auto f = open_bytes(dir, bytes.value());
     ASSERT_TRUE(f.ok()) << f.error();
     const DictFile& d = f.value();
+    std::sort(entries.begin(), entries.end(),
+              [](const DictEntry& a, const DictEntry& b) { return compare_keys(a.key, b.key) < 0; });
     for (int probe = 0; probe < 30; ++probe) {
       const std::string text = word(8);
       DictFile::Range exact_range = d.all(), seek_range = d.all();
@@ -321,15 +334,15 @@ TEST(DictLookup, SeekPrefixAgreesWithNarrow) {
       for (std::size_t len = 0; len < text.size();) {
         len += utf8_length(static_cast<unsigned char>(text[len]));
         const std::string_view prefix = std::string_view(text).substr(0, len);
-        bool narrow_exact = false, seek_exact = false;
+        bool scan_exact = false, seek_exact = false;
         const DictFile::Range within = seek_range;
-        exact_range = d.narrow(exact_range, prefix, narrow_exact);
+        exact_range = block_by_scan(entries, prefix, scan_exact);
         seek_range = d.seek_prefix(seek_range, prefix, seek_exact);
         const std::string where = "trial " + std::to_string(trial) + " prefix of " +
                                   std::to_string(len) + " bytes";
         ASSERT_EQ(seek_range.lo, exact_range.lo) << where;
         ASSERT_EQ(seek_range.empty(), exact_range.empty()) << where;
-        ASSERT_EQ(seek_exact, narrow_exact) << where;
+        ASSERT_EQ(seek_exact, scan_exact) << where;
         ASSERT_EQ(seek_exact, d.get(prefix).has_value()) << where;
         if (!seek_range.empty()) {
           ++nonempty;
@@ -413,10 +426,6 @@ TEST(DictLookup, HostileBytesNeverReadOutOfBounds) {
       }
       bool exact = false;
       DictFile::Range r = d.all();
-      for (std::size_t len = 1; len <= p.size() && len <= 8 && !r.empty(); ++len) {
-        r = d.narrow(r, std::string_view(p).substr(0, len), exact);
-      }
-      r = d.all();
       for (std::size_t len = 1; len <= p.size() && len <= 8 && !r.empty(); ++len) {
         r = d.seek_prefix(r, std::string_view(p).substr(0, len), exact);
         EXPECT_LE(r.hi, d.entry_count());

@@ -34,6 +34,8 @@ TEST(DictWriter, ParseRejectionsNameTheLine) {
   const Case cases[] = {
       {"no tab", "a\tx\nbc\n", "line 2: no tab between key and value"},
       {"blank line", "a\tx\n\nb\ty\n", "line 2: no tab between key and value"},
+      {"blank CRLF line", "a\tx\r\n\r\nb\ty\r\n", "line 2: no tab between key and value"},
+      {"CR alone is no line end", "a\tx\rb\ty\na\tz\n", "line 2: duplicate key (first given on line 1)"},
       {"invalid UTF-8 in key", "a\tx\nb\ty\n\xC3\x28\tz\n", "line 3: invalid UTF-8"},
       {"invalid UTF-8 in value", "a\t\xFF\n", "line 1: invalid UTF-8"},
       {"surrogate", "a\t\xED\xA0\x80\n", "line 1: invalid UTF-8"},
@@ -68,6 +70,12 @@ TEST(DictWriter, ParseAcceptedInputs) {
       {"fields at the limit", std::string(65535, 'k') + "\t" + std::string(65535, 'v'),
        {{std::string(65535, 'k'), std::string(65535, 'v')}}},
       {"CJK", "\xE4\xB8\x80\tjat1\n", {{"\xE4\xB8\x80", "jat1"}}},
+      {"CRLF line ends", "a\tx\r\nb\ty\r\n", {{"a", "x"}, {"b", "y"}}},
+      {"CRLF and LF mixed", "a\tx\nb\ty\r\nc\tz", {{"a", "x"}, {"b", "y"}, {"c", "z"}}},
+      {"CR before a missing final LF", "a\tx\r", {{"a", "x"}}},
+      {"empty value, CRLF", "a\t\r\n", {{"a", ""}}},
+      {"only the last CR goes", "a\tx\r\r\n", {{"a", "x\r"}}},
+      {"CR inside a value stays", "a\tx\ry\n", {{"a", "x\ry"}}},
   };
   for (const auto& c : cases) {
     auto parsed = parse_entries(c.text);
@@ -139,7 +147,7 @@ TEST(DictWriter, RoundTrip) {
       if (std::find(keys.begin(), keys.end(), key) != keys.end()) continue;
       keys.push_back(key);
       // Few distinct values, so that values share pool bytes.
-      entries.push_back({key, rng() % 3 ? "v" + std::to_string(rng() % 4) : ""});
+      entries.push_back({key, rng() % 3 ? testing::numbered("v", rng() % 4) : ""});
     }
     TempDir dir;
     testing::write_dict(dir, "r.bin", entries);

@@ -167,7 +167,10 @@ std::string syllable(std::mt19937& rng) {
 
 std::string candidates(std::mt19937& rng) {
   std::string v = syllable(rng);
-  for (unsigned n = rng() % 3; n > 0; --n) v += "|" + syllable(rng);
+  for (unsigned n = rng() % 3; n > 0; --n) {
+    v += '|';
+    v += syllable(rng);
+  }
   return v;
 }
 

@@ -50,7 +50,7 @@ std::string show(const std::vector<std::string>& tokens) {
 DictFile open_dict(const TempDir& dir, const std::vector<std::string>& words) {
   std::vector<DictEntry> entries;
   // Distinct values, so a reading taken from the wrong entry shows.
-  for (const auto& w : words) entries.push_back({w, "r" + std::to_string(entries.size())});
+  for (const auto& w : words) entries.push_back({w, testing::numbered("r", entries.size())});
   // An empty list still writes a valid file with no entries.
   auto bytes = encode_dict(entries);
   testing::write_bytes(dir.file("word.bin"), bytes.ok() ? bytes.value() : "");

@@ -32,6 +32,12 @@ void write_bytes(const std::string& path, std::string_view bytes) {
   out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
 }
 
+std::string numbered(std::string_view prefix, std::size_t n) {
+  std::string s(prefix);
+  s += std::to_string(n);
+  return s;
+}
+
 std::string u32(std::uint32_t v) {
   std::string s;
   format::append_u32(s, v);

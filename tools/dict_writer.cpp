@@ -32,8 +32,11 @@ Result<std::vector<DictEntry>> parse_entries(std::string_view text) {
   while (!text.empty()) {
     ++line_no;
     const std::size_t nl = text.find('\n');
-    const std::string_view line = text.substr(0, nl);
+    std::string_view line = text.substr(0, nl);
     text.remove_prefix(nl == std::string_view::npos ? text.size() : nl + 1);
+    // A CRLF line end: the CR is no part of the value (it would reach the
+    // readings that convert returns).
+    if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
     const std::string where = "line " + std::to_string(line_no) + ": ";
     const std::size_t tab = line.find('\t');
     if (tab == std::string_view::npos) return Error{where + "no tab between key and value"};

@@ -19,7 +19,7 @@ struct DictEntry {
 using Status = Result<std::monostate>;
 
 // Parses `key<TAB>value` lines (the value is everything after the first tab;
-// a final line feed is optional). Rejects, naming the 1-based line: a line
+// lines end in LF or CRLF, and a final line end is optional). Rejects, naming the 1-based line: a line
 // without a tab, invalid UTF-8, a key or value over 65,535 bytes, and a key
 // that an earlier line already gave.
 Result<std::vector<DictEntry>> parse_entries(std::string_view text);

@@ -202,51 +202,6 @@ std::optional<DictFile::Found> DictFile::find(std::string_view key) const {
   return std::nullopt;
 }
 
-// One search finds an entry inside the block of keys starting with `key`;
-// the block's two ends are then searched only on either side of it.
-DictFile::Range DictFile::narrow(Range within, std::string_view key, bool& exact) const {
-  exact = false;
-  if (within.hi > entry_count_) within.hi = entry_count_;
-  if (within.lo > within.hi) within.lo = within.hi;
-  std::size_t lo = within.lo, hi = within.hi;
-  while (lo < hi) {
-    const std::size_t mid = lo + (hi - lo) / 2;
-    const int c = compare_to_prefix_block(order_key(mid), key);
-    if (c < 0) {
-      lo = mid + 1;
-    } else if (c > 0) {
-      hi = mid;
-    } else {
-      // First entry not less than `key`, in [lo, mid].
-      std::size_t first_lo = lo, first_hi = mid;
-      while (first_lo < first_hi) {
-        const std::size_t m = first_lo + (first_hi - first_lo) / 2;
-        if (compare_keys_inline(order_key(m), key) < 0) {
-          first_lo = m + 1;
-        } else {
-          first_hi = m;
-        }
-      }
-      // First entry after mid outside the block, in [mid + 1, hi].
-      std::size_t end_lo = mid + 1, end_hi = hi;
-      while (end_lo < end_hi) {
-        const std::size_t m = end_lo + (end_hi - end_lo) / 2;
-        if (compare_to_prefix_block(order_key(m), key) == 0) {
-          end_lo = m + 1;
-        } else {
-          end_hi = m;
-        }
-      }
-      const auto k = key_at(first_lo);
-      exact = k && k->size() == key.size() && compare_keys_inline(*k, key) == 0 &&
-              value_at(first_lo).has_value();
-      return {first_lo, end_lo};
-    }
-  }
-  // No key starts with `key`: an empty range where it would be.
-  return {lo, lo};
-}
-
 DictFile::Range DictFile::seek_prefix(Range within, std::string_view key, bool& exact) const {
   exact = false;
   if (within.hi > entry_count_) within.hi = entry_count_;

@@ -49,20 +49,15 @@ class DictFile {
   };
   Range all() const { return {0, entry_count_}; }
 
-  // Given `within`, a range whose keys all start with some prefix of `key`
-  // (all() is always valid), returns the entries whose keys start with `key`.
-  // `exact` is set when one of them equals `key` and is readable, that is,
-  // when get(key) would be a hit.
-  Range narrow(Range within, std::string_view key, bool& exact) const;
-
-  // A cheaper step for the same walk, when only the exact hits matter. Given
-  // `within`, all() or the result of the step for a shorter prefix of `key`,
-  // returns a range that starts at the first entry not less than `key` and
-  // holds every entry whose key starts with `key`, but may run past them (its
-  // end is whatever bound the search met). It is empty exactly when no key
-  // starts with `key`. `exact` as for narrow(). On a table whose keys are not
-  // sorted the result is some range inside `within`. Like get(), narrow()
-  // and seek_prefix() are safe from any number of threads at once.
+  // One step of that walk. Given `within`, all() or the result of the step
+  // for a shorter prefix of `key`, returns a range that starts at the first
+  // entry not less than `key` and holds every entry whose key starts with
+  // `key`, but may run past them (its end is whatever bound the search met,
+  // which spares a second search for the block's end). It is empty exactly
+  // when no key starts with `key`. `exact` is set when one of them equals
+  // `key` and is readable, that is, when get(key) would be a hit. On a table
+  // whose keys are not sorted the result is some range inside `within`. Like
+  // get(), safe from any number of threads at once.
   Range seek_prefix(Range within, std::string_view key, bool& exact) const;
 
   // get(), also giving the index of the entry found, for get_near() in a side

@@ -8,33 +8,6 @@
 
 namespace quillet {
 
-ReadingFound find_reading(const ReadingTables& t, std::string_view token, WordMatch word) {
-  // Segmentation says Hit or Miss only of tokens cut from Chinese runs.
-  if (word.kind == WordMatch::Kind::Unknown && !contains_cjk(token)) {
-    return {ReadingLayer::Passthrough, token};
-  }
-  if (const std::string* user = user_lookup(t.user, token)) return {ReadingLayer::User, *user};
-  if (t.word_candidates) {
-    if (const auto found = t.word_candidates->find(token)) {
-      return {ReadingLayer::WordCandidates, found->value, found->index};
-    }
-  }
-  if (word.kind == WordMatch::Kind::Hit) return {ReadingLayer::Word, word.value, word.index};
-  if (word.kind == WordMatch::Kind::Unknown) {
-    if (const auto found = t.word.find(token)) {
-      return {ReadingLayer::Word, found->value, found->index};
-    }
-  }
-  if (!is_single_code_point(token)) return {ReadingLayer::CharByChar, {}};
-  if (t.char_candidates) {
-    if (const auto found = t.char_candidates->find(token)) {
-      return {ReadingLayer::CharCandidates, found->value, found->index};
-    }
-  }
-  if (const auto found = t.chr.find(token)) return {ReadingLayer::Char, found->value, found->index};
-  return {ReadingLayer::Itself, token};
-}
-
 std::string char_by_char_reading(const ReadingTables& t, std::string_view token) {
   std::string result;
   result.reserve(token.size() * 2);

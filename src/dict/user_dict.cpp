@@ -1,4 +1,5 @@
-// UserDict helpers.
+// The longest UserDict key in code points: how far segmentation must look
+// ahead for a user word, counted once when the Pipeline is loaded.
 #include "dict/user_dict.h"
 
 #include "unicode.h"

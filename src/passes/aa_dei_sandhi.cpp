@@ -1,4 +1,5 @@
-// The AA-dei pass.
+// A A 哋: one scan for a single character repeated before 哋; the second A
+// and the suffix change only when their readings can take tone 2.
 #include "passes/aa_dei_sandhi.h"
 
 #include "passes/tone_util.h"

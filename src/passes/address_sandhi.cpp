@@ -1,4 +1,5 @@
-// The address-sandhi pass.
+// Surname + sir: one scan for a single character before the title, matched
+// without regard to case; only tones 4 and 6 rise to tone 2.
 #include "passes/address_sandhi.h"
 
 #include "passes/tone_util.h"

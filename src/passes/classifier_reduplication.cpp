@@ -1,4 +1,5 @@
-// The classifier-reduplication pass.
+// C C: one scan for a single character repeated, kept only when
+// classifier_words.bin lists it; the second C takes tone 2.
 #include "passes/classifier_reduplication.h"
 
 #include "passes/tone_util.h"

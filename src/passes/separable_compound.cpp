@@ -1,4 +1,6 @@
-// The separable-compound pass.
+// Verb + particle + object: the two single characters around an aspect
+// particle are looked up together in separable.bin, and a stored value of
+// exactly two syllables gives each its reading.
 #include "passes/separable_compound.h"
 
 #include "unicode.h"

@@ -1,4 +1,5 @@
-// The tone-2 change of one syllable.
+// A single syllable (lower-case letters and a tone digit) whose tone is one
+// of the given ones is respelled with tone 2; anything else is left alone.
 #include "passes/tone_util.h"
 
 namespace quillet {

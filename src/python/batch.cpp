@@ -62,7 +62,7 @@ PyObject* run_batch(const Pipeline& pipeline, PyObject* texts_obj, ConvertOne co
   texts = {};  // no result views the input texts
 
   const GcPause pause;
-  StrCache cache;
+  StrCache cache(true);  // texts repeat across a batch
   PyObject* list = PyList_New(static_cast<Py_ssize_t>(n));
   if (list == nullptr) return nullptr;
   for (std::size_t i = 0; i < n; ++i) {

@@ -19,8 +19,44 @@ StrCache::~StrCache() {
   for (Slot& slot : slots_) Py_XDECREF(slot.str);
 }
 
-PyObject* StrCache::get(std::string_view text) {
-  if (slots_.empty()) slots_.resize(64);
+std::string_view TextArena::keep(std::string_view text) {
+  if (text.size() > free_bytes_) {
+    const std::size_t size = std::max(text.size(), next_chunk_);
+    chunks_.push_back(std::make_unique<char[]>(size));
+    free_at_ = chunks_.back().get();
+    free_bytes_ = size;
+    next_chunk_ = 2 * size;
+  }
+  if (!text.empty()) std::memcpy(free_at_, text.data(), text.size());
+  const std::string_view kept(free_at_, text.size());
+  free_at_ += text.size();
+  free_bytes_ -= text.size();
+  return kept;
+}
+
+PyObject* StrCache::text(std::string_view text) {
+  if (!share_texts_) return str_of(text);
+  PyObject* str = shared(text);
+  Py_XINCREF(str);
+  return str;
+}
+
+PyObject* StrCache::label(std::string_view text) {
+  // Labels view constants and the mapped files, whose writer stores each
+  // distinct value once, so most are found by where they lie, unhashed.
+  for (const Memo& memo : memo_) {
+    if (memo.data == text.data() && memo.size == text.size() && memo.str != nullptr) {
+      return memo.str;
+    }
+  }
+  PyObject* str = shared(text);
+  if (str != nullptr) memo_[next_memo_++ % memo_.size()] = {text.data(), text.size(), str};
+  return str;
+}
+
+PyObject* StrCache::shared(std::string_view text) {
+  // Small to start with: most calls convert one short text.
+  if (slots_.empty()) slots_.resize(16);
   const std::size_t hash = std::hash<std::string_view>{}(text);
   const std::size_t mask = slots_.size() - 1;
   std::size_t i = hash & mask;
@@ -31,7 +67,7 @@ PyObject* StrCache::get(std::string_view text) {
   if (made == nullptr) return nullptr;
   Slot& slot = slots_[i];
   try {
-    slot.key.assign(text);
+    slot.key = keys_.keep(text);
   } catch (...) {
     Py_DECREF(made);
     throw;
@@ -51,15 +87,27 @@ void StrCache::grow() {
     if (slot.str == nullptr) continue;
     std::size_t i = slot.hash & mask;
     while (slots_[i].str != nullptr) i = (i + 1) & mask;
-    slots_[i] = std::move(slot);
+    slots_[i] = slot;
     slot.str = nullptr;
   }
 }
 
 namespace {
 
-// The candidate list of `readings` (split at '|' like split_candidates), its
-// items from `cache`.
+// Bytes of text from which a single call shares the str of repeated token
+// texts and readings: a few hundred tokens.
+constexpr std::size_t kShareTextsFrom = 1024;
+
+// Owns one reference, dropped on every way out.
+struct Ref {
+  PyObject* object;
+  explicit Ref(PyObject* o) : object(o) {}
+  Ref(const Ref&) = delete;
+  Ref& operator=(const Ref&) = delete;
+  ~Ref() { Py_XDECREF(object); }
+};
+
+// The candidate list of `readings` (split at '|' like split_candidates).
 PyObject* candidate_list(std::string_view readings, bool is_list, StrCache& cache) {
   Py_ssize_t n = 1;
   if (is_list) {
@@ -69,35 +117,37 @@ PyObject* candidate_list(std::string_view readings, bool is_list, StrCache& cach
   if (list == nullptr) return nullptr;
   for (Py_ssize_t i = 0; i < n; ++i) {
     const std::size_t bar = is_list ? readings.find('|') : std::string_view::npos;
-    PyObject* item = cache.get(readings.substr(0, bar));
+    PyObject* item = cache.text(readings.substr(0, bar));
     if (item == nullptr) {
       Py_DECREF(list);
       return nullptr;
     }
-    Py_INCREF(item);
-    PyList_SetItem(list, i, item);  // steals the reference just taken
+    PyList_SetItem(list, i, item);  // steals item
     if (bar != std::string_view::npos) readings.remove_prefix(bar + 1);
   }
   return list;
 }
 
 PyObject* tuple_of(const TokenFields& f, ListKind kind, StrCache& cache) {
-  PyObject* token = cache.get(f.token);
-  PyObject* lang = token ? cache.get(f.lang) : nullptr;
-  PyObject* confidence = lang ? cache.get(f.confidence) : nullptr;
-  PyObject* source = confidence ? cache.get(f.source) : nullptr;
+  PyObject* lang = cache.label(f.lang);
+  PyObject* confidence = lang ? cache.label(f.confidence) : nullptr;
+  PyObject* source = confidence ? cache.label(f.source) : nullptr;
   if (source == nullptr) return nullptr;
-  if (kind == ListKind::Detailed) {
-    PyObject* reading =
-        cache.get(f.is_list ? first_candidate(f.readings) : f.readings);
-    if (reading == nullptr) return nullptr;
-    return PyTuple_Pack(5, token, reading, lang, confidence, source);  // takes new references
+  const Ref token(cache.text(f.token));
+  if (token.object == nullptr) return nullptr;
+  if (kind == ListKind::Candidates) {
+    const Ref candidates(candidate_list(f.readings, f.is_list, cache));
+    if (candidates.object == nullptr) return nullptr;
+    return PyTuple_Pack(5, token.object, candidates.object, lang, confidence, source);
   }
-  PyObject* candidates = candidate_list(f.readings, f.is_list, cache);
-  if (candidates == nullptr) return nullptr;
-  PyObject* tuple = PyTuple_Pack(5, token, candidates, lang, confidence, source);
-  Py_DECREF(candidates);
-  return tuple;
+  const std::string_view reading = f.is_list ? first_candidate(f.readings) : f.readings;
+  // A token that is its own reading (no CJK ideograph) needs one str.
+  if (reading.data() == f.token.data() && reading.size() == f.token.size()) {
+    return PyTuple_Pack(5, token.object, token.object, lang, confidence, source);
+  }
+  const Ref jyutping(cache.text(reading));
+  if (jyutping.object == nullptr) return nullptr;
+  return PyTuple_Pack(5, token.object, jyutping.object, lang, confidence, source);
 }
 
 // Appends the tuples of `fields` to `list`; false with a Python error set.
@@ -135,7 +185,7 @@ PyObject* list_of(const std::vector<TokenFields>& fields, ListKind kind, StrCach
 
 PyObject* converted_list(const Pipeline& pipeline, std::string_view text, ListKind kind) {
   const GcPause pause;
-  StrCache cache;
+  StrCache cache(text.size() > kShareTextsFrom);
   std::vector<TokenFields> fields;
   PyObject* list = nullptr;  // made at the first window
   ResolvedWindows windows(pipeline, text);
@@ -156,39 +206,22 @@ PyObject* converted_list(const Pipeline& pipeline, std::string_view text, ListKi
 }
 
 void prepare_list(const Pipeline& pipeline, std::string_view text, PreparedList& out) {
-  out.fields.clear();
-  out.bytes.clear();
   // Token texts, and the readings the conversion built, live only as long as
-  // their window, so they are copied into chunks that never move.
-  char* free_at = nullptr;
-  std::size_t free_bytes = 0;
-  std::size_t next_chunk = text.size() + 64;
-  const auto keep = [&](std::string_view s) {
-    if (s.size() > free_bytes) {
-      const std::size_t size = std::max(s.size(), next_chunk);
-      out.bytes.push_back(std::make_unique<char[]>(size));
-      free_at = out.bytes.back().get();
-      free_bytes = size;
-      next_chunk = 2 * size;
-    }
-    if (!s.empty()) std::memcpy(free_at, s.data(), s.size());
-    const std::string_view kept(free_at, s.size());
-    free_at += s.size();
-    free_bytes -= s.size();
-    return kept;
-  };
+  // their window, so they are copied into the list's arena.
+  out.fields.clear();
+  out.bytes = TextArena(text.size() + 64);
   ResolvedWindows windows(pipeline, text);
   while (windows.next()) {
     for (std::size_t i = 0; i < windows.size(); ++i) {
       const std::string_view token = windows.token(i);
       const ResolutionView& view = windows.resolution(i);
       TokenFields f = fields_of(token, view);
-      f.token = keep(token);
+      f.token = out.bytes.keep(token);
       // Every other borrowed reading views the Pipeline, which outlives `out`.
       if (f.readings.data() == token.data() && f.readings.size() == token.size()) {
         f.readings = f.token;
       } else if (view.candidates.is_owned()) {
-        f.readings = keep(f.readings);
+        f.readings = out.bytes.keep(f.readings);
       }
       out.fields.push_back(f);
     }

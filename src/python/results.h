@@ -4,6 +4,7 @@
 // exception set (only when memory runs out).
 #pragma once
 
+#include <array>
 #include <cstddef>
 #include <memory>
 #include <string>
@@ -58,41 +59,72 @@ struct TokenFields {
 // engine records and all its Python objects at once.
 PyObject* converted_list(const Pipeline& pipeline, std::string_view text, ListKind kind);
 
+// Copies of texts in chunks that never move, so views of them stay valid
+// as long as the arena, however many texts follow.
+class TextArena {
+ public:
+  explicit TextArena(std::size_t first_chunk = 256) : next_chunk_(first_chunk) {}
+  std::string_view keep(std::string_view text);
+
+ private:
+  std::vector<std::unique_ptr<char[]>> chunks_;
+  char* free_at_ = nullptr;
+  std::size_t free_bytes_ = 0;
+  std::size_t next_chunk_;
+};
+
 // A text's list result made ready by a batch worker, without Python: the
 // fields view the Pipeline's data or `bytes` (text the conversion built,
 // copied here so that it outlives the conversion).
 struct PreparedList {
   std::vector<TokenFields> fields;
-  std::vector<std::unique_ptr<char[]>> bytes;
+  TextArena bytes;
 };
 
 // Fills `out` from the conversion of `text`. No Python object is touched, so
 // any thread may call it; the views live as long as `out` and `pipeline`.
 void prepare_list(const Pipeline& pipeline, std::string_view text, PreparedList& out);
 
-// Makes one shared str per distinct text seen during one build (labels and
-// readings repeat), so a call makes fewer objects. Holds a reference to each
-// str it made until it is destroyed.
+// The str objects of one build. Labels take a handful of values, so each
+// distinct label gets one str, shared. Token texts and readings repeat too,
+// across a long text or a batch of texts; with `share_texts` they are shared
+// the same way, otherwise (a short text, where repeats are rare and the
+// hashing would cost more than it saves) each gets its own str.
 class StrCache {
  public:
-  StrCache() = default;
+  explicit StrCache(bool share_texts) : share_texts_(share_texts) {}
   StrCache(const StrCache&) = delete;
   StrCache& operator=(const StrCache&) = delete;
   ~StrCache();
 
-  // A borrowed reference to the str of `text`, alive while this cache is;
-  // nullptr with a Python error set when memory runs out.
-  PyObject* get(std::string_view text);
+  // A borrowed reference to the shared str of `label`, alive while this
+  // cache is; nullptr with a Python error set when memory runs out.
+  PyObject* label(std::string_view label);
+  // A new reference to a str of `text`; nullptr as above.
+  PyObject* text(std::string_view text);
 
  private:
   struct Slot {
     std::size_t hash = 0;
-    std::string key;
+    std::string_view key;     // into keys_
     PyObject* str = nullptr;  // nullptr: free slot
   };
+  // The str of `text`, made once: a borrowed reference.
+  PyObject* shared(std::string_view text);
   void grow();
+  bool share_texts_;
+  // Where the last labels seen lie; texts that can move (token texts) never
+  // enter it.
+  struct Memo {
+    const char* data = nullptr;
+    std::size_t size = 0;
+    PyObject* str = nullptr;
+  };
+  std::array<Memo, 8> memo_{};
+  std::size_t next_memo_ = 0;
   std::vector<Slot> slots_;
   std::size_t used_ = 0;
+  TextArena keys_;
 };
 
 // The list of tuples for `fields`, its strings taken from `cache`.

@@ -25,7 +25,6 @@ def _raises(fn, *args, **kwargs):
 def _calls(quillet, pipeline, data_dir):
     text = "我哋今日去香港行山，好 hello 12"
     pair = [text, "食飯"]
-    d = str(data_dir)
     return {
         "convert": lambda: pipeline.convert(text),
         "convert_detailed": lambda: pipeline.convert_detailed(text),

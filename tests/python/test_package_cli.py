@@ -220,9 +220,13 @@ def test_closed_output_pipe_ends_quietly(small, tmp_path):
 
 
 def test_interrupt_exits_130_without_traceback(small):
+    # A runner started in the background (no job control) ignores SIGINT, and
+    # its children inherit that; the child gets the default back, as a shell
+    # in the foreground would give it.
     proc = subprocess.Popen([sys.executable, "-m", "quillet", "--data-dir", small,
                              "--batch-size", "1"], env=in_tree_env(), stdin=subprocess.PIPE,
-                            stdout=subprocess.PIPE, stderr=subprocess.PIPE)
+                            stdout=subprocess.PIPE, stderr=subprocess.PIPE,
+                            preexec_fn=lambda: signal.signal(signal.SIGINT, signal.SIG_DFL))
     proc.stdin.write("香港\n".encode())
     proc.stdin.flush()
     assert proc.stdout.readline() == "hoeng1 gong2\n".encode()  # running, now waits for input
