@@ -132,17 +132,25 @@ class NumberRewriter {
   }
 
   // The offset after `key` when its code points stand at i, else kNoMatch.
-  std::size_t key_at(std::size_t i, std::u32string_view key) const {
-    for (char32_t k : key) {
+  // `first` is the code point at i: callers trying a whole table decode it
+  // once, and most keys fail on it.
+  std::size_t key_at(std::size_t i, std::u32string_view key, CodePoint first) const {
+    if (key.empty()) return i;
+    if (first.next == i || first.c != key[0]) return kNoMatch;
+    i = first.next;
+    for (char32_t k : key.substr(1)) {
       const CodePoint cp = code_point_at(i);
       if (cp.next == i || cp.c != k) return kNoMatch;
       i = cp.next;
     }
     return i;
   }
+  std::size_t key_at(std::size_t i, std::u32string_view key) const {
+    return key_at(i, key, code_point_at(i));
+  }
   // A key at i that is not directly followed by a letter.
-  std::size_t whole_key_at(std::size_t i, std::u32string_view key) const {
-    const std::size_t end = key_at(i, key);
+  std::size_t whole_key_at(std::size_t i, std::u32string_view key, CodePoint first) const {
+    const std::size_t end = key_at(i, key, first);
     return end != kNoMatch && !letter_at(end) ? end : kNoMatch;
   }
 
@@ -177,9 +185,10 @@ class NumberRewriter {
   // The first mark that stands at z decides: with an amount after it, the
   // amount and its name are written; a dollar form without one is copied.
   std::optional<std::size_t> currency(std::size_t z) {
+    const CodePoint first = code_point_at(z);
     for (const CurrencyMark& mark : kCurrencies) {
-      const std::size_t after =
-          mark.kind == CurrencyKind::kCode ? whole_key_at(z, mark.key) : key_at(z, mark.key);
+      const std::size_t after = mark.kind == CurrencyKind::kCode ? whole_key_at(z, mark.key, first)
+                                                                 : key_at(z, mark.key, first);
       if (after == kNoMatch) continue;
       const bool spaced = mark.kind != CurrencyKind::kDollar && at(after, ' ');
       if (auto next = amount_then_name(spaced ? after + 1 : after, mark.name)) return next;
@@ -284,8 +293,9 @@ class NumberRewriter {
     // Unit: one space may stand between number and unit, and is consumed
     // only together with a unit (or a half of the day).
     const std::size_t p = at(w, ' ') ? w + 1 : w;
+    const CodePoint at_p = code_point_at(p);
     for (const NamedMark& unit : kUnits) {
-      const std::size_t after = whole_key_at(p, unit.key);
+      const std::size_t after = whole_key_at(p, unit.key, at_p);
       if (after == kNoMatch) continue;
       append_amount(s);
       out_.append(unit.name);
@@ -343,7 +353,7 @@ class NumberRewriter {
 
     append_integer(s, value, number.grouped, z, w);
     for (const NamedMark& op : kOperators) {
-      const std::size_t after = key_at(w, op.key);
+      const std::size_t after = key_at(w, op.key, o);
       if (after != kNoMatch && digit_at(after)) {
         out_.append(op.name);
         return after;
@@ -385,7 +395,7 @@ class NumberRewriter {
     if (grouped) return Reading::kCardinal;
     const CodePoint after = code_point_at(follower);
     if (after.c == kYear) return year_reading(s, *value, z, after.next);
-    if (const Counter* counter = counter_at(follower)) {
+    if (const Counter* counter = counter_at(follower, after)) {
       const bool counted = counter->two_is_loeng && *value == 2 &&
                            !is_one_of(kOrdinalBefore, code_point_before(z).c);
       return counted ? Reading::kTwoCounted : Reading::kCardinal;
@@ -417,11 +427,11 @@ class NumberRewriter {
     return value == 2 ? Reading::kTwoCounted : Reading::kCardinal;
   }
 
-  const Counter* counter_at(std::size_t i) const {
-    const CodePoint first = code_point_at(i);
+  // The counter at i, whose first code point is `first`.
+  const Counter* counter_at(std::size_t i, CodePoint first) const {
     if (!is_cjk(first.c)) return nullptr;
     for (const Counter& counter : kCounters) {
-      if (counter.key[0] == first.c && key_at(i, counter.key) != kNoMatch) return &counter;
+      if (key_at(i, counter.key, first) != kNoMatch) return &counter;
     }
     return nullptr;
   }
@@ -533,8 +543,9 @@ class NumberRewriter {
     std::size_t end;
   };
   std::optional<DayHalf> day_half_at(std::size_t i) const {
+    const CodePoint first = code_point_at(i);
     for (const NamedMark& half : kDayHalves) {
-      const std::size_t after = whole_key_at(i, half.key);
+      const std::size_t after = whole_key_at(i, half.key, first);
       if (after != kNoMatch) return DayHalf{half.name, after};
     }
     return std::nullopt;
