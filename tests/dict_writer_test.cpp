@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "dict/format.h"
 #include "dict/lookup.h"
 #include "dict_writer.h"
 #include "test_util.h"
@@ -120,15 +121,20 @@ TEST(DictWriter, EncodeRejections) {
   EXPECT_EQ(left, 1);  // only keep.bin
 }
 
-// The writer's bytes for the one-entry example are the documented 35 bytes.
+// The writer's bytes for the one-entry example are the documented 35 bytes,
+// then the index: one page (U+4E00 is code point 0 of page 0x138), whose
+// starts are 0 up to U+4E00 and 1 after it.
 TEST(DictWriter, ExampleBytes) {
   auto bytes = encode_dict({{"\xE4\xB8\x80", "jat1"}});
   ASSERT_TRUE(bytes.ok());
-  const std::string expected(
+  std::string expected(
       "CJYP\x01\x00\x00\x00\x01\x00\x00\x00\x07\x00\x00\x00"
       "\x00\x00\x00\x00\x03\x00\x03\x00\x00\x00\x04\x00"
       "\xE4\xB8\x80jat1",
       35);
+  expected += "CJYI" + testing::u32(0x138) + testing::u32(1) + testing::u32(1);
+  expected += testing::u32(0) + testing::u32(0);
+  for (int j = 1; j <= 64; ++j) expected += testing::u32(1);
   EXPECT_EQ(bytes.value(), expected);
 }
 
@@ -214,6 +220,60 @@ TEST(DictWriter, CheckDetectsBrokenFiles) {
 
   TempDir dir;
   EXPECT_FALSE(read_dict_file(dir.file("absent.bin")).ok());
+}
+
+// The checker holds the index to the one the keys give, naming the first
+// field that differs; a file without one still passes.
+TEST(DictWriter, CheckDetectsAWrongIndex) {
+  // 'a' and 'b' start in page 1 (code points 0x40 to 0x7F), U+4E00 in page
+  // 0x138: pages 1 to 0x138, two slots.
+  auto written = encode_dict({{"a", "1"}, {"b", "2"}, {"\xE4\xB8\x80", "3"}});
+  ASSERT_TRUE(written.ok());
+  const std::string bytes = written.value();
+  const std::size_t at = bytes.find("CJYI");
+  ASSERT_NE(at, std::string::npos);
+  const std::size_t pages_at = at + 16, slots_at = pages_at + 4 * 0x138;
+  ASSERT_EQ(bytes.size(), slots_at + 2 * 65 * 4);
+  const auto with = [&](std::size_t offset, std::uint32_t v) {
+    std::string b = bytes;
+    b.replace(offset, 4, u32(v));
+    return b;
+  };
+  struct Case {
+    const char* name;
+    std::string bytes;
+    std::string message;  // empty: the file passes
+  };
+  const Case cases[] = {
+      {"as written", bytes, ""},
+      {"no index", bytes.substr(0, at), ""},
+      {"other bytes after the pool", bytes.substr(0, at) + "CJY", ""},
+      {"header cut short", bytes.substr(0, at + 15), "index: header cut short"},
+      {"slots cut short", bytes.substr(0, bytes.size() - 1),
+       "index: 312 pages and 2 slots exceed the file"},
+      {"page count past the file", with(at + 8, 0xFFFFFFFF),
+       "index: 4294967295 pages and 2 slots exceed the file"},
+      {"page count short", with(at + 8, 0x137), "index: page count is 311, the keys give 312"},
+      {"slot count short", with(at + 12, 1), "index: slot count is 1, the keys give 2"},
+      {"first page off", with(at + 4, 2), "index: first page is 2, the keys give 1"},
+      {"page without its slot", with(pages_at, format::kNoSlot),
+       "index: slot of page 0x1 is 4294967295, the keys give 0"},
+      {"empty page with a slot", with(pages_at + 4, 0),
+       "index: slot of page 0x2 is 0, the keys give 4294967295"},
+      // 'b' is code point 34 of page 1: one key ('a') sorts before it.
+      {"start off", with(slots_at + 4 * 34, 9), "index: start 34 of slot 0 is 9, the keys give 1"},
+      {"last start off", with(bytes.size() - 4, 0), "index: start 64 of slot 1 is 0, the keys give 3"},
+  };
+  for (const auto& c : cases) {
+    auto decoded = decode_dict(c.bytes);
+    if (c.message.empty()) {
+      ASSERT_TRUE(decoded.ok()) << c.name << ": " << decoded.error();
+      EXPECT_EQ(decoded.value().size(), 3u) << c.name;
+    } else {
+      ASSERT_FALSE(decoded.ok()) << c.name;
+      EXPECT_EQ(decoded.error(), c.message) << c.name;
+    }
+  }
 }
 
 }  // namespace

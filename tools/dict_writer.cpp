@@ -23,6 +23,108 @@ using format::load_u32;
 
 constexpr std::size_t kMaxField = format::kMaxFieldLength;
 
+// The index of dict/format.h as numbers: its first page, the slot of each
+// page from there on, and every slot's starts one after another.
+struct IndexTables {
+  std::uint32_t first_page = 0;
+  std::vector<std::uint32_t> pages;
+  std::vector<std::uint32_t> starts;
+};
+
+// The index of a table whose keys, in table order, are `keys`.
+IndexTables index_of(const std::vector<std::string_view>& keys) {
+  std::vector<std::uint32_t> used;  // pages some key starts in, ascending
+  for (std::string_view key : keys) {
+    const format::FirstCodePoint first = format::first_code_point(key);
+    if (first.length == 0) continue;
+    const std::uint32_t page = first.code_point >> format::kPageBits;
+    if (used.empty() || used.back() != page) used.push_back(page);
+  }
+  // Keys are sorted and UTF-8 keeps code point order, so pages come sorted
+  // too, except that keys which start badly may sit between them.
+  std::sort(used.begin(), used.end());
+  used.erase(std::unique(used.begin(), used.end()), used.end());
+  IndexTables t;
+  if (used.empty()) return t;
+  t.first_page = used.front();
+  t.pages.assign(used.back() - used.front() + 1, format::kNoSlot);
+  const auto before = [](std::string_view key, const std::string& bound) {
+    return compare_keys(key, bound) < 0;
+  };
+  for (std::size_t s = 0; s < used.size(); ++s) {
+    t.pages[used[s] - t.first_page] = static_cast<std::uint32_t>(s);
+    for (std::uint32_t j = 0; j < format::kSlotStarts; ++j) {
+      std::string bound;
+      append_utf8(bound, static_cast<char32_t>((used[s] << format::kPageBits) + j));
+      const auto at = std::lower_bound(keys.begin(), keys.end(), bound, before);
+      t.starts.push_back(static_cast<std::uint32_t>(at - keys.begin()));
+    }
+  }
+  return t;
+}
+
+void append_index(std::string& out, const IndexTables& t) {
+  out.append(format::kIndexMagic, sizeof format::kIndexMagic);
+  append_u32(out, t.first_page);
+  append_u32(out, static_cast<std::uint32_t>(t.pages.size()));
+  append_u32(out, static_cast<std::uint32_t>(t.starts.size() / format::kSlotStarts));
+  for (std::uint32_t slot : t.pages) append_u32(out, slot);
+  for (std::uint32_t start : t.starts) append_u32(out, start);
+}
+
+std::string hex(std::uint32_t v) {
+  char buf[16];
+  std::snprintf(buf, sizeof buf, "0x%X", v);
+  return buf;
+}
+
+// Checks the index that may follow the pool (`rest`: the bytes after it)
+// against the one the keys give. No index at all passes: it is optional.
+Status check_index(std::string_view rest, const std::vector<std::string_view>& keys) {
+  if (rest.size() < sizeof format::kIndexMagic ||
+      rest.substr(0, sizeof format::kIndexMagic) !=
+          std::string_view(format::kIndexMagic, sizeof format::kIndexMagic)) {
+    return std::monostate{};
+  }
+  if (rest.size() < format::kIndexHeaderSize) return Error{"index: header cut short"};
+  const std::uint32_t first_page = load_u32(rest.data() + format::kIndexFirstPageAt);
+  const std::uint32_t page_count = load_u32(rest.data() + format::kIndexPageCountAt);
+  const std::uint32_t slot_count = load_u32(rest.data() + format::kIndexSlotCountAt);
+  if (format::index_size(page_count, slot_count) > rest.size()) {
+    return Error{"index: " + std::to_string(page_count) + " pages and " +
+                 std::to_string(slot_count) + " slots exceed the file"};
+  }
+  const IndexTables want = index_of(keys);
+  const std::uint64_t want_slots = want.starts.size() / format::kSlotStarts;
+  const auto differs = [](const std::string& what, std::uint64_t got, std::uint64_t expected) {
+    return Error{"index: " + what + " is " + std::to_string(got) + ", the keys give " +
+                 std::to_string(expected)};
+  };
+  if (page_count != want.pages.size()) return differs("page count", page_count, want.pages.size());
+  if (slot_count != want_slots) return differs("slot count", slot_count, want_slots);
+  if (page_count != 0 && first_page != want.first_page) {
+    return differs("first page", first_page, want.first_page);
+  }
+  const char* pages = rest.data() + format::kIndexHeaderSize;
+  for (std::size_t i = 0; i < want.pages.size(); ++i) {
+    const std::uint32_t got = load_u32(pages + 4 * i);
+    if (got != want.pages[i]) {
+      return differs("slot of page " + hex(static_cast<std::uint32_t>(first_page + i)), got,
+                     want.pages[i]);
+    }
+  }
+  const char* starts = pages + 4 * want.pages.size();
+  for (std::size_t i = 0; i < want.starts.size(); ++i) {
+    const std::uint32_t got = load_u32(starts + 4 * i);
+    if (got != want.starts[i]) {
+      return differs("start " + std::to_string(i % format::kSlotStarts) + " of slot " +
+                         std::to_string(i / format::kSlotStarts),
+                     got, want.starts[i]);
+    }
+  }
+  return std::monostate{};
+}
+
 }  // namespace
 
 Result<std::vector<DictEntry>> parse_entries(std::string_view text) {
@@ -102,6 +204,10 @@ Result<std::string> encode_dict(std::vector<DictEntry> entries) {
   append_u32(out, static_cast<std::uint32_t>(pool.size()));
   out += table;
   out += pool;
+  std::vector<std::string_view> keys;
+  keys.reserve(entries.size());
+  for (const auto& e : entries) keys.push_back(e.key);
+  append_index(out, index_of(keys));
   return out;
 }
 
@@ -155,6 +261,11 @@ Result<std::vector<DictEntry>> decode_dict(std::string_view b) {
     }
     entries.push_back(std::move(entry));
   }
+  std::vector<std::string_view> keys;
+  keys.reserve(entries.size());
+  for (const auto& e : entries) keys.push_back(e.key);
+  auto index = check_index(b.substr(pool_at + pool_size), keys);
+  if (!index.ok()) return Error{index.error()};
   return entries;
 }
 

@@ -24,8 +24,8 @@ using Status = Result<std::monostate>;
 // that an earlier line already gave.
 Result<std::vector<DictEntry>> parse_entries(std::string_view text);
 
-// The bytes of a valid file holding `entries`, sorted by key order. Equal
-// values share pool bytes. Fails on duplicate keys, over-long keys or values,
+// The bytes of a valid file holding `entries`, sorted by key order, with its
+// index after the pool. Equal values share pool bytes. Fails on duplicate keys, over-long keys or values,
 // or a pool beyond 4 GiB.
 Result<std::string> encode_dict(std::vector<DictEntry> entries);
 
@@ -34,8 +34,9 @@ Result<std::string> encode_dict(std::vector<DictEntry> entries);
 Status write_dict_file(const std::string& path, std::vector<DictEntry> entries);
 
 // Reads a dictionary file and checks the header, that every key and value
-// range lies inside the pool, and that keys are strictly ascending. Returns
-// the entries in file order.
+// range lies inside the pool, that keys are strictly ascending, and, when an
+// index follows the pool, that it is exactly the one the keys give (a file
+// without one passes). Returns the entries in file order.
 Result<std::vector<DictEntry>> read_dict_file(const std::string& path);
 
 // Same checks over bytes already in memory.

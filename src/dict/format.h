@@ -10,11 +10,29 @@
 //            first byte; entries may share bytes; bytes after it are ignored.
 // Entries are sorted strictly ascending by key bytes compared unsigned, a
 // shorter prefix first (compare_keys in dict/lookup.h).
+//
+// An optional index may follow the pool, at entry_at(entry_count) + pool_size,
+// so that a lookup starts from the block of keys that begin with the query's
+// first code point instead of searching the whole table:
+//   header   16 bytes   magic "CJYI", first_page, page_count, slot_count (u32 each)
+//   pages    page_count u32: the slot of page first_page + i, or kNoSlot when no
+//            key starts with a code point of that page
+//   slots    slot_count slots of kSlotStarts u32
+// Page p covers code points p*64 .. p*64+63. In its slot, start[j] (j = 0..64)
+// is the number of keys that sort before the UTF-8 bytes of code point
+// p*64 + j (start[64] is that of (p+1)*64; surrogates and U+110000 are encoded
+// with the same bit pattern), so the keys that start with code point
+// c = p*64 + j are entries [start[j], start[j+1]). Only a key that starts with
+// a well-formed UTF-8 sequence (first_code_point below) starts in a page, and
+// a page has a slot exactly when some key starts in it. Readers that do not
+// know the index ignore it with the other bytes after the pool; readers that
+// do check every answer it gives against the table before using it.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <string_view>
 
 namespace quillet::format {
 
@@ -37,6 +55,57 @@ inline constexpr std::size_t kMaxFieldLength = 65535;
 
 // Where entry i starts, counted from the start of the file.
 constexpr std::uint64_t entry_at(std::uint64_t i) { return kHeaderSize + kEntrySize * i; }
+
+inline constexpr char kIndexMagic[4] = {'C', 'J', 'Y', 'I'};
+inline constexpr std::size_t kIndexHeaderSize = 16;
+inline constexpr std::size_t kIndexFirstPageAt = 4;
+inline constexpr std::size_t kIndexPageCountAt = 8;
+inline constexpr std::size_t kIndexSlotCountAt = 12;
+inline constexpr unsigned kPageBits = 6;  // 64 code points a page
+inline constexpr std::uint32_t kPageSize = 1u << kPageBits;
+inline constexpr std::size_t kSlotStarts = kPageSize + 1;
+inline constexpr std::size_t kSlotSize = 4 * kSlotStarts;
+inline constexpr std::uint32_t kNoSlot = 0xFFFFFFFF;
+
+// Bytes of an index with these counts: header, page table and slots.
+constexpr std::uint64_t index_size(std::uint64_t page_count, std::uint64_t slot_count) {
+  return kIndexHeaderSize + 4 * page_count + kSlotSize * slot_count;
+}
+
+// The code point that `key` starts with, and the byte length of its UTF-8
+// sequence; length 0 when the key is empty or does not start with a
+// well-formed sequence (no overlong form, surrogate or code point past
+// U+10FFFF). Such keys start in no page of the index.
+struct FirstCodePoint {
+  char32_t code_point = 0;
+  std::size_t length = 0;
+};
+constexpr FirstCodePoint first_code_point(std::string_view key) {
+  if (key.empty()) return {};
+  const auto b0 = static_cast<unsigned char>(key[0]);
+  if (b0 < 0x80) return {b0, 1};
+  const auto cont = [&](std::size_t i) {
+    return i < key.size() && (static_cast<unsigned char>(key[i]) & 0xC0) == 0x80;
+  };
+  const auto low = [&](std::size_t i) { return char32_t{static_cast<unsigned char>(key[i])} & 0x3F; };
+  if (b0 >= 0xC2 && b0 <= 0xDF) {
+    if (!cont(1)) return {};
+    return {(char32_t{b0} & 0x1F) << 6 | low(1), 2};
+  }
+  if (b0 >= 0xE0 && b0 <= 0xEF) {
+    if (!cont(1) || !cont(2)) return {};
+    const char32_t c = (char32_t{b0} & 0x0F) << 12 | low(1) << 6 | low(2);
+    if (c < 0x800 || (c >= 0xD800 && c <= 0xDFFF)) return {};
+    return {c, 3};
+  }
+  if (b0 >= 0xF0 && b0 <= 0xF4) {
+    if (!cont(1) || !cont(2) || !cont(3)) return {};
+    const char32_t c = (char32_t{b0} & 0x07) << 18 | low(1) << 12 | low(2) << 6 | low(3);
+    if (c < 0x10000 || c > 0x10FFFF) return {};
+    return {c, 4};
+  }
+  return {};
+}
 
 // Fields sit at unaligned positions, so they are read byte by byte (the
 // compilers turn this into one load).

@@ -1,6 +1,7 @@
 // DictFile: opening, validation, and bounds-checked binary search over the
-// mapped entry table. No number read from the file is trusted before it is
-// checked against the pool, which itself lies inside the mapping.
+// mapped entry table, started from the file's index when it has one. No
+// number read from the file is trusted before it is checked against the pool
+// or the mapping, and no answer of the index before the table confirms it.
 #include "dict/lookup.h"
 
 #include <fcntl.h>
@@ -122,28 +123,48 @@ Result<DictFile> DictFile::open(std::string_view path) {
     return fail("file too short: " + std::to_string(size) + " bytes (need " + std::to_string(need) +
                 " for " + std::to_string(entry_count) + " entries + pool)");
   }
-  return DictFile(base, map_length, entry_count, pool_size);
+  // The index is optional: one that is missing or does not fit is ignored.
+  Index index;
+  const std::uint64_t index_at = need;
+  if (size - index_at >= format::kIndexHeaderSize &&
+      std::memcmp(base + index_at, format::kIndexMagic, sizeof format::kIndexMagic) == 0) {
+    const unsigned char* head = base + index_at;
+    const std::uint32_t page_count = load_u32(head + format::kIndexPageCountAt);
+    const std::uint32_t slot_count = load_u32(head + format::kIndexSlotCountAt);
+    // 64-bit arithmetic on 32-bit counts: the size cannot overflow.
+    if (format::index_size(page_count, slot_count) <= size - index_at) {
+      index.pages = head + format::kIndexHeaderSize;
+      index.slots = index.pages + 4 * std::uint64_t{page_count};
+      index.first_page = load_u32(head + format::kIndexFirstPageAt);
+      index.page_count = page_count;
+      index.slot_count = slot_count;
+    }
+  }
+  return DictFile(base, map_length, entry_count, pool_size, index);
 }
 
 DictFile::DictFile(const unsigned char* base, std::size_t length, std::size_t entry_count,
-                   std::uint64_t pool_size)
+                   std::uint64_t pool_size, Index index)
     : base_(base),
       pool_(base + format::entry_at(entry_count)),
       length_(length),
       entry_count_(entry_count),
-      pool_size_(pool_size) {}
+      pool_size_(pool_size),
+      index_(index) {}
 
 DictFile::DictFile(DictFile&& other) noexcept
     : base_(other.base_),
       pool_(other.pool_),
       length_(other.length_),
       entry_count_(other.entry_count_),
-      pool_size_(other.pool_size_) {
+      pool_size_(other.pool_size_),
+      index_(other.index_) {
   other.base_ = nullptr;
   other.pool_ = nullptr;
   other.length_ = 0;
   other.entry_count_ = 0;
   other.pool_size_ = 0;
+  other.index_ = Index{};
 }
 
 DictFile& DictFile::operator=(DictFile&& other) noexcept {
@@ -154,11 +175,13 @@ DictFile& DictFile::operator=(DictFile&& other) noexcept {
     length_ = other.length_;
     entry_count_ = other.entry_count_;
     pool_size_ = other.pool_size_;
+    index_ = other.index_;
     other.base_ = nullptr;
     other.pool_ = nullptr;
     other.length_ = 0;
     other.entry_count_ = 0;
     other.pool_size_ = 0;
+    other.index_ = Index{};
   }
   return *this;
 }
@@ -181,8 +204,27 @@ std::optional<std::string_view> DictFile::get_near(std::string_view key, std::si
   return get(key);
 }
 
-std::optional<DictFile::Found> DictFile::find(std::string_view key) const {
-  std::size_t lo = 0, hi = entry_count_;
+std::optional<DictFile::Range> DictFile::index_guess(char32_t c) const {
+  // Unsigned: a page before first_page wraps past page_count. Without an
+  // index page_count is 0, so every page misses here.
+  const std::uint32_t page = (c >> format::kPageBits) - index_.first_page;
+  if (page >= index_.page_count) return std::nullopt;
+  const std::uint32_t slot = load_u32(index_.pages + 4 * std::size_t{page});
+  if (slot >= index_.slot_count) return std::nullopt;  // kNoSlot included
+  const unsigned char* start =
+      index_.slots + format::kSlotSize * std::size_t{slot} + 4 * (c & (format::kPageSize - 1));
+  const std::size_t lo = load_u32(start), hi = load_u32(start + 4);
+  if (lo > hi || hi > entry_count_) return std::nullopt;
+  return Range{lo, hi};
+}
+
+bool DictFile::index_holds(Range guess, std::string_view prefix) const {
+  return (guess.lo == 0 || compare_to_prefix_block(order_key(guess.lo - 1), prefix) < 0) &&
+         (guess.hi == entry_count_ || compare_to_prefix_block(order_key(guess.hi), prefix) > 0);
+}
+
+std::size_t DictFile::search_exact(std::size_t lo, std::size_t hi, std::string_view key) const {
+  const std::size_t end = hi;
   while (lo < hi) {
     const std::size_t mid = lo + (hi - lo) / 2;
     prefetch_entry(lo + (mid - lo) / 2);  // both possible next probes
@@ -193,19 +235,61 @@ std::optional<DictFile::Found> DictFile::find(std::string_view key) const {
     } else if (c < 0) {
       lo = mid + 1;
     } else {
-      if (!key_at(mid)) return std::nullopt;  // a broken entry is a miss
-      const auto value = value_at(mid);
-      if (!value) return std::nullopt;
-      return Found{*value, mid};
+      return mid;
     }
   }
-  return std::nullopt;
+  return end;
+}
+
+std::optional<DictFile::Found> DictFile::found_at(std::size_t i, std::size_t hi) const {
+  if (i == hi || !key_at(i)) return std::nullopt;  // a broken entry is a miss
+  const auto value = value_at(i);
+  if (!value) return std::nullopt;
+  return Found{*value, i};
+}
+
+std::optional<DictFile::Found> DictFile::find(std::string_view key) const {
+  const format::FirstCodePoint first = format::first_code_point(key);
+  if (first.length != 0) {
+    if (const auto guess = index_guess(first.code_point)) {
+      // An entry found inside the guess holds exactly `key`, which a sorted
+      // table holds once, so a hit needs no check; a miss is trusted only
+      // once the table confirms the guess.
+      const std::size_t i = search_exact(guess->lo, guess->hi, key);
+      if (i != guess->hi) return found_at(i, guess->hi);
+      if (index_holds(*guess, key.substr(0, first.length))) return std::nullopt;
+    }
+  }
+  return found_at(search_exact(0, entry_count_, key), entry_count_);
 }
 
 DictFile::Range DictFile::seek_prefix(Range within, std::string_view key, bool& exact) const {
   exact = false;
   if (within.hi > entry_count_) within.hi = entry_count_;
   if (within.lo > within.hi) within.lo = within.hi;
+  // The index answers for the whole table only (the first step of a walk);
+  // later steps search inside the block the first one found.
+  const format::FirstCodePoint first =
+      within.lo == 0 && within.hi == entry_count_ ? format::first_code_point(key)
+                                                  : format::FirstCodePoint{};
+  if (first.length != 0) {
+    const auto block = index_guess(first.code_point);
+    if (block && index_holds(*block, key.substr(0, first.length))) {
+      within = *block;
+      // The key is the first code point alone: on a sorted table its lower
+      // bound is the block's first entry, so one comparison settles it.
+      if (key.size() == first.length && within.lo < within.hi) {
+        const int c = compare_to_prefix_block(order_key(within.lo), key);
+        if (c > 0) return {within.lo, within.lo};
+        if (c == 0) {
+          const auto k = key_at(within.lo);
+          exact = k && k->size() == key.size() && value_at(within.lo).has_value();
+          return within;
+        }
+        // Out of order: the search below still answers inside the block.
+      }
+    }
+  }
   // Lower bound of `key`, remembering the nearest entry seen past the block.
   std::size_t lo = within.lo, hi = within.hi, past = within.hi;
   while (lo < hi) {

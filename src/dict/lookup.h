@@ -1,7 +1,9 @@
 // DictFile: one memory-mapped dictionary file (layout in dict/format.h) and
-// its lookups, binary searches straight over the mapped entry table. Nothing
-// is parsed, copied or indexed when a file is opened, so loading costs a few
-// system calls whatever the file's size.
+// its lookups, binary searches straight over the mapped entry table. When the
+// file carries an index, a search starts from the block of keys that share the
+// query's first code point instead of the whole table. Nothing is parsed,
+// copied or built when a file is opened, so loading costs a few system calls
+// whatever the file's size.
 #pragma once
 
 #include <cstddef>
@@ -21,8 +23,11 @@ class DictFile {
   DictFile() = default;
 
   // Opens, maps and validates the file at `path`. Only the 16-byte header is
-  // read; the table is not scanned. Fails with the exact messages the loader
-  // passes on to callers (system errors end in " (os error N)").
+  // read, and the index's header when one follows the pool; the table is not
+  // scanned. Fails with the exact messages the loader passes on to callers
+  // (system errors end in " (os error N)"). An index that does not fit in the
+  // file is ignored, never a failure: the file is then searched as one
+  // without an index.
   static Result<DictFile> open(std::string_view path);
 
   DictFile(DictFile&& other) noexcept;
@@ -38,6 +43,11 @@ class DictFile {
   std::optional<std::string_view> get(std::string_view key) const;
 
   std::size_t entry_count() const { return entry_count_; }
+
+  // Whether open found an index whose tables fit in the file. Its answers are
+  // still checked at every lookup, so a wrong index changes no result on a
+  // sorted table; it only costs the checks and the fallback search.
+  bool has_index() const { return index_.pages != nullptr; }
 
   // A half-open range of entry indices, for walking longer and longer
   // prefixes of one text (segmentation): keys sharing a prefix are adjacent,
@@ -61,7 +71,8 @@ class DictFile {
   Range seek_prefix(Range within, std::string_view key, bool& exact) const;
 
   // get(), also giving the index of the entry found, for get_near() in a side
-  // file whose keys are those of this one.
+  // file whose keys are those of this one. On a sorted table (keys unique)
+  // the index is the same with or without the file's index.
   struct Found {
     std::string_view value;
     std::size_t index = 0;
@@ -86,8 +97,33 @@ class DictFile {
   }
 
  private:
+  // The index's tables, inside the mapping (checked at open); all null and
+  // zero when the file has no usable index, so that every page misses.
+  struct Index {
+    const unsigned char* pages = nullptr;
+    const unsigned char* slots = nullptr;
+    std::uint32_t first_page = 0;
+    std::uint32_t page_count = 0;
+    std::uint32_t slot_count = 0;
+  };
+
   DictFile(const unsigned char* base, std::size_t length, std::size_t entry_count,
-           std::uint64_t pool_size);
+           std::uint64_t pool_size, Index index);
+
+  // The entries the index names for the keys that start with code point `c`,
+  // unchecked but inside the table; nullopt when the index has no page or
+  // slot for it or names entries past the table.
+  std::optional<Range> index_guess(char32_t c) const;
+  // Whether the table confirms a guess for the block of keys that start with
+  // `prefix`: the entry before it sorts before the block and the entry at its
+  // end after it. On a sorted table the guess then holds the whole block, so
+  // a search inside it ends where a search of the whole table would.
+  bool index_holds(Range guess, std::string_view prefix) const;
+  // Binary search of [lo, hi) for an entry whose order key equals `key`: its
+  // index, or hi when there is none.
+  std::size_t search_exact(std::size_t lo, std::size_t hi, std::string_view key) const;
+  // find()'s answer once the search has named entry `i` (or none, i = hi).
+  std::optional<Found> found_at(std::size_t i, std::size_t hi) const;
 
   // Key (value) of entry i, or nullopt when its range runs outside the pool.
   // Read at every probe of every search, so defined here to be inlined.
@@ -121,6 +157,7 @@ class DictFile {
   std::size_t length_ = 0;               // mapped length
   std::size_t entry_count_ = 0;
   std::uint64_t pool_size_ = 0;
+  Index index_;
 };
 
 // Compares byte strings as unsigned bytes, a shorter prefix first: the order
