@@ -3,9 +3,11 @@
 // the engine uses (get, find, get_near, value_of, and seek_prefix as
 // segmentation walks it) using keys taken from the input. A small independent
 // parse of the same bytes is the oracle: open must accept exactly the files
-// whose header fits, every hit must be the value of an entry whose key and
-// value lie in the pool, and on a well-formed file (sorted keys, every range
-// in the pool) the lookups must agree with a linear scan.
+// whose header fits and take an index exactly when its tables fit, every hit
+// must be the value of an entry whose key and value lie in the pool, and on a
+// well-formed file (sorted keys, every range in the pool) the lookups must
+// agree with a linear scan whatever the index after the pool says. The seeds
+// are the writer's files, index included, so mutations reach the index.
 #include <cstddef>
 #include <cstdint>
 #include <optional>
@@ -16,6 +18,7 @@
 #include "dict/format.h"
 #include "dict/lookup.h"
 #include "fuzz_util.h"
+#include "unicode.h"
 
 namespace {
 
@@ -42,6 +45,7 @@ struct RefFile {
   std::string open_error;  // empty when the header is acceptable
   std::vector<RefEntry> entries;
   bool well_formed = false;  // every range inside the pool, keys strictly ascending
+  bool index_fits = false;   // an index header after the pool whose tables fit in the file
 };
 
 RefFile parse(std::string_view b) {
@@ -75,6 +79,11 @@ RefFile parse(std::string_view b) {
                      " entries + pool)";
     return ref;
   }
+  const std::string_view rest = b.substr(pool_at + pool_size);
+  if (rest.size() >= 16 && rest.substr(0, 4) == "CJYI") {
+    const std::uint64_t pages = u32_at(rest, 8), slots = u32_at(rest, 12);
+    ref.index_fits = 16 + 4 * pages + 4 * 65 * slots <= rest.size();
+  }
   const std::string_view pool = b.substr(pool_at, pool_size);
   ref.well_formed = true;
   for (std::uint64_t i = 0; i < count; ++i) {
@@ -103,6 +112,19 @@ std::vector<std::string> probe_keys(std::string_view input, const RefFile& ref) 
     keys.push_back(key + '\0');
     keys.push_back(key + '\xff');
     if (!key.empty()) keys.push_back(key.substr(0, key.size() - 1));
+    // The key's first code point alone and its neighbours: the blocks the
+    // index names, and those beside them, in the same page or the next.
+    const std::size_t first = quillet::format::first_code_point(key).length;
+    if (first != 0) {
+      std::size_t at = 0;
+      const char32_t c = quillet::next_code_point(key, at);
+      keys.push_back(key.substr(0, first));
+      for (char32_t near : {c - 1, c + 1, c + 64}) {
+        std::string s;
+        quillet::append_utf8(s, near);
+        keys.push_back(s);
+      }
+    }
   }
   keys.emplace_back(input.substr(input.size() > 8 ? input.size() - 8 : 0));
   return keys;
@@ -139,6 +161,16 @@ void check_probe(const DictFile& file, const RefFile& ref, std::string_view key)
   bool exact = false;
   const DictFile::Range range = file.seek_prefix(file.all(), key, exact);
   if (range.lo > range.hi || range.hi > count) fail("seek_prefix left the table", where);
+  // Whatever the order of the keys, a non-empty range starts at an entry that
+  // starts with the key, and an exact one at a readable entry equal to it.
+  if (!range.empty()) {
+    const RefEntry& e = ref.entries[range.lo];
+    const std::string_view order_key = e.key.value_or(std::string_view{});
+    if (order_key.substr(0, key.size()) != key) fail("seek_prefix starts outside the block", where);
+    if (exact && (order_key != key || !e.key || !e.value)) fail("seek_prefix exact is wrong", where);
+  } else if (exact) {
+    fail("seek_prefix exact with an empty range", where);
+  }
   // Binary search over unsorted keys may miss or pick any entry; only the
   // bounds above are promised for such files.
   if (!ref.well_formed) return;
@@ -192,6 +224,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   if (!ref.open_error.empty()) fail("open accepted a file with a broken header", ref.open_error);
   const DictFile& file = opened.value();
   if (file.entry_count() != ref.entries.size()) fail("entry_count differs from the header", "");
+  if (file.has_index() != ref.index_fits) fail("has_index disagrees with the index header", "");
   for (const std::string& key : probe_keys(input, ref)) check_probe(file, ref, key);
   return 0;
 }

@@ -56,7 +56,20 @@ void dict_file_seeds(SeedDir seeds) {
                         {"\u4E00", "jat1"}, {"\u4E00\u500B", "jat1 go3"},
                         {"\U00020000", "x"}, {"\uF900", "y"}}));
   seeds.put(dict_bytes({{std::string(300, 'k'), std::string(300, 'v')}, {"k", "short"}}));
-  seeds.put(dict_bytes({{"a", "1"}, {"b", "2"}}) + "trailing bytes after the pool");
+  seeds.put(dict_bytes({{"a", "1"}, {"b", "2"}}) + "trailing bytes after the index");
+  // Keys at the edges of index pages and of UTF-8 lengths, and keys that
+  // start with no code point, so that the index has several pages.
+  const std::string edges =
+      dict_bytes({{"?", "1"}, {"@", "2"}, {"\x7F", "3"}, {"\u0080", "4"}, {"\u07FF", "5"},
+                  {"\u0800", "6"}, {"\u4E3F", "7"}, {"\u4E40", "8"}, {"\u4E40\u4E00", "9"},
+                  {"\uFFFF", "10"}, {"\U00010000", "11"}, {"\U0010FFFF", "12"},
+                  {"\xC0\xAF", "13"}, {"\xFF", "14"}});
+  seeds.put(edges);
+  // The same table as a file from before the index, and with the index's
+  // page count past the file.
+  const std::size_t index_at = edges.find("CJYI");
+  seeds.put(edges.substr(0, index_at));
+  seeds.put(edges.substr(0, index_at + 8) + std::string(4, '\xFF') + edges.substr(index_at + 12));
   // Hand-made: one entry whose value runs past the pool.
   seeds.put(std::string("CJYP\x01\0\0\0\x01\0\0\0\x02\0\0\0", 16) +
             std::string("\0\0\0\0\x01\0\x01\0\0\0\x09\0", 12) + "ab");

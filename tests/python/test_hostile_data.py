@@ -1,7 +1,8 @@
 """Hostile and broken data directories seen from Python: each data file damaged
-in turn, odd stored values, and data files replaced or unlinked under a live
-pipeline. A damaged file must give a working pipeline or the loader's exact
-RuntimeError, never a crash."""
+in turn (its index after the pool too), odd stored values, and data files
+replaced or unlinked under a live pipeline. A damaged file must give a working
+pipeline or the loader's exact RuntimeError, never a crash; a damaged index
+must change no result at all."""
 import os
 import pathlib
 import struct
@@ -83,8 +84,8 @@ def short_header(data):
 def truncated(data):
     _, _, count, pool = _header(data)
     need = HEADER + ENTRY * count + pool
-    assert need == len(data)
-    return data[:-1], f"file too short: {need - 1} bytes (need {need} for {count} entries + pool)"
+    assert need <= len(data)
+    return data[:need - 1], f"file too short: {need - 1} bytes (need {need} for {count} entries + pool)"
 
 
 def count_past_file(data):
@@ -138,6 +139,79 @@ def values_cut_sequence(data):
 
 DAMAGE = [bad_magic, bad_version, short_header, truncated, count_past_file, keys_past_pool,
           values_past_pool, unsorted_keys, values_not_utf8, values_cut_sequence]
+
+
+# --- damage to the index after the pool ----------------------------------
+# The index only speeds lookups up: whatever it says, every answer must be
+# the one the table gives, so each of these must leave all results unchanged.
+
+INDEX_HEADER = 16
+SLOT = 65
+
+
+def _index(data):
+    """(offset of the index, first page, page count, slot count)."""
+    _, _, count, pool = _header(data)
+    at = HEADER + ENTRY * count + pool
+    magic, first, pages, slots = struct.unpack_from("<4sIII", data, at)
+    assert magic == b"CJYI"
+    return at, first, pages, slots
+
+
+def _rewrite_index(data, pages_fn=None, starts_fn=None, counts=None):
+    at, first, pages, slots = _index(data)
+    out = bytearray(data)
+    if counts is not None:
+        struct.pack_into("<II", out, at + 8, *counts)
+    table = at + INDEX_HEADER
+    if pages_fn is not None:
+        old = list(struct.unpack_from(f"<{pages}I", data, table))
+        struct.pack_into(f"<{pages}I", out, table, *pages_fn(old, slots))
+    if starts_fn is not None:
+        _, _, count, _ = _header(data)
+        starts_at = table + 4 * pages
+        old = list(struct.unpack_from(f"<{slots * SLOT}I", data, starts_at))
+        struct.pack_into(f"<{slots * SLOT}I", out, starts_at, *starts_fn(old, count))
+    return bytes(out)
+
+
+def index_cut(data):
+    return data[:-1]
+
+
+def index_counts_overflow(data):
+    return _rewrite_index(data, counts=(0xFFFFFFFF, 0xFFFFFFFF))
+
+
+def index_slots_out_of_range(data):
+    return _rewrite_index(data, pages_fn=lambda old, slots: [slots + i for i in range(len(old))])
+
+
+def index_slots_rotated(data):
+    # Every page names another page's slot (blocks of the wrong code points);
+    # with one slot, pages lose theirs and empty ones gain it.
+    def rotate(old, slots):
+        if slots > 1:
+            return [(p + 1) % slots if p != 0xFFFFFFFF else 0 for p in old]
+        return [0xFFFFFFFF if p == 0 else 0 for p in old]
+    return _rewrite_index(data, pages_fn=rotate)
+
+
+def index_starts_shifted(data):
+    return _rewrite_index(data, starts_fn=lambda old, n: [v + 1 for v in old])
+
+
+def index_starts_scrambled(data):
+    # In order, out of order, and past the table.
+    return _rewrite_index(data, starts_fn=lambda old, n: [(v * 7 + 3) % (n + 3) for v in old])
+
+
+def index_starts_zero(data):
+    return _rewrite_index(data, starts_fn=lambda old, n: [0] * len(old))
+
+
+INDEX_DAMAGE = [index_cut, index_counts_overflow, index_slots_out_of_range, index_slots_rotated,
+                index_starts_shifted, index_starts_scrambled, index_starts_zero]
 
 
 def damage_file(path, damage):
@@ -214,6 +288,26 @@ def test_damaged_required_file(quillet, tmp_path, name, damage):
         with pytest.raises(RuntimeError) as err:
             make()
         assert str(err.value) == message, f"{name} {damage.__name__}"
+
+
+@pytest.fixture(scope="module")
+def expected_whole(quillet, tmp_path_factory):
+    d = build_dir(tmp_path_factory.mktemp("whole"))
+    return run_everything(quillet.PyPipeline(data_dir=str(d)))
+
+
+@pytest.mark.parametrize("damage", INDEX_DAMAGE, ids=lambda f: f.__name__)
+@pytest.mark.parametrize("name", list(FILES))
+def test_damaged_index_changes_nothing(quillet, tmp_path, expected_whole, name, damage):
+    d = build_dir(tmp_path)
+    path = d / name
+    data = path.read_bytes()
+    damaged = damage(data)
+    assert damaged != data, f"{name} {damage.__name__} damaged nothing"
+    path.write_bytes(damaged)
+    assert run_everything(quillet.PyPipeline(data_dir=str(d))) == expected_whole, \
+        f"{name} {damage.__name__}"
+    assert run_everything(quillet.PyPipeline.from_dir(str(d))) == expected_whole
 
 
 def test_broken_word_file_is_reported_before_char_file(quillet, tmp_path):
