@@ -139,6 +139,31 @@ Table random_table(std::mt19937& rng, std::size_t max_keys) {
   return t;
 }
 
+// Which keys start in a page: the writer and the reader both ask
+// first_code_point, so its errors would agree with themselves; checked here
+// against append_utf8 for every code point, and on each ill-formed start.
+TEST(DictIndex, FirstCodePointIsStrictUtf8) {
+  for (char32_t c = 0; c <= 0x10FFFF; ++c) {
+    if (c >= 0xD800 && c <= 0xDFFF) continue;
+    const std::string key = utf8(c) + "\x80z";
+    const format::FirstCodePoint got = format::first_code_point(key);
+    ASSERT_EQ(got.code_point, c);
+    ASSERT_EQ(got.length, key.size() - 2);
+  }
+  const char* const none[] = {
+      "",                  // empty
+      "\x80", "\xBF",      // continuation bytes
+      "\xC0\x80", "\xC1\xBF", "\xE0\x9F\xBF", "\xF0\x8F\xBF\xBF",  // overlong
+      "\xED\xA0\x80", "\xED\xBF\xBF",                             // surrogates
+      "\xF4\x90\x80\x80", "\xF5\x80\x80\x80", "\xFF",              // past U+10FFFF
+      "\xC2", "\xE4\xB8", "\xF0\xA0\x80",                           // cut short
+      "\xC2z", "\xE4z\x80", "\xE4\xB8z", "\xE4\xB8\xC0", "\xF0\xA0\x80z",  // no continuation
+  };
+  for (const char* k : none) {
+    EXPECT_EQ(format::first_code_point(k).length, 0u) << testing::numbered("case ", k[0] & 0xFF);
+  }
+}
+
 TEST(DictIndex, WriterIndexChangesNoAnswer) {
   std::mt19937 rng(5);
   TempDir dir;

@@ -84,27 +84,26 @@ constexpr FirstCodePoint first_code_point(std::string_view key) {
   if (key.empty()) return {};
   const auto b0 = static_cast<unsigned char>(key[0]);
   if (b0 < 0x80) return {b0, 1};
-  const auto cont = [&](std::size_t i) {
-    return i < key.size() && (static_cast<unsigned char>(key[i]) & 0xC0) == 0x80;
-  };
-  const auto low = [&](std::size_t i) { return char32_t{static_cast<unsigned char>(key[i])} & 0x3F; };
-  if (b0 >= 0xC2 && b0 <= 0xDF) {
-    if (!cont(1)) return {};
-    return {(char32_t{b0} & 0x1F) << 6 | low(1), 2};
+  // Leads E1 to EF but ED: three bytes that no overlong or surrogate form
+  // shares (most ideographs), so only the continuation bytes need a check.
+  if (b0 >= 0xE1 && b0 != 0xED && b0 <= 0xEF && key.size() >= 3) {
+    const auto b1 = static_cast<unsigned char>(key[1] ^ 0x80);
+    const auto b2 = static_cast<unsigned char>(key[2] ^ 0x80);
+    if ((b1 | b2) >= 0x40) return {};
+    return {(char32_t{b0} & 0x0F) << 12 | char32_t{b1} << 6 | b2, 3};
   }
-  if (b0 >= 0xE0 && b0 <= 0xEF) {
-    if (!cont(1) || !cont(2)) return {};
-    const char32_t c = (char32_t{b0} & 0x0F) << 12 | low(1) << 6 | low(2);
-    if (c < 0x800 || (c >= 0xD800 && c <= 0xDFFF)) return {};
-    return {c, 3};
+  if (b0 < 0xC2 || b0 > 0xF4) return {};  // a continuation byte, an overlong lead, past U+10FFFF
+  const std::size_t length = b0 < 0xE0 ? 2 : b0 < 0xF0 ? 3 : 4;
+  if (key.size() < length) return {};
+  char32_t c = b0 & (0x7Fu >> length);
+  for (std::size_t i = 1; i < length; ++i) {
+    const auto b = static_cast<unsigned char>(key[i]);
+    if ((b & 0xC0) != 0x80) return {};
+    c = c << 6 | (b & 0x3F);
   }
-  if (b0 >= 0xF0 && b0 <= 0xF4) {
-    if (!cont(1) || !cont(2) || !cont(3)) return {};
-    const char32_t c = (char32_t{b0} & 0x07) << 18 | low(1) << 12 | low(2) << 6 | low(3);
-    if (c < 0x10000 || c > 0x10FFFF) return {};
-    return {c, 4};
-  }
-  return {};
+  const char32_t least = length == 2 ? 0x80 : length == 3 ? 0x800 : 0x10000;
+  if (c < least || (c >= 0xD800 && c <= 0xDFFF) || c > 0x10FFFF) return {};
+  return {c, length};
 }
 
 // Fields sit at unaligned positions, so they are read byte by byte (the

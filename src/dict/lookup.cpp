@@ -204,18 +204,23 @@ std::optional<std::string_view> DictFile::get_near(std::string_view key, std::si
   return get(key);
 }
 
-std::optional<DictFile::Range> DictFile::index_guess(char32_t c) const {
-  // Unsigned: a page before first_page wraps past page_count. Without an
-  // index page_count is 0, so every page misses here.
+bool DictFile::index_guess(std::string_view key, Range& guess, std::size_t& first_length) const {
+  const format::FirstCodePoint first = format::first_code_point(key);
+  if (first.length == 0) return false;
+  const char32_t c = first.code_point;
+  // Unsigned: a page before first_page wraps past page_count (0 without an
+  // index, so that every page misses).
   const std::uint32_t page = (c >> format::kPageBits) - index_.first_page;
-  if (page >= index_.page_count) return std::nullopt;
+  if (page >= index_.page_count) return false;
   const std::uint32_t slot = load_u32(index_.pages + 4 * std::size_t{page});
-  if (slot >= index_.slot_count) return std::nullopt;  // kNoSlot included
+  if (slot >= index_.slot_count) return false;  // kNoSlot included
   const unsigned char* start =
       index_.slots + format::kSlotSize * std::size_t{slot} + 4 * (c & (format::kPageSize - 1));
   const std::size_t lo = load_u32(start), hi = load_u32(start + 4);
-  if (lo > hi || hi > entry_count_) return std::nullopt;
-  return Range{lo, hi};
+  if (lo > hi || hi > entry_count_) return false;
+  guess = {lo, hi};
+  first_length = first.length;
+  return true;
 }
 
 bool DictFile::index_holds(Range guess, std::string_view prefix) const {
@@ -249,16 +254,15 @@ std::optional<DictFile::Found> DictFile::found_at(std::size_t i, std::size_t hi)
 }
 
 std::optional<DictFile::Found> DictFile::find(std::string_view key) const {
-  const format::FirstCodePoint first = format::first_code_point(key);
-  if (first.length != 0) {
-    if (const auto guess = index_guess(first.code_point)) {
-      // An entry found inside the guess holds exactly `key`, which a sorted
-      // table holds once, so a hit needs no check; a miss is trusted only
-      // once the table confirms the guess.
-      const std::size_t i = search_exact(guess->lo, guess->hi, key);
-      if (i != guess->hi) return found_at(i, guess->hi);
-      if (index_holds(*guess, key.substr(0, first.length))) return std::nullopt;
-    }
+  Range guess;
+  std::size_t first = 0;
+  if (index_.page_count != 0 && index_guess(key, guess, first)) {
+    // An entry found inside the guess holds exactly `key`, which a sorted
+    // table holds once, so a hit needs no check; a miss is trusted only once
+    // the table confirms the guess.
+    const std::size_t i = search_exact(guess.lo, guess.hi, key);
+    if (i != guess.hi) return found_at(i, guess.hi);
+    if (index_holds(guess, key.substr(0, first))) return std::nullopt;
   }
   return found_at(search_exact(0, entry_count_, key), entry_count_);
 }
@@ -269,16 +273,15 @@ DictFile::Range DictFile::seek_prefix(Range within, std::string_view key, bool& 
   if (within.lo > within.hi) within.lo = within.hi;
   // The index answers for the whole table only (the first step of a walk);
   // later steps search inside the block the first one found.
-  const format::FirstCodePoint first =
-      within.lo == 0 && within.hi == entry_count_ ? format::first_code_point(key)
-                                                  : format::FirstCodePoint{};
-  if (first.length != 0) {
-    const auto block = index_guess(first.code_point);
-    if (block && index_holds(*block, key.substr(0, first.length))) {
-      within = *block;
+  Range block;
+  std::size_t first = 0;
+  if (index_.page_count != 0 && within.lo == 0 && within.hi == entry_count_ &&
+      index_guess(key, block, first)) {
+    if (index_holds(block, key.substr(0, first))) {
+      within = block;
       // The key is the first code point alone: on a sorted table its lower
       // bound is the block's first entry, so one comparison settles it.
-      if (key.size() == first.length && within.lo < within.hi) {
+      if (key.size() == first && within.lo < within.hi) {
         const int c = compare_to_prefix_block(order_key(within.lo), key);
         if (c > 0) return {within.lo, within.lo};
         if (c == 0) {

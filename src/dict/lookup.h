@@ -110,10 +110,12 @@ class DictFile {
   DictFile(const unsigned char* base, std::size_t length, std::size_t entry_count,
            std::uint64_t pool_size, Index index);
 
-  // The entries the index names for the keys that start with code point `c`,
-  // unchecked but inside the table; nullopt when the index has no page or
-  // slot for it or names entries past the table.
-  std::optional<Range> index_guess(char32_t c) const;
+  // Sets `guess` to the entries the index names for the keys that start with
+  // the first code point of `key`, unchecked but inside the table, and
+  // `first_length` to that code point's byte length. False when there is no
+  // index, the key starts with no code point, the index has no page or slot
+  // for it, or it names entries past the table.
+  bool index_guess(std::string_view key, Range& guess, std::size_t& first_length) const;
   // Whether the table confirms a guess for the block of keys that start with
   // `prefix`: the entry before it sorts before the block and the entry at its
   // end after it. On a sorted table the guess then holds the whole block, so
