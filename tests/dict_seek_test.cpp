@@ -133,5 +133,48 @@ TEST(DictSeek, UnsortedTablesNeverReportWrongEntries) {
   EXPECT_GT(reported_in_block, 1000u);
 }
 
+// The same walks over unsorted tables that carry an index of random starts
+// for page 1 (where 'a' to 'c' start): the index's answers pass or fail the
+// checks against an unsorted table by chance, and either way what the
+// lookups report must be true of the entries they name.
+TEST(DictSeek, UnsortedTablesWithARandomIndexNeverReportWrongEntries) {
+  std::mt19937 rng(23);
+  auto word = [&] {
+    std::string w;
+    for (std::size_t i = 0, n = 1 + rng() % 4; i < n; ++i) w += static_cast<char>('a' + rng() % 3);
+    return w;
+  };
+  TempDir dir;
+  std::size_t hits = 0;
+  for (int trial = 0; trial < 300; ++trial) {
+    std::vector<std::string> keys;
+    for (std::size_t i = 0, n = 1 + rng() % 20; i < n; ++i) keys.push_back(word());
+    std::shuffle(keys.begin(), keys.end(), rng);
+    const auto n = static_cast<std::uint32_t>(keys.size());
+    // Header: first page 1, one page, one slot; then the page's slot and 65
+    // starts, mostly inside the table, some past it.
+    std::string index = "CJYI" + testing::u32(1) + testing::u32(1) + testing::u32(1) + testing::u32(0);
+    for (int j = 0; j < 65; ++j) index += testing::u32(static_cast<std::uint32_t>(rng() % (n + 2)));
+    const std::string path = dir.file("i.bin");
+    ::unlink(path.c_str());
+    testing::write_bytes(path, table_of(keys) + index);
+    auto f = DictFile::open(path);
+    ASSERT_TRUE(f.ok()) << f.error();
+    ASSERT_TRUE(f.value().has_index());
+    for (int probe = 0; probe < 12; ++probe) {
+      const std::string text = word();
+      ASSERT_EQ(check_walk(f.value(), text), "") << "trial " << trial;
+      const auto found = f.value().find(text);
+      if (found) {  // a hit names an entry that holds the key (each maps to itself)
+        ++hits;
+        ASSERT_LT(found->index, keys.size());
+        ASSERT_EQ(keys[found->index], text) << "trial " << trial;
+        ASSERT_EQ(found->value, text);
+      }
+    }
+  }
+  EXPECT_GT(hits, 200u);
+}
+
 }  // namespace
 }  // namespace quillet
