@@ -72,7 +72,7 @@ class DictFile {
 
   // get(), also giving the index of the entry found, for get_near() in a side
   // file whose keys are those of this one. On a sorted table (keys unique)
-  // the index is the same with or without the file's index.
+  // the entry found is the same whether or not the file has an index.
   struct Found {
     std::string_view value;
     std::size_t index = 0;
