@@ -2,6 +2,7 @@
 // the label rules: UTF-8 decoding over bounded views, and the character classes.
 #pragma once
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -24,6 +25,13 @@ constexpr bool is_ascii_digit(char32_t c) { return c >= '0' && c <= '9'; }
 constexpr bool is_ascii_alnum(char32_t c) {
   return is_ascii_letter(c) || is_ascii_digit(c);
 }
+
+// is_ascii_alnum of each byte value, for loops that test every byte.
+inline constexpr auto kAsciiAlnumBytes = [] {
+  std::array<bool, 256> alnum{};
+  for (unsigned b = 0; b < 256; ++b) alnum[b] = is_ascii_alnum(b);
+  return alnum;
+}();
 
 enum class CharClass { Cjk, Alnum, Other };
 

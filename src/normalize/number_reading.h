@@ -38,6 +38,10 @@ std::optional<ScannedNumber> scan_number(std::span<const char32_t> v, std::size_
 std::optional<ScannedNumber> scan_number_utf8(std::string_view text, std::size_t pos,
                                               Thousands thousands = Thousands::kEnd);
 
+// True when some code point of UTF-8 `text` is a digit the scans read (an
+// ASCII or a full-width one).
+bool contains_digit_utf8(std::string_view text);
+
 // The value of a non-empty string of ASCII digits, or nullopt when it is
 // empty, holds anything else, or exceeds 18446744073709551615.
 std::optional<std::uint64_t> parse_integer(std::string_view digits);

@@ -96,10 +96,8 @@ std::size_t split_runs_part(const Pipeline& pipeline, std::string_view text, std
 
 TokenWindows::TokenWindows(const Pipeline& pipeline, std::string_view text,
                            std::size_t window_bytes, std::size_t context)
-    : pipeline_(pipeline),
-      normalized_(text.empty() ? std::string() : normalize_text(pipeline, text)),
-      window_bytes_(window_bytes),
-      context_(context) {
+    : pipeline_(pipeline), window_bytes_(window_bytes), context_(context) {
+  if (!text.empty()) normalized_ = normalize_text(pipeline, text, storage_);
   // Room for a window's tokens (mostly three bytes or more each) at once.
   const std::size_t room = std::min(normalized_.size(), window_bytes) / 3 + 8;
   tokens_.reserve(room);

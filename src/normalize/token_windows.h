@@ -52,6 +52,9 @@ class TokenWindows {
  public:
   TokenWindows(const Pipeline& pipeline, std::string_view text, std::size_t window_bytes,
                std::size_t context);
+  // The normalized text may view the cursor's own storage.
+  TokenWindows(const TokenWindows&) = delete;
+  TokenWindows& operator=(const TokenWindows&) = delete;
 
   // Moves to the next window; false when the text has none left (an empty
   // text has none). The previous window's spans end here.
@@ -60,7 +63,8 @@ class TokenWindows {
 
  private:
   const Pipeline& pipeline_;
-  std::string normalized_;
+  std::string storage_;           // the normalized text, when the passes changed it
+  std::string_view normalized_;   // `text` itself or storage_
   std::size_t window_bytes_;
   std::size_t context_;
   std::vector<std::string> tokens_;
