@@ -30,7 +30,7 @@ std::string_view plain_reading(const ReadingTables& tables, std::string_view tok
 // passes, as views into the Pipeline, the window's tokens and `built`.
 void read_window(const Pipeline& p, const TokenWindow& window,
                  std::forward_list<std::string>& built, std::vector<std::string_view>& readings) {
-  const std::span<const std::string> tokens = window.tokens;
+  const std::span<const std::string_view> tokens = window.tokens;
   const ReadingTables tables{p.word_dict, p.char_dict, p.user_dict};
   // Overrides are few, and `overrides` ends with this call: each is moved
   // into `built`, which lives until the window is written out.
@@ -85,7 +85,7 @@ void append_joined(std::span<const std::string_view> readings, bool& started, st
 
 // The candidate road with all passes applied, before anything is copied out.
 // Views point into `p` and `tokens`.
-void resolve_views(const Pipeline& p, std::span<const std::string> tokens,
+void resolve_views(const Pipeline& p, std::span<const std::string_view> tokens,
                    std::span<const WordMatch> matches, std::vector<ResolutionView>& views) {
   // Overrides come in index order; each one's text moves into its resolution.
   ReadingChanges overrides = kOverridePass.run(p, tokens);
@@ -217,8 +217,9 @@ std::vector<CandidateToken> convert_candidates(const Pipeline& p, std::string_vi
 }
 
 std::vector<Resolution> resolve(const Pipeline& p, std::span<const std::string> tokens) {
+  const std::vector<std::string_view> texts(tokens.begin(), tokens.end());
   std::vector<ResolutionView> views;
-  resolve_views(p, tokens, {}, views);
+  resolve_views(p, texts, {}, views);
   std::vector<Resolution> out;
   out.reserve(views.size());
   for (auto& view : views) out.push_back(to_resolution(std::move(view)));

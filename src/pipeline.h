@@ -92,7 +92,7 @@ class ResolvedWindows {
  private:
   const Pipeline& pipeline_;
   TokenWindows windows_;
-  std::span<const std::string> tokens_;
+  std::span<const std::string_view> tokens_;
   std::vector<ResolutionView> views_;
   std::size_t emit_begin_ = 0;
   std::size_t emit_end_ = 0;

@@ -251,7 +251,7 @@ std::string normalize_punctuation(std::string_view text) {
 }
 
 void split_runs(const Pipeline& pipeline, std::string_view text,
-                std::vector<std::string>& out, std::vector<WordMatch>* matches) {
+                std::vector<std::string_view>& out, std::vector<WordMatch>* matches) {
   // The current run is a byte range of `text`: runs are contiguous, so no
   // buffer is needed.
   std::size_t run_begin = 0;
@@ -282,12 +282,19 @@ void split_runs(const Pipeline& pipeline, std::string_view text,
     } else {
       run_begin = run_end = pos;
       if (!is_white_space(c)) {
-        out.emplace_back(text.substr(start, pos - start));
+        out.push_back(text.substr(start, pos - start));
         if (matches) matches->push_back(WordMatch{});
       }
     }
   }
   flush();
+}
+
+void split_runs(const Pipeline& pipeline, std::string_view text,
+                std::vector<std::string>& out, std::vector<WordMatch>* matches) {
+  std::vector<std::string_view> views;
+  split_runs(pipeline, text, views, matches);
+  out.insert(out.end(), views.begin(), views.end());
 }
 
 std::string_view normalize_text(const Pipeline& pipeline, std::string_view text,
@@ -335,12 +342,12 @@ std::vector<std::string> tokenize_into(const Pipeline& pipeline, std::string_vie
   const std::string_view normalized = normalize_text(pipeline, text, storage);
   // A token is at least one code point, mostly a Chinese character or word
   // of three bytes or more, so this bound saves a long text the repeated
-  // regrowth (and re-faulting) of its token list.
-  std::vector<std::string> tokens;
-  tokens.reserve(normalized.size() / 3 + 1);
+  // regrowth (and re-faulting) of its token lists.
+  std::vector<std::string_view> views;
+  views.reserve(normalized.size() / 3 + 1);
   if (matches) matches->reserve(normalized.size() / 3 + 1);
-  split_runs(pipeline, normalized, tokens, matches);
-  return tokens;
+  split_runs(pipeline, normalized, views, matches);
+  return std::vector<std::string>(views.begin(), views.end());
 }
 
 }  // namespace

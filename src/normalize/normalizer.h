@@ -58,7 +58,12 @@ bool normalize_punctuation_into(std::string_view text, std::string& out);
 // runs are segmented against the pipeline's word and user dictionaries,
 // ASCII alphanumeric runs are one token each, whitespace is dropped and every
 // other code point is a token of its own.
-// With `matches`, one WordMatch per appended token is appended to it.
+// The tokens are views into `text`. With `matches`, one WordMatch per
+// appended token is appended to it.
+void split_runs(const Pipeline& pipeline, std::string_view text,
+                std::vector<std::string_view>& out, std::vector<WordMatch>* matches = nullptr);
+
+// The same, appending copies, for callers that keep the tokens past `text`.
 void split_runs(const Pipeline& pipeline, std::string_view text,
                 std::vector<std::string>& out, std::vector<WordMatch>* matches = nullptr);
 

@@ -13,7 +13,7 @@ bool is_sir_title(std::string_view text) {
          lower(text[2]) == 'r';
 }
 
-ReadingChanges address_sandhi(std::span<const std::string> tokens,
+ReadingChanges address_sandhi(std::span<const std::string_view> tokens,
                               std::span<const std::string_view> readings) {
   ReadingChanges changes;
   if (tokens.size() != readings.size() || tokens.size() < 2) return changes;

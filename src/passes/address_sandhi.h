@@ -18,7 +18,7 @@ bool is_sir_title(std::string_view text);
 // readings[i] changed from tone 4 or 6 to tone 2 (to_tone2_from with "46");
 // the title is never entered. Empty when the two spans differ in length or
 // hold fewer than two tokens. Pure; safe from any number of threads.
-ReadingChanges address_sandhi(std::span<const std::string> tokens,
+ReadingChanges address_sandhi(std::span<const std::string_view> tokens,
                               std::span<const std::string_view> readings);
 
 }  // namespace quillet

@@ -12,9 +12,9 @@ constexpr std::string_view kEndClass = "end";
 
 // True when the place `at` of `tokens` (which may lie outside them) is the
 // edge of a clause: no token, or a punctuation token.
-bool is_clause_edge(std::span<const std::string> tokens, std::size_t at) {
+bool is_clause_edge(std::span<const std::string_view> tokens, std::size_t at) {
   if (at >= tokens.size()) return true;
-  const std::string& t = tokens[at];
+  const std::string_view t = tokens[at];
   if (contains_cjk(t)) return false;
   for (char c : t) {
     if (!is_ascii_alnum(static_cast<unsigned char>(c))) return true;
@@ -57,9 +57,9 @@ class RuleSearch {
   explicit RuleSearch(const DictFile& rules) : rules_(rules) {}
 
   // The reading the rules give tokens[i], a target, or nothing.
-  std::optional<std::string_view> reading_for(std::span<const std::string> tokens,
+  std::optional<std::string_view> reading_for(std::span<const std::string_view> tokens,
                                               std::size_t i) {
-    const std::string& target = tokens[i];
+    const std::string_view target = tokens[i];
     key_.assign("=");
     key_.append(target);
     const auto kinds = rules_.get(key_);
@@ -95,7 +95,7 @@ class RuleSearch {
 
   // The first rule for the classes of the neighbour at `at` (its stored
   // classes in order, then "end" when it applies), or nothing.
-  std::optional<std::string_view> by_class(std::span<const std::string> tokens,
+  std::optional<std::string_view> by_class(std::span<const std::string_view> tokens,
                                            std::string_view target, std::string_view side,
                                            std::size_t at) {
     if (at < tokens.size()) {
@@ -138,7 +138,7 @@ ContextTargets list_context_targets(const std::optional<DictFile>& rules) {
   return out;
 }
 
-ReadingChanges context_readings(std::span<const std::string> tokens,
+ReadingChanges context_readings(std::span<const std::string_view> tokens,
                                 const std::optional<DictFile>& rules,
                                 const ContextTargets& targets) {
   ReadingChanges changes;
@@ -152,7 +152,7 @@ ReadingChanges context_readings(std::span<const std::string> tokens,
   return changes;
 }
 
-ReadingChanges context_readings(std::span<const std::string> tokens,
+ReadingChanges context_readings(std::span<const std::string_view> tokens,
                                 const std::optional<DictFile>& rules) {
   return context_readings(tokens, rules, list_context_targets(rules));
 }

@@ -60,10 +60,10 @@ ContextTargets list_context_targets(const std::optional<DictFile>& rules);
 // readings (see pick_candidate). Looks only at token texts. Empty when
 // `rules` is absent. `targets` is list_context_targets(rules); the first
 // form computes it. Pure; safe from any number of threads.
-ReadingChanges context_readings(std::span<const std::string> tokens,
+ReadingChanges context_readings(std::span<const std::string_view> tokens,
                                 const std::optional<DictFile>& rules,
                                 const ContextTargets& targets);
-ReadingChanges context_readings(std::span<const std::string> tokens,
+ReadingChanges context_readings(std::span<const std::string_view> tokens,
                                 const std::optional<DictFile>& rules);
 
 // True when `reading` is one of `candidates` (one reading, or a '|'-joined

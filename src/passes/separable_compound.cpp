@@ -14,7 +14,7 @@ bool is_aspect_particle(std::string_view text) {
          || text == "\xE9\x96\x8B";  // 開 U+958B
 }
 
-ReadingChanges separable_compounds(std::span<const std::string> tokens,
+ReadingChanges separable_compounds(std::span<const std::string_view> tokens,
                                    const std::optional<DictFile>& separable) {
   ReadingChanges changes;
   if (!separable || tokens.size() < 3) return changes;

@@ -21,7 +21,7 @@ namespace quillet {
 // earlier one. Looks only at token texts, so it runs before any lookup.
 // Empty when `separable` is absent or there are fewer than three tokens.
 // Pure; safe from any number of threads.
-ReadingChanges separable_compounds(std::span<const std::string> tokens,
+ReadingChanges separable_compounds(std::span<const std::string_view> tokens,
                                    const std::optional<DictFile>& separable);
 
 // True when `text` is exactly one of the four particles.
