@@ -91,7 +91,10 @@ std::vector<char32_t> decode_utf8(std::string_view s);
 std::size_t count_code_points(std::string_view s);
 
 // True when s is exactly one code point (judged by its lead byte's length).
-bool is_single_code_point(std::string_view s);
+// Asked of tokens by every pass, so inline.
+inline bool is_single_code_point(std::string_view s) {
+  return !s.empty() && utf8_length(static_cast<unsigned char>(s[0])) == s.size();
+}
 
 // True when some code point of s is a CJK ideograph.
 bool contains_cjk_scan(std::string_view s);

@@ -256,6 +256,7 @@ TEST(ContextReadings, KindsAndTargetListLimitWhatIsTried) {
       {"@\u6435", "verb"},
       {"=\u884c\u5c71", "R"},  // 行山
       {"\u884c\u5c71 >@end", "hang4 saan1"},
+      {"\u54aa >@end", "mai6"},  // 咪: a rule, but no "=" entry
   };
   const std::string too_long = std::string(kMaxTargetList, 'x') + " ";
   struct Row {
@@ -273,6 +274,10 @@ TEST(ContextReadings, KindsAndTargetListLimitWhatIsTried) {
       {"行 到 ", {"行山"}, {}},                       // whole pieces only
       {"", {"搵", "到"}, {}},                          // an empty list: no targets
       {too_long.c_str(), {"行山"}, {{0, "hang4 saan1"}}},  // ignored
+      {nullptr, {"咪"}, {}},                          // no "=" entry: no rule is tried
+      {"咪 行山 ", {"咪"}, {}},                        // listed, still no "=" entry
+      {"咪 行山 ", {"行山"}, {{0, "hang4 saan1"}}},   // the next target keeps its kinds
+      {"咪 到 ", {"搵", "到"}, {{1, "dou2"}}},
   };
   for (const auto& row : rows) {
     std::vector<DictEntry> entries = common;

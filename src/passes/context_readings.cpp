@@ -42,13 +42,14 @@ unsigned signature(std::string_view t) {
   return (byte(0) ^ (byte(1) << 3) ^ static_cast<unsigned>(t.size())) & 0xFFu;
 }
 
-bool is_listed(const ContextTargets& targets, std::string_view token) {
+// The listed target `token` is, or nullptr.
+const ContextTarget* listed_target(const ContextTargets& targets, std::string_view token) {
   const unsigned sig = signature(token);
-  if (!(targets.marks[sig / 64] >> (sig % 64) & 1)) return false;
-  for (std::string_view t : targets.targets) {
-    if (t == token) return true;
+  if (!(targets.marks[sig / 64] >> (sig % 64) & 1)) return nullptr;
+  for (const ContextTarget& t : targets.targets) {
+    if (t.text == token) return &t;
   }
-  return false;
+  return nullptr;
 }
 
 // A target's rules are tried only for the kinds its "=" value names.
@@ -56,16 +57,20 @@ class RuleSearch {
  public:
   explicit RuleSearch(const DictFile& rules) : rules_(rules) {}
 
-  // The reading the rules give tokens[i], a target, or nothing.
-  std::optional<std::string_view> reading_for(std::span<const std::string_view> tokens,
-                                              std::size_t i) {
-    const std::string_view target = tokens[i];
+  // The value of "=" T: the kinds of rule target T has, or nothing.
+  std::optional<std::string_view> kinds_of(std::string_view target) {
     key_.assign("=");
     key_.append(target);
-    const auto kinds = rules_.get(key_);
-    if (!kinds) return std::nullopt;
+    return rules_.get(key_);
+  }
+
+  // The reading the rules give tokens[i], a target whose "=" value is `kinds`,
+  // or nothing.
+  std::optional<std::string_view> reading_for(std::span<const std::string_view> tokens,
+                                              std::size_t i, std::string_view kinds) {
+    const std::string_view target = tokens[i];
     const auto has = [&](char kind) {
-      return kinds->empty() || kinds->find(kind) != std::string_view::npos;
+      return kinds.empty() || kinds.find(kind) != std::string_view::npos;
     };
     // A place before the first token is written as tokens.size(): outside
     // the span either way, which is_clause_edge reads as the text's edge.
@@ -129,9 +134,13 @@ ContextTargets list_context_targets(const std::optional<DictFile>& rules) {
   const auto list = rules->get("=");
   if (!list || list->size() > kMaxTargetList) return out;
   out.listed = true;
+  RuleSearch search(*rules);
   for_each_piece(*list, [&](std::string_view piece) {
     if (piece.empty()) return;
-    out.targets.push_back(piece);
+    // A target without its "=" entry has no rule to try.
+    const auto kinds = search.kinds_of(piece);
+    if (!kinds) return;
+    out.targets.push_back({piece, *kinds});
     const unsigned sig = signature(piece);
     out.marks[sig / 64] |= std::uint64_t{1} << (sig % 64);
   });
@@ -145,9 +154,15 @@ ReadingChanges context_readings(std::span<const std::string_view> tokens,
   if (!rules || rules->entry_count() == 0) return changes;
   RuleSearch search(*rules);
   for (std::size_t i = 0; i < tokens.size(); ++i) {
-    if (targets.listed && !is_listed(targets, tokens[i])) continue;
+    std::optional<std::string_view> kinds;
+    if (targets.listed) {
+      const ContextTarget* target = listed_target(targets, tokens[i]);
+      if (!target) continue;
+      kinds = target->kinds;
+    }
     if (!contains_cjk(tokens[i])) continue;
-    if (auto found = search.reading_for(tokens, i)) changes.set(i, std::string(*found));
+    if (!targets.listed && !(kinds = search.kinds_of(tokens[i]))) continue;
+    if (auto found = search.reading_for(tokens, i, *kinds)) changes.set(i, std::string(*found));
   }
   return changes;
 }

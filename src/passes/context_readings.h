@@ -44,13 +44,18 @@ inline constexpr std::size_t kContextReadingsReach = 1;
 inline constexpr std::size_t kMaxTargetList = 1024;
 
 // The "=" list of a rules file, read once when the file is loaded: the
-// targets as views into the mapping (valid while the DictFile lives) and a
-// mark for each target's signature, which turns most other tokens away
-// without a look at the list. `listed` is false when the file has no usable
-// list; then every token with Chinese text is looked up.
+// targets that have a "=" T entry, with its value (the kinds of rule T has),
+// as views into the mapping (valid while the DictFile lives), and a mark for
+// each target's signature, which turns most other tokens away without a
+// look at the list. `listed` is false when the file has no usable list; then
+// every token with Chinese text is looked up.
+struct ContextTarget {
+  std::string_view text;
+  std::string_view kinds;
+};
 struct ContextTargets {
   bool listed = false;
-  std::vector<std::string_view> targets;
+  std::vector<ContextTarget> targets;
   std::uint64_t marks[4] = {};
 };
 ContextTargets list_context_targets(const std::optional<DictFile>& rules);

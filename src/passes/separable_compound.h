@@ -24,7 +24,13 @@ namespace quillet {
 ReadingChanges separable_compounds(std::span<const std::string_view> tokens,
                                    const std::optional<DictFile>& separable);
 
-// True when `text` is exactly one of the four particles.
-bool is_aspect_particle(std::string_view text);
+// True when `text` is exactly one of the four particles. Asked of every
+// token, so inline.
+inline bool is_aspect_particle(std::string_view text) {
+  return text.size() == 3 && (text == "\xE7\xB7\x8A"      // 緊 U+7DCA
+                              || text == "\xE5\x92\x97"   // 咗 U+5497
+                              || text == "\xE9\x81\x8E"   // 過 U+904E
+                              || text == "\xE9\x96\x8B");  // 開 U+958B
+}
 
 }  // namespace quillet
