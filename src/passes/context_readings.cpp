@@ -1,6 +1,7 @@
 // The context-readings pass.
 #include "passes/context_readings.h"
 
+#include <algorithm>
 #include <cstdint>
 
 #include "unicode.h"
@@ -45,9 +46,8 @@ unsigned signature(std::string_view t) {
 // The listed target `token` is, or nullptr.
 const ContextTarget* listed_target(const ContextTargets& targets, std::string_view token) {
   const unsigned sig = signature(token);
-  if (!(targets.marks[sig / 64] >> (sig % 64) & 1)) return nullptr;
-  for (const ContextTarget& t : targets.targets) {
-    if (t.text == token) return &t;
+  for (std::size_t k = targets.by_signature[sig]; k < targets.by_signature[sig + 1]; ++k) {
+    if (targets.targets[k].text == token) return &targets.targets[k];
   }
   return nullptr;
 }
@@ -138,12 +138,19 @@ ContextTargets list_context_targets(const std::optional<DictFile>& rules) {
   for_each_piece(*list, [&](std::string_view piece) {
     if (piece.empty()) return;
     // A target without its "=" entry has no rule to try.
-    const auto kinds = search.kinds_of(piece);
-    if (!kinds) return;
-    out.targets.push_back({piece, *kinds});
-    const unsigned sig = signature(piece);
-    out.marks[sig / 64] |= std::uint64_t{1} << (sig % 64);
+    if (const auto kinds = search.kinds_of(piece)) out.targets.push_back({piece, *kinds});
   });
+  static_assert(kMaxTargetList < 0xFFFF, "target offsets are 16 bits");
+  std::stable_sort(out.targets.begin(), out.targets.end(),
+                   [](const ContextTarget& a, const ContextTarget& b) {
+                     return signature(a.text) < signature(b.text);
+                   });
+  std::size_t k = 0;
+  for (unsigned sig = 0; sig < 256; ++sig) {
+    out.by_signature[sig] = static_cast<std::uint16_t>(k);
+    while (k < out.targets.size() && signature(out.targets[k].text) == sig) ++k;
+  }
+  out.by_signature[256] = static_cast<std::uint16_t>(k);
   return out;
 }
 
@@ -151,7 +158,9 @@ ReadingChanges context_readings(std::span<const std::string_view> tokens,
                                 const std::optional<DictFile>& rules,
                                 const ContextTargets& targets) {
   ReadingChanges changes;
-  if (!rules || rules->entry_count() == 0) return changes;
+  if (!rules || rules->entry_count() == 0 || (targets.listed && targets.targets.empty())) {
+    return changes;
+  }
   RuleSearch search(*rules);
   for (std::size_t i = 0; i < tokens.size(); ++i) {
     std::optional<std::string_view> kinds;
