@@ -49,10 +49,14 @@ constexpr bool is_white_space(char32_t c) {
 }
 
 // Length in bytes of the UTF-8 sequence that starts with byte b, judged from
-// the lead byte alone (1 for ASCII and for stray continuation bytes).
-constexpr std::size_t utf8_length(unsigned char b) {
-  return b < 0xC0 ? 1 : b < 0xE0 ? 2 : b < 0xF0 ? 3 : 4;
-}
+// the lead byte alone (1 for ASCII and for stray continuation bytes). Asked
+// at every step of segmentation, so read from a table.
+inline constexpr auto kUtf8Lengths = [] {
+  std::array<unsigned char, 256> lengths{};
+  for (unsigned b = 0; b < 256; ++b) lengths[b] = b < 0xC0 ? 1 : b < 0xE0 ? 2 : b < 0xF0 ? 3 : 4;
+  return lengths;
+}();
+constexpr std::size_t utf8_length(unsigned char b) { return kUtf8Lengths[b]; }
 
 // Decodes the code point at s[pos] and advances pos past it. Never reads past
 // s.size(): a sequence cut short by the end of s, or an ill-formed one, yields

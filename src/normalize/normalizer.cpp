@@ -10,6 +10,7 @@
 #include <array>
 #include <utility>
 
+#include "normalize/number_reading.h"
 #include "normalize/number_rewrite.h"
 #include "dict/segment.h"
 #include "unicode.h"
@@ -126,6 +127,25 @@ constexpr std::string_view kEllipsis = "\xE2\x80\xA6";           // U+2026
 
 bool starts_with_at(std::string_view text, std::size_t pos, std::string_view what) {
   return text.size() - pos >= what.size() && text.compare(pos, what.size(), what) == 0;
+}
+
+// Which passes may change a text, by the bytes it holds: one table look-up
+// per byte tells them all, and a pass none of whose bytes occur is skipped.
+enum PassBit : unsigned char { kSlangBit = 1, kPunctBit = 2, kNumberBit = 4 };
+constexpr std::array<unsigned char, 256> kPassBytes = [] {
+  std::array<unsigned char, 256> bits{};
+  for (std::size_t b = 0; b < bits.size(); ++b) {
+    bits[b] = static_cast<unsigned char>((kAsciiAlnumBytes[b] ? kSlangBit : 0) |
+                                         (kPunctLeadBytes[b] ? kPunctBit : 0) |
+                                         (kDigitLeadBytes[b] ? kNumberBit : 0));
+  }
+  return bits;
+}();
+
+unsigned passes_that_may_change(std::string_view text) {
+  unsigned bits = 0;
+  for (const char c : text) bits |= kPassBytes[static_cast<unsigned char>(c)];
+  return bits;
 }
 
 }  // namespace
@@ -301,12 +321,15 @@ std::string_view normalize_text(const Pipeline& pipeline, std::string_view text,
                                 std::string& storage) {
   // A pass that changes the text writes it into the buffer the current text
   // is not in; most texts pass through every pass unchanged and are never
-  // copied.
+  // copied. While the text is still the input, a pass none of whose bytes
+  // it holds is not run at all.
   enum class Where { Input, Storage, Spare };
+  const unsigned may_change = passes_that_may_change(text);
   std::string spare;
   Where where = Where::Input;
   std::string_view current = text;
-  const auto step = [&](auto&& pass) {
+  const auto step = [&](unsigned bit, auto&& pass) {
+    if (where == Where::Input && !(may_change & bit)) return;
     const Where to = where == Where::Storage ? Where::Spare : Where::Storage;
     std::string& out = to == Where::Storage ? storage : spare;
     if (!pass(current, out)) return;
@@ -314,12 +337,12 @@ std::string_view normalize_text(const Pipeline& pipeline, std::string_view text,
     current = out;
   };
   if (pipeline.romanized_slang) {
-    step([&](std::string_view in, std::string& out) {
+    step(kSlangBit, [&](std::string_view in, std::string& out) {
       return expand_romanized_slang_into(*pipeline.romanized_slang, in, out);
     });
   }
-  if (pipeline.punc_norm) step(normalize_punctuation_into);
-  step(normalize_numbers_into);
+  if (pipeline.punc_norm) step(kPunctBit, normalize_punctuation_into);
+  step(kNumberBit, normalize_numbers_into);
   if (where == Where::Spare) {
     storage.swap(spare);
     current = storage;

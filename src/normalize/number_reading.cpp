@@ -136,18 +136,11 @@ std::optional<ScannedNumber> scan_number_utf8(std::string_view text, std::size_t
 }
 
 bool contains_digit_utf8(std::string_view text) {
-  // Only an ASCII digit or the lead byte of a full-width one can start a
-  // digit; the rest are stepped over with one table look-up each.
-  static constexpr auto kMayStartDigit = [] {
-    std::array<bool, 256> may{};
-    for (unsigned char b = '0'; b <= '9'; ++b) may[b] = true;
-    may[0xEF] = true;
-    return may;
-  }();
+  // Other bytes are stepped over with one table look-up each.
   const Utf8Source src{text};
   const auto* const bytes = reinterpret_cast<const unsigned char*>(text.data());
   for (std::size_t i = 0; i < text.size(); ++i) {
-    if (kMayStartDigit[bytes[i]] && src.digit(i) >= 0) return true;
+    if (kDigitLeadBytes[bytes[i]] && src.digit(i) >= 0) return true;
   }
   return false;
 }
