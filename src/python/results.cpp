@@ -11,10 +11,6 @@
 
 namespace quillet::python {
 
-PyObject* str_of(std::string_view text) {
-  return PyUnicode_DecodeUTF8(text.data(), static_cast<Py_ssize_t>(text.size()), "replace");
-}
-
 StrCache::~StrCache() {
   for (Slot& slot : slots_) Py_XDECREF(slot.str);
 }
@@ -36,25 +32,17 @@ std::string_view TextArena::keep(std::string_view text) {
 
 PyObject* StrCache::text(std::string_view text) {
   if (!share_texts_) return str_of(text);
-  PyObject* str = shared(text);
+  PyObject* str = shared(text, false);
   Py_XINCREF(str);
   return str;
 }
 
 PyObject* StrCache::label(std::string_view text) {
-  // Labels view constants and the mapped files, whose writer stores each
-  // distinct value once, so most are found by where they lie, unhashed.
-  for (const Memo& memo : memo_) {
-    if (memo.data == text.data() && memo.size == text.size() && memo.str != nullptr) {
-      return memo.str;
-    }
-  }
-  PyObject* str = shared(text);
-  if (str != nullptr) memo_[next_memo_++ % memo_.size()] = {text.data(), text.size(), str};
-  return str;
+  PyObject* str = label_str(text);
+  return str != nullptr ? str : shared(text, true);
 }
 
-PyObject* StrCache::shared(std::string_view text) {
+PyObject* StrCache::shared(std::string_view text, bool stable) {
   // Small to start with: most calls convert one short text.
   if (slots_.empty()) slots_.resize(16);
   const std::size_t hash = std::hash<std::string_view>{}(text);
@@ -67,7 +55,7 @@ PyObject* StrCache::shared(std::string_view text) {
   if (made == nullptr) return nullptr;
   Slot& slot = slots_[i];
   try {
-    slot.key = keys_.keep(text);
+    slot.key = stable ? text : keys_.keep(text);
   } catch (...) {
     Py_DECREF(made);
     throw;
@@ -150,18 +138,6 @@ PyObject* tuple_of(const TokenFields& f, ListKind kind, StrCache& cache) {
   return PyTuple_Pack(5, token.object, jyutping.object, lang, confidence, source);
 }
 
-// Appends the tuples of `fields` to `list`; false with a Python error set.
-bool append_tuples(PyObject* list, const std::vector<TokenFields>& fields, ListKind kind,
-                   StrCache& cache) {
-  for (const TokenFields& f : fields) {
-    PyObject* tuple = tuple_of(f, kind, cache);
-    const bool ok = tuple != nullptr && PyList_Append(list, tuple) == 0;
-    Py_XDECREF(tuple);
-    if (!ok) return false;
-  }
-  return true;
-}
-
 TokenFields fields_of(std::string_view token, const ResolutionView& view) {
   return TokenFields{token, view.candidates.view(), view.is_list, label::lang_of(token),
                      view.confidence, view.source};
@@ -186,20 +162,30 @@ PyObject* list_of(const std::vector<TokenFields>& fields, ListKind kind, StrCach
 PyObject* converted_list(const Pipeline& pipeline, std::string_view text, ListKind kind) {
   const GcPause pause;
   StrCache cache(text.size() > kShareTextsFrom);
-  std::vector<TokenFields> fields;
   PyObject* list = nullptr;  // made at the first window
   ResolvedWindows windows(pipeline, text);
   while (windows.next()) {
-    fields.clear();
-    for (std::size_t i = 0; i < windows.size(); ++i) {
-      fields.push_back(fields_of(windows.token(i), windows.resolution(i)));
+    // A text in one window (nearly every one) fills a list sized up front;
+    // a longer one appends.
+    const bool sized = list == nullptr && windows.last();
+    if (sized) {
+      list = PyList_New(static_cast<Py_ssize_t>(windows.size()));
+    } else if (list == nullptr) {
+      list = PyList_New(0);
     }
-    // A text in one window fills a list sized up front; a longer one appends.
-    if (list == nullptr && windows.last()) return list_of(fields, kind, cache);
-    if (list == nullptr && (list = PyList_New(0)) == nullptr) return nullptr;
-    if (!append_tuples(list, fields, kind, cache)) {
-      Py_DECREF(list);
-      return nullptr;
+    if (list == nullptr) return nullptr;
+    for (std::size_t i = 0; i < windows.size(); ++i) {
+      PyObject* tuple = tuple_of(fields_of(windows.token(i), windows.resolution(i)), kind, cache);
+      if (tuple != nullptr && sized) {
+        PyList_SetItem(list, static_cast<Py_ssize_t>(i), tuple);  // steals tuple
+        continue;
+      }
+      const bool ok = tuple != nullptr && PyList_Append(list, tuple) == 0;
+      Py_XDECREF(tuple);
+      if (!ok) {
+        Py_DECREF(list);
+        return nullptr;
+      }
     }
   }
   return list != nullptr ? list : PyList_New(0);

@@ -13,6 +13,7 @@
 
 #include "pipeline.h"
 #include "python/python_api.h"
+#include "python/strs.h"
 
 namespace quillet::python {
 
@@ -35,10 +36,6 @@ class GcPause {
  private:
   int was_enabled_;
 };
-
-// A str from UTF-8 text. Bytes that are not UTF-8 (only a malformed data
-// file could put them in a result) become U+FFFD rather than an exception.
-PyObject* str_of(std::string_view text);
 
 // Which of the two list conversions a list is built for.
 enum class ListKind { Detailed, Candidates };
@@ -85,8 +82,9 @@ struct PreparedList {
 // any thread may call it; the views live as long as `out` and `pipeline`.
 void prepare_list(const Pipeline& pipeline, std::string_view text, PreparedList& out);
 
-// The str objects of one build. Labels take a handful of values, so each
-// distinct label gets one str, shared. Token texts and readings repeat too,
+// The str objects of one build. Labels take a handful of values: those of
+// label_str have one str for the process, any other gets one for the build,
+// shared. Token texts and readings repeat too,
 // across a long text or a batch of texts; with `share_texts` they are shared
 // the same way, otherwise (a short text, where repeats are rare and the
 // hashing would cost more than it saves) each gets its own str.
@@ -109,19 +107,12 @@ class StrCache {
     std::string_view key;     // into keys_
     PyObject* str = nullptr;  // nullptr: free slot
   };
-  // The str of `text`, made once: a borrowed reference.
-  PyObject* shared(std::string_view text);
+  // The str of `text`, made once: a borrowed reference. A `stable` text
+  // (a label: a constant or in a mapped file) outlives the cache and is
+  // not copied for its key.
+  PyObject* shared(std::string_view text, bool stable);
   void grow();
   bool share_texts_;
-  // Where the last labels seen lie; texts that can move (token texts) never
-  // enter it.
-  struct Memo {
-    const char* data = nullptr;
-    std::size_t size = 0;
-    PyObject* str = nullptr;
-  };
-  std::array<Memo, 8> memo_{};
-  std::size_t next_memo_ = 0;
   std::vector<Slot> slots_;
   std::size_t used_ = 0;
   TextArena keys_;

@@ -1,0 +1,143 @@
+// str creation. CPython's UTF-8 decoder assumes ASCII, so a text with one
+// CJK ideograph (most tokens) costs it a second buffer, a conversion and a
+// final shrink. Decoding the short texts of a result here into code points
+// and handing them over whole makes each str in one allocation.
+#include "python/strs.h"
+
+#include <array>
+#include <cstddef>
+
+#include "labels.h"
+
+namespace quillet::python {
+
+namespace {
+
+// Code points decoded on the stack; a longer text goes to CPython's decoder.
+constexpr std::size_t kMaxDecoded = 64;
+
+// Decodes well-formed UTF-8 (shortest forms, no surrogates, at most
+// U+10FFFF) into `out`; the count, or -1 for anything else, which is left
+// to CPython's decoder and its replacement characters. A code point that
+// wchar_t cannot hold in one unit also gives -1.
+Py_ssize_t decode_utf8(std::string_view text, wchar_t* out) {
+  const auto* s = reinterpret_cast<const unsigned char*>(text.data());
+  const auto* end = s + text.size();
+  Py_ssize_t n = 0;
+  while (s < end) {
+    const unsigned lead = *s;
+    char32_t cp = 0;
+    std::size_t len = 0;
+    if (lead < 0x80) {
+      out[n++] = static_cast<wchar_t>(lead);
+      ++s;
+      continue;
+    }
+    if (lead >= 0xC2 && lead <= 0xDF) {
+      cp = lead & 0x1F;
+      len = 2;
+    } else if (lead >= 0xE0 && lead <= 0xEF) {
+      cp = lead & 0x0F;
+      len = 3;
+    } else if (lead >= 0xF0 && lead <= 0xF4) {
+      cp = lead & 0x07;
+      len = 4;
+    } else {
+      return -1;
+    }
+    if (static_cast<std::size_t>(end - s) < len) return -1;
+    for (std::size_t k = 1; k < len; ++k) {
+      if ((s[k] & 0xC0) != 0x80) return -1;
+      cp = (cp << 6) | (s[k] & 0x3F);
+    }
+    const bool overlong = (len == 3 && cp < 0x800) || (len == 4 && cp < 0x10000);
+    if (overlong || (cp >= 0xD800 && cp <= 0xDFFF) || cp > 0x10FFFF) return -1;
+    if constexpr (sizeof(wchar_t) < 4) {
+      if (cp > 0xFFFF) return -1;
+    }
+    out[n++] = static_cast<wchar_t>(cp);
+    s += len;
+  }
+  return n;
+}
+
+bool is_ascii(std::string_view text) {
+  for (char c : text) {
+    if (static_cast<unsigned char>(c) >= 0x80) return false;
+  }
+  return true;
+}
+
+// Equality of a few bytes, without the call memcmp would cost.
+bool same_bytes(const char* a, const char* b, std::size_t n) {
+  for (std::size_t k = 0; k < n; ++k) {
+    if (a[k] != b[k]) return false;
+  }
+  return true;
+}
+
+// The labels with one str for the whole process, made by make_label_strs:
+// those the pipeline sets, then the sources the bundled data files carry
+// (written by tools/data_build/merge.py). Any other label, from some other
+// data directory, gets a str per call, shared within the call.
+constexpr std::array<std::string_view, 20> kConstantLabels = {
+    label::kYue,          label::kEn,           label::kPunct,
+    label::kCertain,      label::kTied,         label::kRanked,
+    label::kUnknown,      label::kUserDict,     label::kPassthrough,
+    label::kCharFallback, label::kUnresolved,   label::kSeparableCompound,
+    label::kAddressSandhi, label::kAaDeiSandhi, label::kClassifierReduplication,
+    "rime",               "tojyutping",         "tojyutping_tiebreak",
+    "oral_hk",            "unihan",
+};
+
+// Never freed: labels are needed as long as the module can be called.
+std::array<PyObject*, kConstantLabels.size()> g_label_strs{};
+
+// The constants by length, so that a lookup compares one or two of them:
+// kBySize[n] lists the indices of those of n bytes, then kNone.
+constexpr std::size_t kMaxLabelSize = 31;
+constexpr std::size_t kPerSize = 4;
+constexpr unsigned char kNone = 0xFF;
+constexpr auto kBySize = [] {
+  std::array<std::array<unsigned char, kPerSize + 1>, kMaxLabelSize + 1> table{};
+  for (auto& row : table) row.fill(kNone);
+  for (std::size_t i = 0; i < kConstantLabels.size(); ++i) {
+    auto& row = table[kConstantLabels[i].size()];  // out of range: not a constant
+    std::size_t k = 0;
+    while (row[k] != kNone) ++k;
+    row.at(k) = static_cast<unsigned char>(i);  // past kPerSize: not a constant
+  }
+  return table;
+}();
+
+}  // namespace
+
+PyObject* str_of(std::string_view text) {
+  // ASCII (readings, English, digits) is CPython's own fast case.
+  if (text.size() <= kMaxDecoded && !is_ascii(text)) {
+    wchar_t decoded[kMaxDecoded];
+    const Py_ssize_t n = decode_utf8(text, decoded);
+    if (n >= 0) return PyUnicode_FromWideChar(decoded, n);
+  }
+  return PyUnicode_DecodeUTF8(text.data(), static_cast<Py_ssize_t>(text.size()), "replace");
+}
+
+bool make_label_strs() {
+  for (std::size_t i = 0; i < kConstantLabels.size(); ++i) {
+    if (g_label_strs[i] != nullptr) continue;
+    g_label_strs[i] = str_of(kConstantLabels[i]);
+    if (g_label_strs[i] == nullptr) return false;
+  }
+  return true;
+}
+
+PyObject* label_str(std::string_view label) {
+  if (label.size() > kMaxLabelSize) return nullptr;
+  for (const unsigned char i : kBySize[label.size()]) {
+    if (i == kNone) break;
+    if (same_bytes(kConstantLabels[i].data(), label.data(), label.size())) return g_label_strs[i];
+  }
+  return nullptr;
+}
+
+}  // namespace quillet::python

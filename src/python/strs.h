@@ -1,0 +1,25 @@
+// New str objects from UTF-8 text, and the one shared str of each label the
+// pipeline sets itself. Every function needs the interpreter lock.
+#pragma once
+
+#include <string_view>
+
+#include "python/python_api.h"
+
+namespace quillet::python {
+
+// A str from UTF-8 text; a new reference, or nullptr with MemoryError set.
+// Bytes that are not UTF-8 (only a malformed data file could put them in a
+// result) become U+FFFD rather than an exception.
+PyObject* str_of(std::string_view text);
+
+// Makes the label strs, once per process (later calls do nothing); false
+// with a Python error set when memory runs out.
+bool make_label_strs();
+
+// A borrowed reference to the str of `label` when it is one of the labels
+// the pipeline sets itself (a constant, alive for the whole process), else
+// nullptr, with no error set.
+PyObject* label_str(std::string_view label);
+
+}  // namespace quillet::python
