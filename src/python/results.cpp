@@ -37,9 +37,8 @@ PyObject* StrCache::text(std::string_view text) {
   return str;
 }
 
-PyObject* StrCache::label(std::string_view text) {
-  PyObject* str = label_str(text);
-  return str != nullptr ? str : shared(text, true);
+PyObject* StrCache::label(const LabelText& label) {
+  return label.index >= 0 ? label_str(label.index) : shared(label.text, true);
 }
 
 PyObject* StrCache::shared(std::string_view text, bool stable) {
@@ -139,8 +138,13 @@ PyObject* tuple_of(const TokenFields& f, ListKind kind, StrCache& cache) {
 }
 
 TokenFields fields_of(std::string_view token, const ResolutionView& view) {
-  return TokenFields{token, view.candidates.view(), view.is_list, label::lang_of(token),
-                     view.confidence, view.source};
+  const std::string_view lang = label::lang_of(token);
+  return TokenFields{token,
+                     view.candidates.view(),
+                     view.is_list,
+                     {lang, label_index(lang)},
+                     {view.confidence, label_index(view.confidence)},
+                     {view.source, label_index(view.source)}};
 }
 
 }  // namespace
@@ -198,6 +202,11 @@ void prepare_list(const Pipeline& pipeline, std::string_view text, PreparedList&
   out.bytes = TextArena(text.size() + 64);
   ResolvedWindows windows(pipeline, text);
   while (windows.next()) {
+    // Sized for the window of a short text; a long one guesses a token per
+    // three bytes, as the engine's own records do.
+    if (out.fields.empty()) {
+      out.fields.reserve(windows.size() + (windows.last() ? 0 : text.size() / 3));
+    }
     for (std::size_t i = 0; i < windows.size(); ++i) {
       const std::string_view token = windows.token(i);
       const ResolutionView& view = windows.resolution(i);

@@ -40,15 +40,22 @@ class GcPause {
 // Which of the two list conversions a list is built for.
 enum class ListKind { Detailed, Candidates };
 
+// A label of a token: its text and its label_index, found by whoever
+// gathers the fields (a batch worker, off the interpreter lock).
+struct LabelText {
+  std::string_view text;
+  int index = -1;
+};
+
 // One token of a list result as views: the token text, its reading (or, when
 // is_list, its '|'-joined candidate list) and its three labels.
 struct TokenFields {
   std::string_view token;
   std::string_view readings;
   bool is_list = false;
-  std::string_view lang;
-  std::string_view confidence;
-  std::string_view source;
+  LabelText lang;
+  LabelText confidence;
+  LabelText source;
 };
 
 // The list of convert_detailed or convert_candidates on `text`, built from
@@ -97,7 +104,7 @@ class StrCache {
 
   // A borrowed reference to the shared str of `label`, alive while this
   // cache is; nullptr with a Python error set when memory runs out.
-  PyObject* label(std::string_view label);
+  PyObject* label(const LabelText& label);
   // A new reference to a str of `text`; nullptr as above.
   PyObject* text(std::string_view text);
 

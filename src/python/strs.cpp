@@ -6,6 +6,8 @@
 
 #include <array>
 #include <cstddef>
+#include <cstdint>
+#include <cstring>
 
 #include "labels.h"
 
@@ -68,8 +70,28 @@ bool is_ascii(std::string_view text) {
   return true;
 }
 
-// Equality of a few bytes, without the call memcmp would cost.
+// Loads of 4 or 8 bytes, for comparisons without a memcmp call.
+std::uint32_t load4(const char* p) {
+  std::uint32_t v;
+  std::memcpy(&v, p, sizeof v);
+  return v;
+}
+std::uint64_t load8(const char* p) {
+  std::uint64_t v;
+  std::memcpy(&v, p, sizeof v);
+  return v;
+}
+
+// Equality of the n bytes at a and b, read in words that never pass the
+// end (the last word overlaps the one before).
 bool same_bytes(const char* a, const char* b, std::size_t n) {
+  if (n >= 8) {
+    for (std::size_t k = 0; k + 8 < n; k += 8) {
+      if (load8(a + k) != load8(b + k)) return false;
+    }
+    return load8(a + n - 8) == load8(b + n - 8);
+  }
+  if (n >= 4) return load4(a) == load4(b) && load4(a + n - 4) == load4(b + n - 4);
   for (std::size_t k = 0; k < n; ++k) {
     if (a[k] != b[k]) return false;
   }
@@ -131,13 +153,17 @@ bool make_label_strs() {
   return true;
 }
 
-PyObject* label_str(std::string_view label) {
-  if (label.size() > kMaxLabelSize) return nullptr;
+int label_index(std::string_view label) {
+  if (label.size() > kMaxLabelSize) return -1;
   for (const unsigned char i : kBySize[label.size()]) {
     if (i == kNone) break;
-    if (same_bytes(kConstantLabels[i].data(), label.data(), label.size())) return g_label_strs[i];
+    // The pipeline's own labels are mostly these very constants.
+    const char* known = kConstantLabels[i].data();
+    if (known == label.data() || same_bytes(known, label.data(), label.size())) return i;
   }
-  return nullptr;
+  return -1;
 }
+
+PyObject* label_str(int index) { return g_label_strs[static_cast<std::size_t>(index)]; }
 
 }  // namespace quillet::python

@@ -17,9 +17,13 @@ PyObject* str_of(std::string_view text);
 // with a Python error set when memory runs out.
 bool make_label_strs();
 
-// A borrowed reference to the str of `label` when it is one of the labels
-// the pipeline sets itself (a constant, alive for the whole process), else
-// nullptr, with no error set.
-PyObject* label_str(std::string_view label);
+// Where `label` is among the labels with one str for the process (those
+// the pipeline sets itself and the common data sources), or -1. Touches no
+// Python object, so any thread may call it.
+int label_index(std::string_view label);
+
+// A borrowed reference to the str of the label at `index` (a label_index
+// result >= 0), alive for the whole process.
+PyObject* label_str(int index);
 
 }  // namespace quillet::python
