@@ -4,10 +4,10 @@
 
 #include <algorithm>
 #include <cstring>
-#include <functional>
 #include <utility>
 
 #include "labels.h"
+#include "python/short_bytes.h"
 
 namespace quillet::python {
 
@@ -44,11 +44,11 @@ PyObject* StrCache::label(const LabelText& label) {
 PyObject* StrCache::shared(std::string_view text, bool stable) {
   // Small to start with: most calls convert one short text.
   if (slots_.empty()) slots_.resize(16);
-  const std::size_t hash = std::hash<std::string_view>{}(text);
+  const std::size_t hash = hash_bytes(text);
   const std::size_t mask = slots_.size() - 1;
   std::size_t i = hash & mask;
   for (; slots_[i].str != nullptr; i = (i + 1) & mask) {
-    if (slots_[i].hash == hash && slots_[i].key == text) return slots_[i].str;
+    if (slots_[i].hash == hash && same_bytes(slots_[i].key, text)) return slots_[i].str;
   }
   PyObject* made = str_of(text);
   if (made == nullptr) return nullptr;

@@ -6,59 +6,32 @@
 
 #include <array>
 #include <cstddef>
-#include <cstdint>
-#include <cstring>
 
 #include "labels.h"
+#include "python/short_bytes.h"
+#include "unicode.h"
 
 namespace quillet::python {
 
 namespace {
 
-// Code points decoded on the stack; a longer text goes to CPython's decoder.
+// Bytes decoded on the stack; a longer text goes to CPython's decoder.
 constexpr std::size_t kMaxDecoded = 64;
 
-// Decodes well-formed UTF-8 (shortest forms, no surrogates, at most
-// U+10FFFF) into `out`; the count, or -1 for anything else, which is left
-// to CPython's decoder and its replacement characters. A code point that
-// wchar_t cannot hold in one unit also gives -1.
+// Decodes `text` into `out` (room for text.size() units); the count, or -1
+// when some bytes are ill-formed, which is left to CPython's decoder: it
+// replaces each maximal ill-formed part with one U+FFFD, not each byte. A
+// code point that wchar_t cannot hold in one unit also gives -1.
 Py_ssize_t decode_utf8(std::string_view text, wchar_t* out) {
-  const auto* s = reinterpret_cast<const unsigned char*>(text.data());
-  const auto* end = s + text.size();
   Py_ssize_t n = 0;
-  while (s < end) {
-    const unsigned lead = *s;
-    char32_t cp = 0;
-    std::size_t len = 0;
-    if (lead < 0x80) {
-      out[n++] = static_cast<wchar_t>(lead);
-      ++s;
-      continue;
-    }
-    if (lead >= 0xC2 && lead <= 0xDF) {
-      cp = lead & 0x1F;
-      len = 2;
-    } else if (lead >= 0xE0 && lead <= 0xEF) {
-      cp = lead & 0x0F;
-      len = 3;
-    } else if (lead >= 0xF0 && lead <= 0xF4) {
-      cp = lead & 0x07;
-      len = 4;
-    } else {
-      return -1;
-    }
-    if (static_cast<std::size_t>(end - s) < len) return -1;
-    for (std::size_t k = 1; k < len; ++k) {
-      if ((s[k] & 0xC0) != 0x80) return -1;
-      cp = (cp << 6) | (s[k] & 0x3F);
-    }
-    const bool overlong = (len == 3 && cp < 0x800) || (len == 4 && cp < 0x10000);
-    if (overlong || (cp >= 0xD800 && cp <= 0xDFFF) || cp > 0x10FFFF) return -1;
+  for (std::size_t pos = 0; pos < text.size();) {
+    const std::size_t at = pos;
+    const char32_t c = next_code_point_inline(text, pos);
+    if (c == 0xFFFD && pos - at == 1) return -1;  // ill-formed (a real U+FFFD has 3 bytes)
     if constexpr (sizeof(wchar_t) < 4) {
-      if (cp > 0xFFFF) return -1;
+      if (c > 0xFFFF) return -1;
     }
-    out[n++] = static_cast<wchar_t>(cp);
-    s += len;
+    out[n++] = static_cast<wchar_t>(c);
   }
   return n;
 }
@@ -66,34 +39,6 @@ Py_ssize_t decode_utf8(std::string_view text, wchar_t* out) {
 bool is_ascii(std::string_view text) {
   for (char c : text) {
     if (static_cast<unsigned char>(c) >= 0x80) return false;
-  }
-  return true;
-}
-
-// Loads of 4 or 8 bytes, for comparisons without a memcmp call.
-std::uint32_t load4(const char* p) {
-  std::uint32_t v;
-  std::memcpy(&v, p, sizeof v);
-  return v;
-}
-std::uint64_t load8(const char* p) {
-  std::uint64_t v;
-  std::memcpy(&v, p, sizeof v);
-  return v;
-}
-
-// Equality of the n bytes at a and b, read in words that never pass the
-// end (the last word overlaps the one before).
-bool same_bytes(const char* a, const char* b, std::size_t n) {
-  if (n >= 8) {
-    for (std::size_t k = 0; k + 8 < n; k += 8) {
-      if (load8(a + k) != load8(b + k)) return false;
-    }
-    return load8(a + n - 8) == load8(b + n - 8);
-  }
-  if (n >= 4) return load4(a) == load4(b) && load4(a + n - 4) == load4(b + n - 4);
-  for (std::size_t k = 0; k < n; ++k) {
-    if (a[k] != b[k]) return false;
   }
   return true;
 }

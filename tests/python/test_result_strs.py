@@ -1,7 +1,7 @@
 """The str objects of results: every stored byte sequence, well-formed or not,
 must come out exactly as Python's own UTF-8 decoder with errors="replace"
 reads it, whichever way the module builds the str (its own decoder for short
-non-ASCII text, CPython's for ASCII, long or malformed text); and labels
+non-ASCII text, CPython's for ASCII, long or ill-formed text); and labels
 shared across calls must be equal to their text in every call."""
 import struct
 
@@ -18,9 +18,10 @@ READINGS = [
     "好".encode(),                 # three bytes
     "𠮩".encode(),                 # four bytes, outside the BMP
     "a好é𠮩z".encode(),
-    ("好" * 63 + "é").encode(),    # 64 code points: the longest decoded on the stack
-    ("好" * 65).encode(),          # longer: CPython's decoder
-    ("é" * 40).encode(),           # short in code points, 80 bytes
+    ("好" * 21 + "a").encode(),    # 64 bytes: the longest the module decodes itself
+    ("好" * 21 + "ab").encode(),   # 65 bytes: CPython's decoder
+    ("好" * 70).encode(),
+    "\ufffd".encode(),             # a real replacement character, well-formed
     b"\xff",                       # not a UTF-8 byte
     b"\x80abc",                    # a stray continuation byte
     b"\xc1\xbf",                   # overlong two-byte form
