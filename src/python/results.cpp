@@ -115,6 +115,15 @@ PyObject* candidate_list(std::string_view readings, bool is_list, StrCache& cach
   return list;
 }
 
+// `tuple` (or nullptr) out of the cycle collector's sight. A tuple of strs
+// can never be part of a cycle, and CPython itself untracks one at the first
+// collection that sees it; untracked from the start, a long result is not
+// scanned even once. A tuple holding a list (a candidate tuple) stays tracked.
+PyObject* untracked(PyObject* tuple) {
+  if (tuple != nullptr) PyObject_GC_UnTrack(tuple);
+  return tuple;
+}
+
 PyObject* tuple_of(const TokenFields& f, ListKind kind, StrCache& cache) {
   PyObject* lang = cache.label(f.lang);
   PyObject* confidence = lang ? cache.label(f.confidence) : nullptr;
@@ -130,11 +139,11 @@ PyObject* tuple_of(const TokenFields& f, ListKind kind, StrCache& cache) {
   const std::string_view reading = f.is_list ? first_candidate(f.readings) : f.readings;
   // A token that is its own reading (no CJK ideograph) needs one str.
   if (reading.data() == f.token.data() && reading.size() == f.token.size()) {
-    return PyTuple_Pack(5, token.object, token.object, lang, confidence, source);
+    return untracked(PyTuple_Pack(5, token.object, token.object, lang, confidence, source));
   }
   const Ref jyutping(cache.text(reading));
   if (jyutping.object == nullptr) return nullptr;
-  return PyTuple_Pack(5, token.object, jyutping.object, lang, confidence, source);
+  return untracked(PyTuple_Pack(5, token.object, jyutping.object, lang, confidence, source));
 }
 
 TokenFields fields_of(std::string_view token, const ResolutionView& view) {

@@ -21,8 +21,9 @@ namespace quillet::python {
 // built, and turns it back on afterwards if it was on. A result is lists
 // and tuples of str, which hold no cycles; collecting mid-build would only
 // scan the growing result again and again (it made a 10 MB text's candidate
-// list 2.4 times slower than building it with collection held off). The
-// objects stay tracked, so collection works on them as usual afterwards.
+// list 2.4 times slower than building it with collection held off). Lists
+// and the tuples that hold one stay tracked, so collection works on them as
+// usual afterwards; tuples of strs alone are untracked (see results.cpp).
 // No Python code runs during a build, so nothing else sees the pause.
 class GcPause {
  public:
