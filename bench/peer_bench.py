@@ -32,7 +32,7 @@ bench/results/peer_chart.png and the raw timings bench/results/peer_raw.json.
 Usage:
   /usr/bin/python3 bench/peer_bench.py [--build-dir build/release] [--data data]
       [--npm-dir build/peer-npm] [--rounds 7] [--max-chars 10000000] [--no-long]
-      [--peer-budget 20] [--peer-total 240]
+      [--peer-budget 30] [--peer-total 300]
 """
 import argparse
 import json
@@ -397,10 +397,10 @@ def main():
     ap.add_argument("--repeat", type=int, default=5, help="calls per long text below 1 M chars")
     ap.add_argument("--max-chars", type=int, default=10_000_000)
     ap.add_argument("--no-long", action="store_true", help="skip the long texts")
-    ap.add_argument("--peer-budget", type=float, default=20.0,
+    ap.add_argument("--peer-budget", type=float, default=30.0,
                     help="seconds; a long peer call predicted slower than this is not run, "
                          "one running past twice this is stopped")
-    ap.add_argument("--peer-total", type=float, default=240.0,
+    ap.add_argument("--peer-total", type=float, default=300.0,
                     help="seconds; the long peer calls stop once they have taken this in all")
     ap.add_argument("--out-dir", default=str(ROOT / "bench" / "results"))
     args = ap.parse_args()

@@ -4,7 +4,6 @@
 // exception set (only when memory runs out).
 #pragma once
 
-#include <array>
 #include <cstddef>
 #include <memory>
 #include <string>
@@ -90,12 +89,12 @@ struct PreparedList {
 // any thread may call it; the views live as long as `out` and `pipeline`.
 void prepare_list(const Pipeline& pipeline, std::string_view text, PreparedList& out);
 
-// The str objects of one build. Labels take a handful of values: those of
-// label_str have one str for the process, any other gets one for the build,
-// shared. Token texts and readings repeat too,
-// across a long text or a batch of texts; with `share_texts` they are shared
-// the same way, otherwise (a short text, where repeats are rare and the
-// hashing would cost more than it saves) each gets its own str.
+// The str objects of one build. Labels take a handful of values: those
+// label_index knows have one str for the process, any other gets one for
+// the build, shared. Token texts and readings repeat too, across a long text
+// or a batch of texts; with `share_texts` they are shared the same way,
+// otherwise (a short text, where repeats are rare and the hashing would cost
+// more than it saves) each gets its own str.
 class StrCache {
  public:
   explicit StrCache(bool share_texts) : share_texts_(share_texts) {}
