@@ -32,16 +32,16 @@ std::string_view TextArena::keep(std::string_view text) {
 
 PyObject* StrCache::text(std::string_view text) {
   if (!share_texts_) return str_of(text);
-  PyObject* str = shared(text, false);
+  PyObject* str = shared(text);
   Py_XINCREF(str);
   return str;
 }
 
 PyObject* StrCache::label(const LabelText& label) {
-  return label.index >= 0 ? label_str(label.index) : shared(label.text, true);
+  return label.index >= 0 ? label_str(label.index) : shared(label.text);
 }
 
-PyObject* StrCache::shared(std::string_view text, bool stable) {
+PyObject* StrCache::shared(std::string_view text) {
   // Small to start with: most calls convert one short text.
   if (slots_.empty()) slots_.resize(16);
   const std::size_t hash = hash_bytes(text);
@@ -54,7 +54,7 @@ PyObject* StrCache::shared(std::string_view text, bool stable) {
   if (made == nullptr) return nullptr;
   Slot& slot = slots_[i];
   try {
-    slot.key = stable ? text : keys_.keep(text);
+    slot.key = keys_.keep(text);
   } catch (...) {
     Py_DECREF(made);
     throw;

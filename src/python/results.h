@@ -114,10 +114,8 @@ class StrCache {
     std::string_view key;     // into keys_
     PyObject* str = nullptr;  // nullptr: free slot
   };
-  // The str of `text`, made once: a borrowed reference. A `stable` text
-  // (a label: a constant or in a mapped file) outlives the cache and is
-  // not copied for its key.
-  PyObject* shared(std::string_view text, bool stable);
+  // The str of `text`, made once: a borrowed reference.
+  PyObject* shared(std::string_view text);
   void grow();
   bool share_texts_;
   std::vector<Slot> slots_;
