@@ -1,6 +1,6 @@
-// Tests of the word-wise equality and hashing of short byte strings used by
-// the Python result builds: every length around the word sizes, unaligned
-// copies, a difference at every position.
+// Tests of the word-wise equality, hashing and ASCII test of short byte
+// strings used by the Python result builds: every length around the word
+// sizes, unaligned copies, a difference at every position.
 #include <gtest/gtest.h>
 
 #include <cstddef>
@@ -34,6 +34,21 @@ TEST(ShortBytes, EqualityAtEveryLengthAndPosition) {
     b[3 + n] = 'Y';
     EXPECT_TRUE(same_bytes(x, y)) << n;
     EXPECT_EQ(hash_bytes(x), hash_bytes(y)) << n;
+  }
+}
+
+// One byte above 0x7F at any position, in texts of every length.
+TEST(ShortBytes, AsciiTestSeesEveryByte) {
+  for (std::size_t n = 0; n <= 40; ++n) {
+    std::string text(n + 2, '\xE4');  // non-ASCII just outside the view
+    for (std::size_t k = 0; k < n; ++k) text[1 + k] = 'a';
+    const std::string_view view(text.data() + 1, n);
+    ASSERT_TRUE(is_ascii(view)) << n;
+    for (std::size_t k = 0; k < n; ++k) {
+      text[1 + k] = '\x80';
+      EXPECT_FALSE(is_ascii(view)) << n << " at " << k;
+      text[1 + k] = 'a';
+    }
   }
 }
 

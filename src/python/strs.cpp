@@ -6,7 +6,6 @@
 
 #include <array>
 #include <cstddef>
-#include <cstdint>
 
 #include "labels.h"
 #include "python/short_bytes.h"
@@ -35,23 +34,6 @@ Py_ssize_t decode_utf8(std::string_view text, wchar_t* out) {
     out[n++] = static_cast<wchar_t>(c);
   }
   return n;
-}
-
-// Eight bytes at a time: the texts tested are readings of a few dozen.
-bool is_ascii(std::string_view text) {
-  constexpr std::uint64_t kHighBits = 0x8080808080808080ULL;
-  const char* p = text.data();
-  const std::size_t n = text.size();
-  if (n >= 8) {
-    for (std::size_t k = 0; k + 8 < n; k += 8) {
-      if (load8(p + k) & kHighBits) return false;
-    }
-    return (load8(p + n - 8) & kHighBits) == 0;
-  }
-  for (std::size_t k = 0; k < n; ++k) {
-    if (static_cast<unsigned char>(p[k]) >= 0x80) return false;
-  }
-  return true;
 }
 
 // The labels with one str for the whole process, made by make_label_strs:
@@ -114,8 +96,8 @@ int label_index(std::string_view label) {
   for (const unsigned char i : kBySize[label.size()]) {
     if (i == kNone) break;
     // The pipeline's own labels are mostly these very constants.
-    const char* known = kConstantLabels[i].data();
-    if (known == label.data() || same_bytes(known, label.data(), label.size())) return i;
+    const std::string_view known = kConstantLabels[i];
+    if (known.data() == label.data() || same_bytes(known, label)) return i;
   }
   return -1;
 }
