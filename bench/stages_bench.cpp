@@ -110,11 +110,17 @@ const std::vector<std::string>& corpus_tokens() {
   return tokens;
 }
 
-// The tokens of each utterance of the corpus, as the passes see them.
-const std::vector<std::vector<std::string>>& utterance_tokens() {
-  static const std::vector<std::vector<std::string>> tokens = [] {
+// The tokens of each utterance of the corpus, as the passes see them: views
+// (into copies that live as long as the views).
+const std::vector<std::vector<std::string_view>>& utterance_tokens() {
+  static const std::vector<std::vector<std::string>> owned = [] {
     std::vector<std::vector<std::string>> out;
     for (const auto& text : corpus()) out.push_back(tokenize(pipeline(), text));
+    return out;
+  }();
+  static const std::vector<std::vector<std::string_view>> tokens = [] {
+    std::vector<std::vector<std::string_view>> out;
+    for (const auto& list : owned) out.emplace_back(list.begin(), list.end());
     return out;
   }();
   return tokens;
@@ -160,7 +166,7 @@ void BM_Segment(benchmark::State& state) {
   const Pipeline& p = pipeline();
   std::size_t chars = 0;
   for (const auto& run : cjk_runs()) chars += count_code_points(run);
-  std::vector<std::string> out;
+  std::vector<std::string_view> out;
   for (auto _ : state) {
     for (const auto& run : cjk_runs()) {
       out.clear();

@@ -30,7 +30,7 @@ std::string_view plain_reading(const ReadingTables& tables, std::string_view tok
 // passes, as views into the Pipeline, the window's tokens and `built`.
 void read_window(const Pipeline& p, const TokenWindow& window,
                  std::forward_list<std::string>& built, std::vector<std::string_view>& readings) {
-  const std::span<const std::string> tokens = window.tokens;
+  const std::span<const std::string_view> tokens = window.tokens;
   const ReadingTables tables{p.word_dict, p.char_dict, p.user_dict};
   // Overrides are few, and `overrides` ends with this call: each is moved
   // into `built`, which lives until the window is written out.
@@ -85,7 +85,7 @@ void append_joined(std::span<const std::string_view> readings, bool& started, st
 
 // The candidate road with all passes applied, before anything is copied out.
 // Views point into `p` and `tokens`.
-void resolve_views(const Pipeline& p, std::span<const std::string> tokens,
+void resolve_views(const Pipeline& p, std::span<const std::string_view> tokens,
                    std::span<const WordMatch> matches, std::vector<ResolutionView>& views) {
   // Overrides come in index order; each one's text moves into its resolution.
   ReadingChanges overrides = kOverridePass.run(p, tokens);
@@ -129,20 +129,21 @@ void resolve_views(const Pipeline& p, std::span<const std::string> tokens,
   });
 }
 
-// All records of `text`, made by `make(token, view)` from each token and
-// its resolution. A text in one window fills a list sized for it; a longer
+// All records of `text`, each appended to the list by `add(list, token,
+// view)` from a token and its resolution, built in place. A text in one
+// window fills a list sized for it; a longer
 // one reserves room for the whole text, guessed from its length (a token is
 // mostly a Chinese character or word of three bytes or more), which spares
 // it most of the regrowth, and the page faults, of its list.
-template <class Record, class Make>
+template <class Record, class Add>
 std::vector<Record> all_records(const Pipeline& p, std::string_view text,
-                                std::size_t window_bytes, Make make) {
+                                std::size_t window_bytes, Add add) {
   std::vector<Record> out;
   ResolvedWindows windows(p, text, window_bytes);
   while (windows.next()) {
     if (out.empty()) out.reserve(windows.size() + (windows.last() ? 0 : text.size() / 3));
     for (std::size_t i = 0; i < windows.size(); ++i) {
-      out.push_back(make(windows.token(i), windows.resolution(i)));
+      add(out, windows.token(i), windows.resolution(i));
     }
   }
   return out;
@@ -193,13 +194,12 @@ std::vector<Token> convert_detailed(const Pipeline& p, std::string_view text) {
 
 std::vector<Token> convert_detailed(const Pipeline& p, std::string_view text,
                                     std::size_t window_bytes) {
-  return all_records<Token>(p, text, window_bytes,
-                            [](std::string_view token, const ResolutionView& view) {
-                              return Token{std::string(token), std::string(view.first()),
-                                           std::string(label::lang_of(token)),
-                                           std::string(view.confidence),
-                                           std::string(view.source)};
-                            });
+  return all_records<Token>(
+      p, text, window_bytes,
+      [](std::vector<Token>& out, std::string_view token, const ResolutionView& view) {
+        out.emplace_back(token, view.first(), label::lang_of(token), view.confidence,
+                         view.source);
+      });
 }
 
 std::vector<CandidateToken> convert_candidates(const Pipeline& p, std::string_view text) {
@@ -209,16 +209,17 @@ std::vector<CandidateToken> convert_candidates(const Pipeline& p, std::string_vi
 std::vector<CandidateToken> convert_candidates(const Pipeline& p, std::string_view text,
                                                std::size_t window_bytes) {
   return all_records<CandidateToken>(
-      p, text, window_bytes, [](std::string_view token, const ResolutionView& view) {
-        return CandidateToken{std::string(token), candidates_of(view),
-                              std::string(label::lang_of(token)), std::string(view.confidence),
-                              std::string(view.source)};
+      p, text, window_bytes,
+      [](std::vector<CandidateToken>& out, std::string_view token, const ResolutionView& view) {
+        out.emplace_back(token, candidates_of(view), label::lang_of(token), view.confidence,
+                         view.source);
       });
 }
 
 std::vector<Resolution> resolve(const Pipeline& p, std::span<const std::string> tokens) {
+  const std::vector<std::string_view> texts(tokens.begin(), tokens.end());
   std::vector<ResolutionView> views;
-  resolve_views(p, tokens, {}, views);
+  resolve_views(p, texts, {}, views);
   std::vector<Resolution> out;
   out.reserve(views.size());
   for (auto& view : views) out.push_back(to_resolution(std::move(view)));

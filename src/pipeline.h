@@ -8,6 +8,7 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "pipeline_data.h"
@@ -20,6 +21,17 @@ namespace quillet {
 // likely reading, and its labels ("yue"/"en"/"punct", a confidence and a
 // source). Every field is owned.
 struct Token {
+  Token() = default;
+  // Copies each text once, straight into the record: conversions build their
+  // lists in place from views rather than moving records built aside.
+  Token(std::string_view token_text, std::string_view reading, std::string_view lang_label,
+        std::string_view confidence_label, std::string_view source_label)
+      : token(token_text),
+        jyutping(reading),
+        lang(lang_label),
+        confidence(confidence_label),
+        source(source_label) {}
+
   std::string token;
   std::string jyutping;
   std::string lang;
@@ -30,6 +42,17 @@ struct Token {
 // One token of convert_candidates: as Token, with every candidate reading in
 // rank order (never empty) in place of the single reading.
 struct CandidateToken {
+  CandidateToken() = default;
+  // As Token's: each text copied once, the readings moved in.
+  CandidateToken(std::string_view token_text, std::vector<std::string>&& readings,
+                 std::string_view lang_label, std::string_view confidence_label,
+                 std::string_view source_label)
+      : token(token_text),
+        candidate_readings(std::move(readings)),
+        lang(lang_label),
+        confidence(confidence_label),
+        source(source_label) {}
+
   std::string token;
   std::vector<std::string> candidate_readings;
   std::string lang;
@@ -92,7 +115,7 @@ class ResolvedWindows {
  private:
   const Pipeline& pipeline_;
   TokenWindows windows_;
-  std::span<const std::string> tokens_;
+  std::span<const std::string_view> tokens_;
   std::vector<ResolutionView> views_;
   std::size_t emit_begin_ = 0;
   std::size_t emit_end_ = 0;

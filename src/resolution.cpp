@@ -98,7 +98,11 @@ ResolutionView resolve_token_view(const Pipeline& p, std::string_view token,
 
 std::vector<std::string> candidates_of(const ResolutionView& view) {
   if (view.is_list) return split_candidates(view.candidates.view());
-  return {std::string(view.candidates.view())};
+  // Built in place: a braced list would copy the reading a second time.
+  std::vector<std::string> one;
+  one.reserve(1);
+  one.emplace_back(view.candidates.view());
+  return one;
 }
 
 Resolution to_resolution(ResolutionView&& view) {

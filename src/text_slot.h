@@ -5,6 +5,7 @@
 // readings and labels are copied exactly once, into the result.
 #pragma once
 
+#include <memory>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -17,30 +18,33 @@ class TextSlot {
   // Borrows `text`; the caller keeps what it points to alive.
   static TextSlot borrow(std::string_view text) {
     TextSlot slot;
-    slot.borrowed_ = text;
+    slot.view_ = text;
     return slot;
   }
+  // Owned text is rare (a pass's change, a reading built character by
+  // character) and most slots borrow, so it lives on the heap: a slot is
+  // then a view and a pointer, which moves as cheaply as a view, and the
+  // view stays valid when the slot moves.
   static TextSlot own(std::string text) {
     TextSlot slot;
-    slot.owned_ = std::move(text);
-    slot.is_owned_ = true;
+    slot.owned_ = std::make_unique<std::string>(std::move(text));
+    slot.view_ = *slot.owned_;
     return slot;
   }
 
   // The text. The view lives as long as the borrowed data, or, for owned
-  // text, until this slot is modified, moved from or destroyed.
-  std::string_view view() const { return is_owned_ ? std::string_view(owned_) : borrowed_; }
+  // text, until this slot is modified or destroyed (a move passes it on).
+  std::string_view view() const { return view_; }
 
   // True for text built during the call, which lives only as long as the slot.
-  bool is_owned() const { return is_owned_; }
+  bool is_owned() const { return owned_ != nullptr; }
 
   // An owned copy for a result; moves the owned text out when there is one.
-  std::string take() && { return is_owned_ ? std::move(owned_) : std::string(borrowed_); }
+  std::string take() && { return owned_ ? std::move(*owned_) : std::string(view_); }
 
  private:
-  std::string_view borrowed_;
-  std::string owned_;
-  bool is_owned_ = false;
+  std::string_view view_;
+  std::unique_ptr<std::string> owned_;
 };
 
 }  // namespace quillet

@@ -74,10 +74,6 @@ std::size_t count_code_points(std::string_view s) {
   return n;
 }
 
-bool is_single_code_point(std::string_view s) {
-  return !s.empty() && utf8_length(static_cast<unsigned char>(s[0])) == s.size();
-}
-
 bool contains_cjk_scan(std::string_view s) {
   for (std::size_t pos = 0; pos < s.size();) {
     // Every CJK ideograph takes 3 or 4 bytes; skip ASCII quickly.

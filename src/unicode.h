@@ -2,6 +2,7 @@
 // the label rules: UTF-8 decoding over bounded views, and the character classes.
 #pragma once
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -25,6 +26,13 @@ constexpr bool is_ascii_alnum(char32_t c) {
   return is_ascii_letter(c) || is_ascii_digit(c);
 }
 
+// is_ascii_alnum of each byte value, for loops that test every byte.
+inline constexpr auto kAsciiAlnumBytes = [] {
+  std::array<bool, 256> alnum{};
+  for (unsigned b = 0; b < 256; ++b) alnum[b] = is_ascii_alnum(b);
+  return alnum;
+}();
+
 enum class CharClass { Cjk, Alnum, Other };
 
 constexpr CharClass char_class(char32_t c) {
@@ -41,10 +49,14 @@ constexpr bool is_white_space(char32_t c) {
 }
 
 // Length in bytes of the UTF-8 sequence that starts with byte b, judged from
-// the lead byte alone (1 for ASCII and for stray continuation bytes).
-constexpr std::size_t utf8_length(unsigned char b) {
-  return b < 0xC0 ? 1 : b < 0xE0 ? 2 : b < 0xF0 ? 3 : 4;
-}
+// the lead byte alone (1 for ASCII and for stray continuation bytes). Asked
+// at every step of segmentation, so read from a table.
+inline constexpr auto kUtf8Lengths = [] {
+  std::array<unsigned char, 256> lengths{};
+  for (unsigned b = 0; b < 256; ++b) lengths[b] = b < 0xC0 ? 1 : b < 0xE0 ? 2 : b < 0xF0 ? 3 : 4;
+  return lengths;
+}();
+constexpr std::size_t utf8_length(unsigned char b) { return kUtf8Lengths[b]; }
 
 // Decodes the code point at s[pos] and advances pos past it. Never reads past
 // s.size(): a sequence cut short by the end of s, or an ill-formed one, yields
@@ -83,7 +95,10 @@ std::vector<char32_t> decode_utf8(std::string_view s);
 std::size_t count_code_points(std::string_view s);
 
 // True when s is exactly one code point (judged by its lead byte's length).
-bool is_single_code_point(std::string_view s);
+// Asked of tokens by every pass, so inline.
+inline bool is_single_code_point(std::string_view s) {
+  return !s.empty() && utf8_length(static_cast<unsigned char>(s[0])) == s.size();
+}
 
 // True when some code point of s is a CJK ideograph.
 bool contains_cjk_scan(std::string_view s);

@@ -47,7 +47,8 @@ class NormalizerTest : public ::testing::Test {
                          {"num", "50%"},
                          {"mixed", "MiXeD"},
                          {"broken", "\xE4\xB8"},
-                         {"spaced", "a  b"}});
+                         {"spaced", "a  b"},
+                         {"same", "same"}});
   }
 
   Pipeline load(bool punc_norm, bool with_slang = false) {
@@ -130,9 +131,18 @@ TEST(NormalizePunctuation, Rows) {
       {"‘’“”※■□▲△▼▽◆◇○◎●★☆〈〉《》「」『』【】〔〕", ""},
       {"〜～・·•‧", " "},
       {"é〇ＡＢ", "é〇ＡＢ"},
+      {"好 \t好", "好 好"},   // separators around the code points the walk steps over
+      {"好\t 好 ", "好 好 "},
+      {"€ \t€—", "€ €，"},  // € shares its first byte with the dashes
+      {"…\t", "。 "},
   };
   for (const auto& row : kRows) {
     EXPECT_EQ(normalize_punctuation(row.input), row.want) << "input=«" << row.input << "»";
+    // The chained form says whether the text changed, and only then writes.
+    std::string out = "untouched";
+    const bool changed = normalize_punctuation_into(row.input, out);
+    EXPECT_EQ(changed, std::string_view(row.input) != row.want) << "input=«" << row.input << "»";
+    EXPECT_EQ(out, changed ? std::string(row.want) : "untouched") << "input=«" << row.input << "»";
   }
 }
 
@@ -175,10 +185,18 @@ TEST_F(NormalizerTest, SlangPassAlone) {
       {"好abc好", "好阿B好"},
       {"broken", "broken"},
       {"", ""},
+      {"好 xabc, ok!", "好 xabc, 好!"},
+      {"好 xabc, 好!", "好 xabc, 好!"},
+      {"same", "same"},  // a value equal to the run changes nothing
+      {"Same", "same"},
   };
   for (const auto& row : kRows) {
     EXPECT_EQ(expand_romanized_slang(*p.romanized_slang, row.input), row.want)
         << "input=«" << row.input << "»";
+    std::string out = "untouched";
+    const bool changed = expand_romanized_slang_into(*p.romanized_slang, row.input, out);
+    EXPECT_EQ(changed, std::string_view(row.input) != row.want) << "input=«" << row.input << "»";
+    EXPECT_EQ(out, changed ? std::string(row.want) : "untouched") << "input=«" << row.input << "»";
   }
 }
 

@@ -3,11 +3,15 @@
 // slash a rule must or must not take), wrong rule order and full-width forms.
 #include <gtest/gtest.h>
 
+#include <random>
 #include <span>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "normalize/number_rewrite.h"
+#include "normalize/number_tables.h"
+#include "unicode.h"
 
 namespace quillet {
 namespace {
@@ -20,6 +24,14 @@ struct Row {
 void check_rows(std::span<const Row> rows) {
   for (const Row& row : rows) {
     EXPECT_EQ(normalize_numbers(row.input), row.want) << "input=«" << row.input << "»";
+    // The chained form: false only where the text stays as written.
+    std::string out = "untouched";
+    if (normalize_numbers_into(row.input, out)) {
+      EXPECT_EQ(out, row.want) << "input=«" << row.input << "»";
+    } else {
+      EXPECT_EQ(std::string_view(row.input), row.want) << "input=«" << row.input << "»";
+      EXPECT_EQ(out, "untouched");
+    }
   }
 }
 
@@ -453,6 +465,45 @@ TEST(NumberRewrite, HostileInputs) {
   for (const auto& c : kCases) {
     EXPECT_TRUE(normalize_numbers(c.input) == c.want) << c.name;
   }
+}
+
+// The chained form skips texts without a digit, which is right only if
+// every mark the pass reads (currencies, units, signs, separators, words)
+// stays as written without a number beside it.
+TEST(NumberRewrite, TextsWithoutDigitsStayAsWritten) {
+  std::vector<std::string> pieces = {" ", "。", "好", "a", "A", ".", ",", "O", "〇"};
+  const auto add = [&](std::u32string_view marks) {
+    std::string utf8;
+    for (char32_t c : marks) append_utf8(utf8, c);
+    pieces.push_back(utf8);
+  };
+  using namespace number_tables;
+  for (const auto& mark : kCurrencies) add(mark.key);
+  for (const auto& mark : kUnits) add(mark.key);
+  for (const auto& marks : {std::u32string(kMultipliers.begin(), kMultipliers.end()),
+                            std::u32string(kRangeMarks.begin(), kRangeMarks.end()),
+                            std::u32string(kPercentSigns.begin(), kPercentSigns.end()),
+                            std::u32string(kRatioColons.begin(), kRatioColons.end()),
+                            std::u32string(kDateSeparators.begin(), kDateSeparators.end()),
+                            std::u32string(kPhoneSeparators.begin(), kPhoneSeparators.end()),
+                            std::u32string(kDialSeparators.begin(), kDialSeparators.end())}) {
+    for (char32_t c : marks) add(std::u32string(1, c));
+  }
+  for (char32_t c : {kMinus, kPlus, kFractionSlash, kMonth, kYear, kDecade, kGrade}) {
+    add(std::u32string(1, c));
+  }
+  std::mt19937 rng(16);
+  for (int round = 0; round < 3000; ++round) {
+    std::string text;
+    for (int k = static_cast<int>(rng() % 8); k >= 0; --k) text += pieces[rng() % pieces.size()];
+    ASSERT_EQ(normalize_numbers(text), text) << "text=«" << text << "»";
+    std::string out = "untouched";
+    EXPECT_FALSE(normalize_numbers_into(text, out)) << "text=«" << text << "»";
+    EXPECT_EQ(out, "untouched");
+  }
+  std::string out;
+  EXPECT_TRUE(normalize_numbers_into("\xEF\xBC\x95", out));  // a full-width digit
+  EXPECT_EQ(out, "五");
 }
 
 }  // namespace

@@ -38,9 +38,10 @@ std::string show(const Changes& changes) {
   return s.str();
 }
 
-std::string show(const std::vector<std::string>& tokens) {
+template <class Text>
+std::string show(const std::vector<Text>& tokens) {
   std::string s;
-  for (const auto& t : tokens) s += "[" + t + "]";
+  for (const auto& t : tokens) s.append("[").append(t).append("]");
   return s;
 }
 
@@ -69,7 +70,7 @@ TEST(ReadingChanges, LaterWriteWinsAndEntriesStaySorted) {
 }
 
 struct SeparableRow {
-  std::vector<std::string> tokens;
+  std::vector<std::string_view> tokens;
   Changes expected;
 };
 
@@ -107,12 +108,12 @@ TEST(SeparableCompounds, Table) {
     EXPECT_EQ(show(to_list(separable_compounds(row.tokens, separable))), show(row.expected))
         << "tokens " << show(row.tokens);
   }
-  const std::vector<std::string> match{"食", "咗", "飯"};
+  const std::vector<std::string_view> match{"食", "咗", "飯"};
   EXPECT_TRUE(separable_compounds(match, std::nullopt).empty()) << "without separable.bin";
 }
 
 struct TonePassRow {
-  std::vector<std::string> tokens;
+  std::vector<std::string_view> tokens;
   std::vector<std::string_view> readings;
   Changes expected;
 };
@@ -186,7 +187,7 @@ TEST(ClassifierReduplication, Table) {
               show(row.expected))
         << "tokens " << show(row.tokens);
   }
-  const std::vector<std::string> pair{"個", "個"};
+  const std::vector<std::string_view> pair{"個", "個"};
   const std::vector<std::string_view> readings{"go3", "go3"};
   EXPECT_TRUE(classifier_reduplication(pair, readings, std::nullopt).empty())
       << "without classifier_words.bin";
@@ -238,7 +239,7 @@ TEST(ContextReadings, Table) {
     EXPECT_EQ(show(to_list(context_readings(row.tokens, rules))), show(row.expected))
         << "tokens " << show(row.tokens);
   }
-  const std::vector<std::string> pair{"搵", "到"};
+  const std::vector<std::string_view> pair{"搵", "到"};
   EXPECT_TRUE(context_readings(pair, std::nullopt).empty()) << "without context_readings.bin";
   auto empty = open_dict(dir, "empty.bin", {});
   EXPECT_TRUE(context_readings(pair, empty).empty()) << "with an empty file";
@@ -255,11 +256,12 @@ TEST(ContextReadings, KindsAndTargetListLimitWhatIsTried) {
       {"@\u6435", "verb"},
       {"=\u884c\u5c71", "R"},  // 行山
       {"\u884c\u5c71 >@end", "hang4 saan1"},
+      {"\u54aa >@end", "mai6"},  // 咪: a rule, but no "=" entry
   };
   const std::string too_long = std::string(kMaxTargetList, 'x') + " ";
   struct Row {
     const char* list;  // value of "=", or nullptr for no such key
-    std::vector<std::string> tokens;
+    std::vector<std::string_view> tokens;
     Changes expected;
   };
   const Row rows[] = {
@@ -272,6 +274,10 @@ TEST(ContextReadings, KindsAndTargetListLimitWhatIsTried) {
       {"行 到 ", {"行山"}, {}},                       // whole pieces only
       {"", {"搵", "到"}, {}},                          // an empty list: no targets
       {too_long.c_str(), {"行山"}, {{0, "hang4 saan1"}}},  // ignored
+      {nullptr, {"咪"}, {}},                          // no "=" entry: no rule is tried
+      {"咪 行山 ", {"咪"}, {}},                        // listed, still no "=" entry
+      {"咪 行山 ", {"行山"}, {{0, "hang4 saan1"}}},   // the next target keeps its kinds
+      {"咪 到 ", {"搵", "到"}, {{1, "dou2"}}},
   };
   for (const auto& row : rows) {
     std::vector<DictEntry> entries = common;
@@ -330,7 +336,7 @@ TEST(ContextPasses, RunInTableOrderOnTheReadingsEachReads) {
   testing::write_dict(dir, "char.bin", {});
   testing::write_dict(dir, "classifier_words.bin", {{"\xE5\x80\x8B", ""}});  // 個
   const Pipeline p = testing::load(dir);
-  const std::vector<std::string> tokens = {"\xE5\x80\x8B", "\xE5\x80\x8B", "\xE5\x93\x8B"};
+  const std::vector<std::string_view> tokens = {"\xE5\x80\x8B", "\xE5\x80\x8B", "\xE5\x93\x8B"};
   std::vector<std::string_view> readings = {"go3", "go3", "dei6"};
   std::vector<std::string> kept;
   kept.reserve(8);  // views into it must not move

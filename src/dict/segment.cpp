@@ -58,10 +58,10 @@ std::size_t longest_user_match(const UserDict& dict, std::string_view rest,
 
 void segment_run(std::string_view run, CharClass cls, const DictFile& word_dict,
                  const UserDict& user_dict, std::size_t user_dict_max_chars,
-                 std::vector<std::string>& out, std::vector<WordMatch>* matches) {
+                 std::vector<std::string_view>& out, std::vector<WordMatch>* matches) {
   if (run.empty() || cls == CharClass::Other) return;
   if (cls == CharClass::Alnum) {
-    out.emplace_back(run);
+    out.push_back(run);
     if (matches) matches->push_back(WordMatch{});
     return;
   }
@@ -91,9 +91,17 @@ void segment_run(std::string_view run, CharClass cls, const DictFile& word_dict,
       }
       matches->push_back(match);
     }
-    out.emplace_back(rest.substr(0, len));
+    out.push_back(rest.substr(0, len));
     rest.remove_prefix(len);
   }
+}
+
+void segment_run(std::string_view run, CharClass cls, const DictFile& word_dict,
+                 const UserDict& user_dict, std::size_t user_dict_max_chars,
+                 std::vector<std::string>& out, std::vector<WordMatch>* matches) {
+  std::vector<std::string_view> views;
+  segment_run(run, cls, word_dict, user_dict, user_dict_max_chars, views, matches);
+  out.insert(out.end(), views.begin(), views.end());
 }
 
 }  // namespace quillet

@@ -30,7 +30,8 @@ struct WordMatch {
   std::size_t index = 0;  // the entry's index in word_dict, for Hit
 };
 
-// Appends the tokens of `run` (all of class `cls`) to `out`:
+// Appends the tokens of `run` (all of class `cls`) to `out`, as views into
+// `run`:
 //  - Cjk: at each position the longest prefix of at most 10 code points that
 //    is a word_dict key or a user_dict key (of at most user_dict_max_chars,
 //    capped at 10); the longer of the two wins; else one code point;
@@ -39,6 +40,11 @@ struct WordMatch {
 // The appended tokens concatenate to exactly `run`. `run` must be valid UTF-8.
 // When `matches` is given, one WordMatch is appended to it per token appended
 // to `out`.
+void segment_run(std::string_view run, CharClass cls, const DictFile& word_dict,
+                 const UserDict& user_dict, std::size_t user_dict_max_chars,
+                 std::vector<std::string_view>& out, std::vector<WordMatch>* matches = nullptr);
+
+// The same, appending copies, for callers that keep the tokens past `run`.
 void segment_run(std::string_view run, CharClass cls, const DictFile& word_dict,
                  const UserDict& user_dict, std::size_t user_dict_max_chars,
                  std::vector<std::string>& out, std::vector<WordMatch>* matches = nullptr);

@@ -10,6 +10,7 @@
 #include <array>
 #include <utility>
 
+#include "normalize/number_reading.h"
 #include "normalize/number_rewrite.h"
 #include "dict/segment.h"
 #include "unicode.h"
@@ -77,6 +78,26 @@ constexpr bool punct_table_skips_the_gap() {
 }
 static_assert(punct_table_skips_the_gap(), "punct_kind skips U+30FC..U+FF5D without a search");
 
+// The first UTF-8 byte of c.
+constexpr unsigned char lead_byte(char32_t c) {
+  if (c < 0x80) return static_cast<unsigned char>(c);
+  if (c < 0x800) return static_cast<unsigned char>(0xC0 | (c >> 6));
+  if (c < 0x10000) return static_cast<unsigned char>(0xE0 | (c >> 12));
+  return static_cast<unsigned char>(0xF0 | (c >> 18));
+}
+
+// The bytes that start the code points of the table, which are all the
+// punctuation pass acts on. Every byte that is not a continuation byte
+// starts a code point in a walk that decodes from the start (an ill-formed
+// sequence is one U+FFFD of one byte), so the pass may step over any other
+// byte without decoding. Derived from the table.
+constexpr std::array<bool, 256> make_punct_lead_bytes() {
+  std::array<bool, 256> lead{};
+  for (const PunctRow& row : kPunctTable) lead[lead_byte(row.code_point)] = true;
+  return lead;
+}
+constexpr std::array<bool, 256> kPunctLeadBytes = make_punct_lead_bytes();
+
 PunctKind punct_kind(char32_t c) {
   if (c < 0x80) {
     switch (c) {
@@ -108,26 +129,45 @@ bool starts_with_at(std::string_view text, std::size_t pos, std::string_view wha
   return text.size() - pos >= what.size() && text.compare(pos, what.size(), what) == 0;
 }
 
+// Which passes may change a text, by the bytes it holds: one table look-up
+// per byte tells them all, and a pass none of whose bytes occur is skipped.
+enum PassBit : unsigned char { kSlangBit = 1, kPunctBit = 2, kNumberBit = 4 };
+constexpr std::array<unsigned char, 256> kPassBytes = [] {
+  std::array<unsigned char, 256> bits{};
+  for (std::size_t b = 0; b < bits.size(); ++b) {
+    bits[b] = static_cast<unsigned char>((kAsciiAlnumBytes[b] ? kSlangBit : 0) |
+                                         (kPunctLeadBytes[b] ? kPunctBit : 0) |
+                                         (kDigitLeadBytes[b] ? kNumberBit : 0));
+  }
+  return bits;
+}();
+
+unsigned passes_that_may_change(std::string_view text) {
+  unsigned bits = 0;
+  for (const char c : text) bits |= kPassBytes[static_cast<unsigned char>(c)];
+  return bits;
+}
+
 }  // namespace
 
-std::string expand_romanized_slang(const DictFile& table, std::string_view text) {
-  std::string out;
-  out.reserve(text.size());
+bool expand_romanized_slang_into(const DictFile& table, std::string_view text, std::string& out) {
+  // `out` is started at the first run that changes: text[copied, ...) is
+  // still to be copied after it.
+  bool changed = false;
+  std::size_t copied = 0;
   std::string key;  // reused for every run: no allocation per word
   const auto alnum_at = [&](std::size_t i) {
-    return is_ascii_alnum(static_cast<unsigned char>(text[i]));
+    return kAsciiAlnumBytes[static_cast<unsigned char>(text[i])];
   };
   std::size_t i = 0;
   while (i < text.size()) {
     // Bytes of multi-byte sequences are never ASCII letters or digits, so a
     // byte walk finds exactly the runs a code-point walk would.
-    std::size_t j = i;
     if (!alnum_at(i)) {
-      while (j < text.size() && !alnum_at(j)) ++j;
-      out.append(text.substr(i, j - i));
-      i = j;
+      ++i;
       continue;
     }
+    std::size_t j = i;
     while (j < text.size() && alnum_at(j)) ++j;
     const std::string_view run = text.substr(i, j - i);
     key.assign(run);
@@ -135,75 +175,103 @@ std::string expand_romanized_slang(const DictFile& table, std::string_view text)
       if (ch >= 'A' && ch <= 'Z') ch = static_cast<char>(ch - 'A' + 'a');
     }
     const std::optional<std::string_view> value = table.get(key);
-    out.append(value && is_valid_utf8(*value) ? *value : run);
+    if (value && *value != run && is_valid_utf8(*value)) {
+      if (!changed) out.clear();
+      changed = true;
+      out.append(text.substr(copied, i - copied));
+      out.append(*value);
+      copied = j;
+    }
     i = j;
   }
+  if (changed) out.append(text.substr(copied));
+  return changed;
+}
+
+std::string expand_romanized_slang(const DictFile& table, std::string_view text) {
+  std::string out;
+  if (!expand_romanized_slang_into(table, text, out)) out.assign(text);
   return out;
 }
 
-std::string normalize_punctuation(std::string_view text) {
-  std::string out;
-  out.reserve(text.size());
-  bool after_space = false;
-  // Code points that are kept are copied in runs, not one by one.
-  std::size_t kept_from = 0;
+bool normalize_punctuation_into(std::string_view text, std::string& out) {
+  // `out` is started at the first code point whose folding differs from its
+  // bytes; text[copied, ...) is still to be copied after it.
+  bool changed = false;
+  std::size_t copied = 0;
+  const auto replace = [&](std::size_t start, std::size_t end, std::string_view by) {
+    if (!changed) out.clear();
+    changed = true;
+    out.append(text.substr(copied, start - copied));
+    out.append(by);
+    copied = end;
+  };
+  // A separator follows another when the last code point the walk acted on
+  // was one and ended where it starts: every code point it stepped over is
+  // kept, and a kept one ends a run of separators.
+  std::size_t separator_end = std::string_view::npos;
   std::size_t pos = 0;
   while (pos < text.size()) {
+    if (!kPunctLeadBytes[static_cast<unsigned char>(text[pos])]) {
+      ++pos;
+      continue;
+    }
     const std::size_t start = pos;
     const char32_t c = next_code_point_inline(text, pos);
     const PunctKind kind = punct_kind(c);
-    if (kind == PunctKind::Keep) {
-      after_space = false;
-      continue;
-    }
-    out.append(text.substr(kept_from, start - kept_from));
+    const bool after_space = separator_end == start;
     switch (kind) {
+      case PunctKind::Keep:
+        break;
       case PunctKind::Separator:
-        if (!after_space) out.push_back(' ');
+        // A lone ASCII space is its own folding.
+        if (after_space) {
+          replace(start, pos, {});
+        } else if (c != ' ') {
+          replace(start, pos, " ");
+        }
         break;
       case PunctKind::Comma:
-        out.append(kFullWidthComma);
+        replace(start, pos, kFullWidthComma);
         break;
       case PunctKind::EmDash:
         if (starts_with_at(text, pos, kEmDash)) pos += kEmDash.size();
-        out.append(kFullWidthComma);
+        replace(start, pos, kFullWidthComma);
         break;
       case PunctKind::Hyphen:
-        if (pos < text.size() && text[pos] == '-') {
-          ++pos;
-          out.append(kFullWidthComma);
-        } else {
-          out.push_back('-');
-        }
+        if (pos < text.size() && text[pos] == '-') replace(start, ++pos, kFullWidthComma);
         break;
       case PunctKind::FullStop: {
         std::size_t end = pos;
         while (end < text.size() && text[end] == '.') ++end;
         if (end - start >= 3) {
           pos = end;
-          out.append(kFullWidthFullStop);
-        } else {
-          out.push_back('.');
+          replace(start, pos, kFullWidthFullStop);
         }
         break;
       }
       case PunctKind::Ellipsis:
         while (starts_with_at(text, pos, kEllipsis)) pos += kEllipsis.size();
-        out.append(kFullWidthFullStop);
+        replace(start, pos, kFullWidthFullStop);
         break;
       case PunctKind::Deleted:
-      case PunctKind::Keep:
+        replace(start, pos, {});
         break;
     }
-    after_space = kind == PunctKind::Separator;
-    kept_from = pos;
+    separator_end = kind == PunctKind::Separator ? pos : std::string_view::npos;
   }
-  out.append(text.substr(kept_from));
+  if (changed) out.append(text.substr(copied));
+  return changed;
+}
+
+std::string normalize_punctuation(std::string_view text) {
+  std::string out;
+  if (!normalize_punctuation_into(text, out)) out.assign(text);
   return out;
 }
 
 void split_runs(const Pipeline& pipeline, std::string_view text,
-                std::vector<std::string>& out, std::vector<WordMatch>* matches) {
+                std::vector<std::string_view>& out, std::vector<WordMatch>* matches) {
   // The current run is a byte range of `text`: runs are contiguous, so no
   // buffer is needed.
   std::size_t run_begin = 0;
@@ -234,7 +302,7 @@ void split_runs(const Pipeline& pipeline, std::string_view text,
     } else {
       run_begin = run_end = pos;
       if (!is_white_space(c)) {
-        out.emplace_back(text.substr(start, pos - start));
+        out.push_back(text.substr(start, pos - start));
         if (matches) matches->push_back(WordMatch{});
       }
     }
@@ -242,35 +310,67 @@ void split_runs(const Pipeline& pipeline, std::string_view text,
   flush();
 }
 
-std::string normalize_text(const Pipeline& pipeline, std::string_view text) {
-  // One buffer carries the text from pass to pass; each assignment frees the
-  // previous text once the next one is complete, so at most two are alive.
-  std::string rewritten;
+void split_runs(const Pipeline& pipeline, std::string_view text,
+                std::vector<std::string>& out, std::vector<WordMatch>* matches) {
+  std::vector<std::string_view> views;
+  split_runs(pipeline, text, views, matches);
+  out.insert(out.end(), views.begin(), views.end());
+}
+
+std::string_view normalize_text(const Pipeline& pipeline, std::string_view text,
+                                std::string& storage) {
+  // A pass that changes the text writes it into the buffer the current text
+  // is not in; most texts pass through every pass unchanged and are never
+  // copied. While the text is still the input, a pass none of whose bytes
+  // it holds is not run at all.
+  enum class Where { Input, Storage, Spare };
+  const unsigned may_change = passes_that_may_change(text);
+  std::string spare;
+  Where where = Where::Input;
   std::string_view current = text;
+  const auto step = [&](unsigned bit, auto&& pass) {
+    if (where == Where::Input && !(may_change & bit)) return;
+    const Where to = where == Where::Storage ? Where::Spare : Where::Storage;
+    std::string& out = to == Where::Storage ? storage : spare;
+    if (!pass(current, out)) return;
+    where = to;
+    current = out;
+  };
   if (pipeline.romanized_slang) {
-    rewritten = expand_romanized_slang(*pipeline.romanized_slang, current);
-    current = rewritten;
+    step(kSlangBit, [&](std::string_view in, std::string& out) {
+      return expand_romanized_slang_into(*pipeline.romanized_slang, in, out);
+    });
   }
-  if (pipeline.punc_norm) {
-    rewritten = normalize_punctuation(current);
-    current = rewritten;
+  if (pipeline.punc_norm) step(kPunctBit, normalize_punctuation_into);
+  step(kNumberBit, normalize_numbers_into);
+  if (where == Where::Spare) {
+    storage.swap(spare);
+    current = storage;
   }
-  return normalize_numbers(current);
+  return current;
+}
+
+std::string normalize_text(const Pipeline& pipeline, std::string_view text) {
+  std::string storage;
+  const std::string_view normalized = normalize_text(pipeline, text, storage);
+  if (normalized.data() != storage.data()) storage.assign(normalized);
+  return storage;
 }
 
 namespace {
 
 std::vector<std::string> tokenize_into(const Pipeline& pipeline, std::string_view text,
                                        std::vector<WordMatch>* matches) {
-  const std::string normalized = normalize_text(pipeline, text);
+  std::string storage;
+  const std::string_view normalized = normalize_text(pipeline, text, storage);
   // A token is at least one code point, mostly a Chinese character or word
   // of three bytes or more, so this bound saves a long text the repeated
-  // regrowth (and re-faulting) of its token list.
-  std::vector<std::string> tokens;
-  tokens.reserve(normalized.size() / 3 + 1);
+  // regrowth (and re-faulting) of its token lists.
+  std::vector<std::string_view> views;
+  views.reserve(normalized.size() / 3 + 1);
   if (matches) matches->reserve(normalized.size() / 3 + 1);
-  split_runs(pipeline, normalized, tokens, matches);
-  return tokens;
+  split_runs(pipeline, normalized, views, matches);
+  return std::vector<std::string>(views.begin(), views.end());
 }
 
 }  // namespace

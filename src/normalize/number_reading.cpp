@@ -135,6 +135,16 @@ std::optional<ScannedNumber> scan_number_utf8(std::string_view text, std::size_t
   return scan(Utf8Source{text}, pos, thousands);
 }
 
+bool contains_digit_utf8(std::string_view text) {
+  // Other bytes are stepped over with one table look-up each.
+  const Utf8Source src{text};
+  const auto* const bytes = reinterpret_cast<const unsigned char*>(text.data());
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    if (kDigitLeadBytes[bytes[i]] && src.digit(i) >= 0) return true;
+  }
+  return false;
+}
+
 std::optional<std::uint64_t> parse_integer(std::string_view digits) {
   if (digits.empty()) return std::nullopt;
   std::uint64_t value = 0;

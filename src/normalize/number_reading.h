@@ -3,6 +3,7 @@
 // digit by digit (二零二四) and decimals (三點一四).
 #pragma once
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <optional>
@@ -37,6 +38,19 @@ std::optional<ScannedNumber> scan_number(std::span<const char32_t> v, std::size_
 // outside `text`.
 std::optional<ScannedNumber> scan_number_utf8(std::string_view text, std::size_t pos,
                                               Thousands thousands = Thousands::kEnd);
+
+// True when some code point of UTF-8 `text` is a digit the scans read (an
+// ASCII or a full-width one).
+bool contains_digit_utf8(std::string_view text);
+
+// The bytes that can start such a digit: the ASCII digits and the lead byte
+// of the full-width ones (EF BC 90..99).
+inline constexpr auto kDigitLeadBytes = [] {
+  std::array<bool, 256> lead{};
+  for (unsigned char b = '0'; b <= '9'; ++b) lead[b] = true;
+  lead[0xEF] = true;
+  return lead;
+}();
 
 // The value of a non-empty string of ASCII digits, or nullopt when it is
 // empty, holds anything else, or exceeds 18446744073709551615.

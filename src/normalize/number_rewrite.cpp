@@ -601,4 +601,12 @@ class NumberRewriter {
 
 std::string normalize_numbers(std::string_view text) { return NumberRewriter(text).run(); }
 
+bool normalize_numbers_into(std::string_view text, std::string& out) {
+  // Every rewrite reads a number, and a currency form without one is copied
+  // as written: a text without a digit comes back unchanged.
+  if (!contains_digit_utf8(text)) return false;
+  out = NumberRewriter(text).run();
+  return true;
+}
+
 }  // namespace quillet

@@ -13,4 +13,9 @@ namespace quillet {
 // fails; linear in the length of `text`. Safe from any number of threads.
 std::string normalize_numbers(std::string_view text);
 
+// As normalize_numbers, for the tokenizer's chain of passes: false, with
+// `out` untouched, when `text` holds no digit, so that nothing in it can
+// change; else `out` is set to normalize_numbers(text) and it returns true.
+bool normalize_numbers_into(std::string_view text, std::string& out);
+
 }  // namespace quillet

@@ -19,7 +19,7 @@ constexpr bool is_continuation_byte(char b) {
 // dropped token starts. The piece must hold more than kMaxWordChars code
 // points, so at least one token is kept.
 std::size_t split_cjk_piece(const Pipeline& pipeline, std::string_view text, std::size_t from,
-                            std::size_t end, std::vector<std::string>& out,
+                            std::size_t end, std::vector<std::string_view>& out,
                             std::vector<WordMatch>* matches) {
   const std::size_t first_new = out.size();
   split_runs(pipeline, text.substr(from, end - from), out, matches);
@@ -42,7 +42,7 @@ std::size_t split_cjk_piece(const Pipeline& pipeline, std::string_view text, std
 }  // namespace
 
 std::size_t split_runs_part(const Pipeline& pipeline, std::string_view text, std::size_t from,
-                            std::size_t budget, std::vector<std::string>& out,
+                            std::size_t budget, std::vector<std::string_view>& out,
                             std::vector<WordMatch>* matches) {
   if (from >= text.size()) return text.size();
   if (text.size() - from <= budget) {
@@ -94,12 +94,19 @@ std::size_t split_runs_part(const Pipeline& pipeline, std::string_view text, std
   return cut;
 }
 
+std::size_t split_runs_part(const Pipeline& pipeline, std::string_view text, std::size_t from,
+                            std::size_t budget, std::vector<std::string>& out,
+                            std::vector<WordMatch>* matches) {
+  std::vector<std::string_view> views;
+  const std::size_t next = split_runs_part(pipeline, text, from, budget, views, matches);
+  out.insert(out.end(), views.begin(), views.end());
+  return next;
+}
+
 TokenWindows::TokenWindows(const Pipeline& pipeline, std::string_view text,
                            std::size_t window_bytes, std::size_t context)
-    : pipeline_(pipeline),
-      normalized_(text.empty() ? std::string() : normalize_text(pipeline, text)),
-      window_bytes_(window_bytes),
-      context_(context) {
+    : pipeline_(pipeline), window_bytes_(window_bytes), context_(context) {
+  if (!text.empty()) normalized_ = normalize_text(pipeline, text, storage_);
   // Room for a window's tokens (mostly three bytes or more each) at once.
   const std::size_t room = std::min(normalized_.size(), window_bytes) / 3 + 8;
   tokens_.reserve(room);

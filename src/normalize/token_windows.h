@@ -24,6 +24,10 @@ namespace quillet {
 // cut); a CJK run is cut where the tokens before the cut no longer depend on
 // the text after it. The tokens of all parts, in order, are exactly those of
 // split_runs over the whole text, for any budget of at least 1.
+// The tokens are views into `text`; the second form appends copies.
+std::size_t split_runs_part(const Pipeline& pipeline, std::string_view text, std::size_t from,
+                            std::size_t budget, std::vector<std::string_view>& out,
+                            std::vector<WordMatch>* matches = nullptr);
 std::size_t split_runs_part(const Pipeline& pipeline, std::string_view text, std::size_t from,
                             std::size_t budget, std::vector<std::string>& out,
                             std::vector<WordMatch>* matches = nullptr);
@@ -32,7 +36,7 @@ std::size_t split_runs_part(const Pipeline& pipeline, std::string_view text, std
 // this window delivers; up to `context` tokens on either side of them are
 // context only (delivered by the window before or after).
 struct TokenWindow {
-  std::span<const std::string> tokens;
+  std::span<const std::string_view> tokens;  // views into the normalized text
   std::span<const WordMatch> matches;  // one per token: what segmentation knows
   std::size_t emit_begin = 0;
   std::size_t emit_end = 0;
@@ -52,6 +56,9 @@ class TokenWindows {
  public:
   TokenWindows(const Pipeline& pipeline, std::string_view text, std::size_t window_bytes,
                std::size_t context);
+  // The normalized text may view the cursor's own storage.
+  TokenWindows(const TokenWindows&) = delete;
+  TokenWindows& operator=(const TokenWindows&) = delete;
 
   // Moves to the next window; false when the text has none left (an empty
   // text has none). The previous window's spans end here.
@@ -60,10 +67,11 @@ class TokenWindows {
 
  private:
   const Pipeline& pipeline_;
-  std::string normalized_;
+  std::string storage_;           // the normalized text, when the passes changed it
+  std::string_view normalized_;   // `text` itself or storage_
   std::size_t window_bytes_;
   std::size_t context_;
-  std::vector<std::string> tokens_;
+  std::vector<std::string_view> tokens_;
   std::vector<WordMatch> matches_;
   std::size_t pos_ = 0;  // where the next part of normalized_ starts
   TokenWindow window_;

@@ -11,7 +11,7 @@ namespace {
 constexpr std::string_view kDei = "\xE5\x93\x8B";  // 哋 U+54CB
 }  // namespace
 
-ReadingChanges aa_dei_sandhi(std::span<const std::string> tokens,
+ReadingChanges aa_dei_sandhi(std::span<const std::string_view> tokens,
                              std::span<const std::string_view> readings) {
   ReadingChanges changes;
   if (tokens.size() != readings.size() || tokens.size() < 3) return changes;

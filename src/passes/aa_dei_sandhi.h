@@ -16,7 +16,7 @@ namespace quillet {
 // entered. Windows overlap and all see the readings as given. Empty when the
 // two spans differ in length or hold fewer than three tokens. Pure; safe
 // from any number of threads.
-ReadingChanges aa_dei_sandhi(std::span<const std::string> tokens,
+ReadingChanges aa_dei_sandhi(std::span<const std::string_view> tokens,
                              std::span<const std::string_view> readings);
 
 }  // namespace quillet

@@ -7,13 +7,7 @@
 
 namespace quillet {
 
-bool is_sir_title(std::string_view text) {
-  auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; };
-  return text.size() == 3 && lower(text[0]) == 's' && lower(text[1]) == 'i' &&
-         lower(text[2]) == 'r';
-}
-
-ReadingChanges address_sandhi(std::span<const std::string> tokens,
+ReadingChanges address_sandhi(std::span<const std::string_view> tokens,
                               std::span<const std::string_view> readings) {
   ReadingChanges changes;
   if (tokens.size() != readings.size() || tokens.size() < 2) return changes;

@@ -7,7 +7,7 @@
 
 namespace quillet {
 
-ReadingChanges classifier_reduplication(std::span<const std::string> tokens,
+ReadingChanges classifier_reduplication(std::span<const std::string_view> tokens,
                                         std::span<const std::string_view> readings,
                                         const std::optional<DictFile>& classifier_words) {
   ReadingChanges changes;

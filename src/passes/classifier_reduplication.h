@@ -18,7 +18,7 @@ namespace quillet {
 // readings as given, so C C C changes the second and third C. Empty when
 // `classifier_words` is absent, the spans differ in length or hold fewer than
 // two tokens. Pure; safe from any number of threads.
-ReadingChanges classifier_reduplication(std::span<const std::string> tokens,
+ReadingChanges classifier_reduplication(std::span<const std::string_view> tokens,
                                         std::span<const std::string_view> readings,
                                         const std::optional<DictFile>& classifier_words);
 

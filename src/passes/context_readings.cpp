@@ -1,6 +1,7 @@
 // The context-readings pass.
 #include "passes/context_readings.h"
 
+#include <algorithm>
 #include <cstdint>
 
 #include "unicode.h"
@@ -12,9 +13,9 @@ constexpr std::string_view kEndClass = "end";
 
 // True when the place `at` of `tokens` (which may lie outside them) is the
 // edge of a clause: no token, or a punctuation token.
-bool is_clause_edge(std::span<const std::string> tokens, std::size_t at) {
+bool is_clause_edge(std::span<const std::string_view> tokens, std::size_t at) {
   if (at >= tokens.size()) return true;
-  const std::string& t = tokens[at];
+  const std::string_view t = tokens[at];
   if (contains_cjk(t)) return false;
   for (char c : t) {
     if (!is_ascii_alnum(static_cast<unsigned char>(c))) return true;
@@ -42,13 +43,13 @@ unsigned signature(std::string_view t) {
   return (byte(0) ^ (byte(1) << 3) ^ static_cast<unsigned>(t.size())) & 0xFFu;
 }
 
-bool is_listed(const ContextTargets& targets, std::string_view token) {
+// The listed target `token` is, or nullptr.
+const ContextTarget* listed_target(const ContextTargets& targets, std::string_view token) {
   const unsigned sig = signature(token);
-  if (!(targets.marks[sig / 64] >> (sig % 64) & 1)) return false;
-  for (std::string_view t : targets.targets) {
-    if (t == token) return true;
+  for (std::size_t k = targets.by_signature[sig]; k < targets.by_signature[sig + 1]; ++k) {
+    if (targets.targets[k].text == token) return &targets.targets[k];
   }
-  return false;
+  return nullptr;
 }
 
 // A target's rules are tried only for the kinds its "=" value names.
@@ -56,16 +57,20 @@ class RuleSearch {
  public:
   explicit RuleSearch(const DictFile& rules) : rules_(rules) {}
 
-  // The reading the rules give tokens[i], a target, or nothing.
-  std::optional<std::string_view> reading_for(std::span<const std::string> tokens,
-                                              std::size_t i) {
-    const std::string& target = tokens[i];
+  // The value of "=" T: the kinds of rule target T has, or nothing.
+  std::optional<std::string_view> kinds_of(std::string_view target) {
     key_.assign("=");
     key_.append(target);
-    const auto kinds = rules_.get(key_);
-    if (!kinds) return std::nullopt;
+    return rules_.get(key_);
+  }
+
+  // The reading the rules give tokens[i], a target whose "=" value is `kinds`,
+  // or nothing.
+  std::optional<std::string_view> reading_for(std::span<const std::string_view> tokens,
+                                              std::size_t i, std::string_view kinds) {
+    const std::string_view target = tokens[i];
     const auto has = [&](char kind) {
-      return kinds->empty() || kinds->find(kind) != std::string_view::npos;
+      return kinds.empty() || kinds.find(kind) != std::string_view::npos;
     };
     // A place before the first token is written as tokens.size(): outside
     // the span either way, which is_clause_edge reads as the text's edge.
@@ -95,7 +100,7 @@ class RuleSearch {
 
   // The first rule for the classes of the neighbour at `at` (its stored
   // classes in order, then "end" when it applies), or nothing.
-  std::optional<std::string_view> by_class(std::span<const std::string> tokens,
+  std::optional<std::string_view> by_class(std::span<const std::string_view> tokens,
                                            std::string_view target, std::string_view side,
                                            std::size_t at) {
     if (at < tokens.size()) {
@@ -129,30 +134,49 @@ ContextTargets list_context_targets(const std::optional<DictFile>& rules) {
   const auto list = rules->get("=");
   if (!list || list->size() > kMaxTargetList) return out;
   out.listed = true;
+  RuleSearch search(*rules);
   for_each_piece(*list, [&](std::string_view piece) {
     if (piece.empty()) return;
-    out.targets.push_back(piece);
-    const unsigned sig = signature(piece);
-    out.marks[sig / 64] |= std::uint64_t{1} << (sig % 64);
+    // A target without its "=" entry has no rule to try.
+    if (const auto kinds = search.kinds_of(piece)) out.targets.push_back({piece, *kinds});
   });
+  static_assert(kMaxTargetList < 0xFFFF, "target offsets are 16 bits");
+  std::stable_sort(out.targets.begin(), out.targets.end(),
+                   [](const ContextTarget& a, const ContextTarget& b) {
+                     return signature(a.text) < signature(b.text);
+                   });
+  std::size_t k = 0;
+  for (unsigned sig = 0; sig < 256; ++sig) {
+    out.by_signature[sig] = static_cast<std::uint16_t>(k);
+    while (k < out.targets.size() && signature(out.targets[k].text) == sig) ++k;
+  }
+  out.by_signature[256] = static_cast<std::uint16_t>(k);
   return out;
 }
 
-ReadingChanges context_readings(std::span<const std::string> tokens,
+ReadingChanges context_readings(std::span<const std::string_view> tokens,
                                 const std::optional<DictFile>& rules,
                                 const ContextTargets& targets) {
   ReadingChanges changes;
-  if (!rules || rules->entry_count() == 0) return changes;
+  if (!rules || rules->entry_count() == 0 || (targets.listed && targets.targets.empty())) {
+    return changes;
+  }
   RuleSearch search(*rules);
   for (std::size_t i = 0; i < tokens.size(); ++i) {
-    if (targets.listed && !is_listed(targets, tokens[i])) continue;
+    std::optional<std::string_view> kinds;
+    if (targets.listed) {
+      const ContextTarget* target = listed_target(targets, tokens[i]);
+      if (!target) continue;
+      kinds = target->kinds;
+    }
     if (!contains_cjk(tokens[i])) continue;
-    if (auto found = search.reading_for(tokens, i)) changes.set(i, std::string(*found));
+    if (!targets.listed && !(kinds = search.kinds_of(tokens[i]))) continue;
+    if (auto found = search.reading_for(tokens, i, *kinds)) changes.set(i, std::string(*found));
   }
   return changes;
 }
 
-ReadingChanges context_readings(std::span<const std::string> tokens,
+ReadingChanges context_readings(std::span<const std::string_view> tokens,
                                 const std::optional<DictFile>& rules) {
   return context_readings(tokens, rules, list_context_targets(rules));
 }

@@ -23,6 +23,7 @@
 // classes in their stored order, "end" after them).
 #pragma once
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <optional>
@@ -44,14 +45,20 @@ inline constexpr std::size_t kContextReadingsReach = 1;
 inline constexpr std::size_t kMaxTargetList = 1024;
 
 // The "=" list of a rules file, read once when the file is loaded: the
-// targets as views into the mapping (valid while the DictFile lives) and a
-// mark for each target's signature, which turns most other tokens away
-// without a look at the list. `listed` is false when the file has no usable
-// list; then every token with Chinese text is looked up.
+// targets that have a "=" T entry, with its value (the kinds of rule T has),
+// as views into the mapping (valid while the DictFile lives), grouped by a
+// one-byte signature of their text, so a token is compared only with the
+// targets of its own signature (mostly none). `listed` is false when the
+// file has no usable list; then every token with Chinese text is looked up.
+struct ContextTarget {
+  std::string_view text;
+  std::string_view kinds;
+};
 struct ContextTargets {
   bool listed = false;
-  std::vector<std::string_view> targets;
-  std::uint64_t marks[4] = {};
+  std::vector<ContextTarget> targets;  // ordered by signature
+  // targets[by_signature[s], by_signature[s + 1]) have signature s.
+  std::array<std::uint16_t, 257> by_signature = {};
 };
 ContextTargets list_context_targets(const std::optional<DictFile>& rules);
 
@@ -60,10 +67,10 @@ ContextTargets list_context_targets(const std::optional<DictFile>& rules);
 // readings (see pick_candidate). Looks only at token texts. Empty when
 // `rules` is absent. `targets` is list_context_targets(rules); the first
 // form computes it. Pure; safe from any number of threads.
-ReadingChanges context_readings(std::span<const std::string> tokens,
+ReadingChanges context_readings(std::span<const std::string_view> tokens,
                                 const std::optional<DictFile>& rules,
                                 const ContextTargets& targets);
-ReadingChanges context_readings(std::span<const std::string> tokens,
+ReadingChanges context_readings(std::span<const std::string_view> tokens,
                                 const std::optional<DictFile>& rules);
 
 // True when `reading` is one of `candidates` (one reading, or a '|'-joined

@@ -34,7 +34,7 @@ namespace quillet {
 
 // What every pass after the lookup is given: the Pipeline (for the tables
 // some passes read), the token texts and their current readings.
-using ContextPassFn = ReadingChanges (*)(const Pipeline&, std::span<const std::string> tokens,
+using ContextPassFn = ReadingChanges (*)(const Pipeline&, std::span<const std::string_view> tokens,
                                          std::span<const std::string_view> readings);
 
 struct ContextPass {
@@ -47,16 +47,21 @@ struct ContextPass {
   ContextPassFn run;
 };
 
+// The pass tables below are constexpr without inline, so each unit has its
+// own copy and none is a symbol shared across modules: two builds of the
+// engine loaded into one process (as the output comparison loads them) then
+// never run each other's passes.
+
 // The separable-compound pass, run on the token texts before the lookup.
 struct OverridePass {
   std::string_view source;
   std::size_t reach;
-  ReadingChanges (*run)(const Pipeline&, std::span<const std::string> tokens);
+  ReadingChanges (*run)(const Pipeline&, std::span<const std::string_view> tokens);
 };
 
-inline constexpr OverridePass kOverridePass = {
+constexpr OverridePass kOverridePass = {
     label::kSeparableCompound, 2,
-    [](const Pipeline& p, std::span<const std::string> tokens) {
+    [](const Pipeline& p, std::span<const std::string_view> tokens) {
       return separable_compounds(tokens, p.separable);
     }};
 
@@ -65,11 +70,11 @@ inline constexpr OverridePass kOverridePass = {
 // among a token's candidates: the token keeps its source and is "ranked".
 struct ChoicePass {
   std::size_t reach;
-  ReadingChanges (*run)(const Pipeline&, std::span<const std::string> tokens);
+  ReadingChanges (*run)(const Pipeline&, std::span<const std::string_view> tokens);
 };
 
-inline constexpr ChoicePass kChoicePass = {
-    kContextReadingsReach, [](const Pipeline& p, std::span<const std::string> tokens) {
+constexpr ChoicePass kChoicePass = {
+    kContextReadingsReach, [](const Pipeline& p, std::span<const std::string_view> tokens) {
       return context_readings(tokens, p.context_readings, p.context_targets);
     }};
 
@@ -77,15 +82,15 @@ inline constexpr ChoicePass kChoicePass = {
 // tone-2 change gives what AA-dei's gives for any token both would change,
 // and neither changes a tone-2 reading, so the readings come out as if it
 // read AA-dei's changes; only the label of such a token depends on it.
-inline constexpr ContextPass kContextPasses[] = {
+constexpr ContextPass kContextPasses[] = {
     {label::kAddressSandhi, 1, true,
-     [](const Pipeline&, std::span<const std::string> tokens,
+     [](const Pipeline&, std::span<const std::string_view> tokens,
         std::span<const std::string_view> readings) { return address_sandhi(tokens, readings); }},
     {label::kAaDeiSandhi, 2, true,
-     [](const Pipeline&, std::span<const std::string> tokens,
+     [](const Pipeline&, std::span<const std::string_view> tokens,
         std::span<const std::string_view> readings) { return aa_dei_sandhi(tokens, readings); }},
     {label::kClassifierReduplication, 1, false,
-     [](const Pipeline& p, std::span<const std::string> tokens,
+     [](const Pipeline& p, std::span<const std::string_view> tokens,
         std::span<const std::string_view> readings) {
        return classifier_reduplication(tokens, readings, p.classifier_words);
      }},
@@ -102,7 +107,7 @@ inline constexpr std::size_t kPassReach = [] {
 // changes go to `apply(changes, pass)`, which must also set `readings` to
 // the new readings it records, before the next pass that reads them runs.
 template <class Apply>
-void run_context_passes(const Pipeline& p, std::span<const std::string> tokens,
+void run_context_passes(const Pipeline& p, std::span<const std::string_view> tokens,
                         std::span<std::string_view> readings, Apply&& apply) {
   ReadingChanges held;
   const ContextPass* held_by = nullptr;

@@ -7,14 +7,7 @@
 
 namespace quillet {
 
-bool is_aspect_particle(std::string_view text) {
-  return text == "\xE7\xB7\x8A"      // 緊 U+7DCA
-         || text == "\xE5\x92\x97"   // 咗 U+5497
-         || text == "\xE9\x81\x8E"   // 過 U+904E
-         || text == "\xE9\x96\x8B";  // 開 U+958B
-}
-
-ReadingChanges separable_compounds(std::span<const std::string> tokens,
+ReadingChanges separable_compounds(std::span<const std::string_view> tokens,
                                    const std::optional<DictFile>& separable) {
   ReadingChanges changes;
   if (!separable || tokens.size() < 3) return changes;

@@ -21,10 +21,16 @@ namespace quillet {
 // earlier one. Looks only at token texts, so it runs before any lookup.
 // Empty when `separable` is absent or there are fewer than three tokens.
 // Pure; safe from any number of threads.
-ReadingChanges separable_compounds(std::span<const std::string> tokens,
+ReadingChanges separable_compounds(std::span<const std::string_view> tokens,
                                    const std::optional<DictFile>& separable);
 
-// True when `text` is exactly one of the four particles.
-bool is_aspect_particle(std::string_view text);
+// True when `text` is exactly one of the four particles. Asked of every
+// token, so inline.
+inline bool is_aspect_particle(std::string_view text) {
+  return text.size() == 3 && (text == "\xE7\xB7\x8A"      // 緊 U+7DCA
+                              || text == "\xE5\x92\x97"   // 咗 U+5497
+                              || text == "\xE9\x81\x8E"   // 過 U+904E
+                              || text == "\xE9\x96\x8B");  // 開 U+958B
+}
 
 }  // namespace quillet
