@@ -15,7 +15,14 @@ The peer runs in one Node process for the whole run and times one pass over
 a set whenever asked, so the two engines are timed in alternation, round
 after round, and each figure is the best round: on a shared machine this
 gives fairer ratios than two runs minutes apart. Then one call on long texts
-(100 to 10,000,000 characters, the utterances joined) gives the cost curve.
+(100 to 10,000,000 characters, the utterances joined) gives the cost curve
+of each conversion and its peer call. Some peer calls grow far faster than
+the text (getJyutpingText took 0.28 s on 10,000 characters and 196 s on
+100,000), so each peer call is time-boxed per length: a length its own
+growth predicts past --peer-budget is not run, a call running past twice
+that is stopped (the Node process restarted) and dropped for longer texts,
+and the long peer calls stop altogether after --peer-total seconds. Texts of
+a million characters or more get one call each, without a warm-up.
 
 The peer is used from an existing npm folder (--npm-dir, holding
 node_modules/to-jyutping at the pinned version), or installed into it with
@@ -25,12 +32,14 @@ bench/results/peer_chart.png and the raw timings bench/results/peer_raw.json.
 Usage:
   /usr/bin/python3 bench/peer_bench.py [--build-dir build/release] [--data data]
       [--npm-dir build/peer-npm] [--rounds 7] [--max-chars 10000000] [--no-long]
+      [--peer-budget 30] [--peer-total 300]
 """
 import argparse
 import json
 import math
 import os
 import pathlib
+import select
 import statistics
 import subprocess
 import sys
@@ -90,6 +99,8 @@ GOALS = {"convert": 2.0, "convert_detailed": 1.0, "convert_candidates": 1.5, "co
 OPS = ("convert", "convert_detailed", "convert_candidates",
        "convert_batch", "convert_detailed_batch", "convert_candidates_batch")
 LONG_OPS = ("convert", "convert_detailed", "convert_candidates")
+# Texts from this length get one call each, without a warm-up.
+ONE_CALL_FROM = 1_000_000
 
 
 def corpus_texts(path):
@@ -125,9 +136,11 @@ def joined_text(texts, chars):
     return "".join(out)[:chars]
 
 
-def timed(fn, repeat):
-    """Median seconds of `repeat` calls of fn() after one warm-up call."""
-    fn()
+def timed(fn, repeat, warm_up=True):
+    """Median seconds of `repeat` calls of fn(), after one warm-up call unless
+    `warm_up` is false."""
+    if warm_up:
+        fn()
     runs = []
     for _ in range(repeat):
         start = time.perf_counter()
@@ -157,20 +170,37 @@ class Peer:
             files[name] = str(scratch / f"{name}.txt")
             pathlib.Path(files[name]).write_text("\n".join(texts) + "\n", encoding="utf-8")
         (scratch / "sets.json").write_text(json.dumps(files))
-        self.proc = subprocess.Popen(["node", str(runner), str(package), str(scratch / "sets.json")],
-                                     stdin=subprocess.PIPE, stdout=subprocess.PIPE, text=True)
-        self.info = self._read()
+        self.command = ["node", str(runner), str(package), str(scratch / "sets.json")]
+        self._start()
 
-    def _read(self):
+    def _start(self):
+        self.proc = subprocess.Popen(self.command, stdin=subprocess.PIPE, stdout=subprocess.PIPE,
+                                     text=True)
+        self.info = self._read(None)
+
+    def _read(self, timeout):
+        """The next answer; None when none comes within `timeout` seconds."""
+        ready, _, _ = select.select([self.proc.stdout], [], [], timeout)
+        if not ready:
+            return None
         line = self.proc.stdout.readline()
         if not line:
             sys.exit("the peer's runner stopped")
         return json.loads(line)
 
-    def ask(self, job):
+    def ask(self, job, timeout=None):
+        """Seconds of the job; None when it ran past `timeout`, in which case
+        the process is killed and a fresh one started (the job cannot be
+        stopped any other way: the peer's calls run to their end)."""
         self.proc.stdin.write(json.dumps(job) + "\n")
         self.proc.stdin.flush()
-        return self._read()["seconds"]
+        answer = self._read(timeout)
+        if answer is None:
+            self.proc.kill()
+            self.proc.wait()
+            self._start()
+            return None
+        return answer["seconds"]
 
     def close(self):
         self.proc.stdin.close()
@@ -231,49 +261,92 @@ def alternating_rounds(pipeline, peer, sets, rounds):
     return quillet, theirs
 
 
-def long_texts(pipeline, peer, scratch, texts, lengths, repeat, budget):
-    """Seconds of one call on each long text: Quillet's three operations and the peer's
-    faster string call. A peer length whose time, grown from the last one at the rate
-    seen between the last two, would pass `budget` is not run (None)."""
+# The peer calls set against each conversion on the long texts.
+LONG_PEER_FOR = {
+    "convert": ("getJyutping", "getJyutpingText"),
+    "convert_detailed": ("getJyutpingList",),
+    "convert_candidates": ("getJyutpingCandidates",),
+}
+
+
+def predicted(times, n):
+    """Seconds a call would take on n characters, grown from its last two
+    lengths at their rate (exponent between 1 and 3); None before any."""
+    if not times:
+        return None
+    (m, t), = list(times.items())[-1:]
+    growth = 2.0
+    if len(times) >= 2:
+        (k, u), _ = list(times.items())[-2:]
+        if t > 0 and u > 0:
+            growth = min(3.0, max(1.0, math.log(t / u) / math.log(m / k)))
+    return t * (n / m) ** growth
+
+
+def long_texts(pipeline, peer, scratch, texts, lengths, repeat, budget, total):
+    """Seconds of one call on each long text: Quillet's three operations
+    (every length) and each peer call of LONG_PEER_FOR, time-boxed: a length
+    a call's own growth predicts past `budget` is not run (None), nor is any
+    after a call ran past twice `budget` (stopped), nor any once the peer's
+    long calls have taken `total` seconds in all."""
     joined = joined_text(texts, lengths[-1])
     q = {op: {} for op in LONG_OPS}
-    theirs = {}
-    growth, prev = 2.0, None
+    theirs = {call: {} for calls in LONG_PEER_FOR.values() for call in calls}
+    dropped = set()
+    spent = 0.0
+    path = scratch / "long.txt"
     for n in lengths:
         text = joined[:n]
         for op in LONG_OPS:
             method = getattr(pipeline, op)
-            q[op][n] = timed(lambda: method(text), 1 if n >= 1_000_000 else repeat)
-        if prev and (theirs.get(prev) is None or theirs[prev] * (n / prev) ** growth > budget):
-            theirs[n] = None
-            continue
-        path = scratch / "long.txt"
+            one = n >= ONE_CALL_FROM
+            q[op][n] = timed(lambda: method(text), 1 if one else repeat, warm_up=not one)
         path.write_text(text, encoding="utf-8")
-        theirs[n] = min(peer.ask({"long": call, "text": str(path), "repeat": repeat})
-                        for call in PEER_FOR["convert"])
-        if prev:
-            growth = min(2.0, max(1.0, math.log(theirs[n] / theirs[prev]) / math.log(n / prev)))
-        prev = n
+        for call in theirs:
+            ran = {k: v for k, v in theirs[call].items() if v is not None}
+            guess = predicted(ran, n)
+            if call in dropped or spent >= total or (guess is not None and guess > budget):
+                theirs[call][n] = None
+                continue
+            start = time.perf_counter()
+            seconds = peer.ask({"long": call, "text": str(path), "repeat": 1 if n >= ONE_CALL_FROM
+                                else repeat}, timeout=2 * budget)
+            spent += time.perf_counter() - start
+            theirs[call][n] = seconds
+            if seconds is None:
+                dropped.add(call)
+                print(f"peer {call} on {n:,} characters stopped after {2 * budget:g} s",
+                      file=sys.stderr)
     return q, theirs
+
+
+def best_peer(peer_long, op, n):
+    """The fastest of the peer calls for `op` that ran on n characters, as
+    (seconds, call), or (None, None)."""
+    ran = [(peer_long[c][n], c) for c in LONG_PEER_FOR[op] if peer_long[c].get(n) is not None]
+    return min(ran) if ran else (None, None)
 
 
 def write_chart(path, lengths, quillet_long, peer_long):
     import matplotlib
     matplotlib.use("Agg")
     import matplotlib.pyplot as plt
-    fig, ax = plt.subplots(figsize=(7, 4.5))
-    for op, marker in zip(quillet_long, ("o-", "^-", "v-")):
+    fig, ax = plt.subplots(figsize=(7.5, 4.8))
+    for op, color in zip(LONG_OPS, ("C0", "C1", "C2")):
         q = [(n, n / quillet_long[op][n]) for n in lengths if quillet_long[op].get(n)]
-        ax.plot([x for x, _ in q], [y for _, y in q], marker, label=f"Quillet {op} (Python)")
-    p = [(n, n / peer_long[n]) for n in lengths if peer_long.get(n)]
-    ax.plot([x for x, _ in p], [y for _, y in p], "s--", label="to-jyutping string call (Node)")
+        ax.plot([x for x, _ in q], [y for _, y in q], "o-", color=color,
+                label=f"Quillet {op} (Python)")
+        p = [(n, n / best_peer(peer_long, op, n)[0]) for n in lengths
+             if best_peer(peer_long, op, n)[0]]
+        ax.plot([x for x, _ in p], [y for _, y in p], "s--", color=color,
+                label=f"to-jyutping {'/'.join(LONG_PEER_FOR[op])} (Node)")
     ax.set_xscale("log")
     ax.set_yscale("log")
     ax.set_xlabel("text length (characters, one call)")
     ax.set_ylabel("characters per second")
     ax.set_title("One call on a long text: Quillet vs to-jyutping")
     ax.grid(True, which="both", alpha=0.3)
-    ax.legend()
+    ax.legend(fontsize=7)
     fig.tight_layout()
     fig.savefig(path, dpi=110)
 
@@ -324,8 +397,11 @@ def main():
     ap.add_argument("--repeat", type=int, default=5, help="calls per long text below 1 M chars")
     ap.add_argument("--max-chars", type=int, default=10_000_000)
     ap.add_argument("--no-long", action="store_true", help="skip the long texts")
-    ap.add_argument("--peer-budget", type=float, default=60.0,
-                    help="seconds; a long peer text predicted slower than this is not run")
+    ap.add_argument("--peer-budget", type=float, default=30.0,
+                    help="seconds; a long peer call predicted slower than this is not run, "
+                         "one running past twice this is stopped")
+    ap.add_argument("--peer-total", type=float, default=300.0,
+                    help="seconds; the long peer calls stop once they have taken this in all")
     ap.add_argument("--out-dir", default=str(ROOT / "bench" / "results"))
     args = ap.parse_args()
 
@@ -348,7 +424,8 @@ def main():
     lengths = [n for n in (100, 1_000, 10_000, 100_000, 1_000_000, 10_000_000)
                if n <= args.max_chars]
     q_long, peer_long = ({}, {}) if args.no_long else long_texts(
-        pipeline, peer, scratch, sets["utterances"], lengths, args.repeat, args.peer_budget)
+        pipeline, peer, scratch, sets["utterances"], lengths, args.repeat, args.peer_budget,
+        args.peer_total)
     peer.close()
     first_ms, median_ms, rss_kib = quillet_startup(build_dir, args.data)
 
@@ -372,14 +449,25 @@ def main():
                         f"{fmt(chars[name] / mine)} | {best} | {fmt(chars[name] / their)} | "
                         f"{ratios[name, op]:.2f}× | {met} |")
     if q_long:
-        rows += ["", "| One call on a text of | " + " | ".join(f"`{op}`" for op in LONG_OPS) +
-                 " | peer string call | `convert` / peer |", "|---" * (len(LONG_OPS) + 3) + "|"]
+        rows += ["", "| One call on a text of | " +
+                 " | ".join(f"`{op}` | peer | ratio" for op in LONG_OPS) + " |",
+                 "|---" * (1 + 3 * len(LONG_OPS)) + "|"]
         for n in lengths:
-            p = peer_long.get(n)
-            rows.append(f"| {n:,} chars | " +
-                        " | ".join(fmt(n / q_long[op][n]) for op in LONG_OPS) +
-                        f" | {fmt(n / p) if p else '–'} | "
-                        f"{f'{p / q_long[LONG_OPS[0]][n]:.2f}×' if p else '–'} |")
+            cells = []
+            for op in LONG_OPS:
+                p, call = best_peer(peer_long, op, n)
+                mine = q_long[op][n]
+                cells += [fmt(n / mine), f"{fmt(n / p)} ({call})" if p else "–",
+                          f"{p / mine:.2f}×" if p else "–"]
+            rows.append(f"| {n:,} chars | " + " | ".join(cells) + " |")
+        first_missing = {c: min(n for n, v in by_n.items() if v is None)
+                         for c, by_n in peer_long.items() if None in by_n.values()}
+        if first_missing:
+            rows.append("\nPeer calls not timed from a length on (predicted past "
+                        f"{args.peer_budget:g} s, stopped after {2 * args.peer_budget:g} s, or "
+                        f"past the {args.peer_total:g} s for all long peer calls): " +
+                        ", ".join(f"{c} from {n:,} chars" for c, n in sorted(first_missing.items()))
+                        + ".")
     peer_calls = "; ".join(
         f"{name}: " + ", ".join(f"{call} {fmt(chars[name] / theirs[name, call])}"
                                 for call in sorted({c for cs in PEER_FOR.values() for c in cs}))

@@ -3,6 +3,7 @@
 
 #include <atomic>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "pool/batch_pool.h"
@@ -14,9 +15,12 @@ namespace quillet::python {
 
 namespace {
 
-// Copies every element of the list `texts` as UTF-8, in list order. A
-// non-list gets the note for "texts"; a bad element gets none.
-bool collect_texts(PyObject* texts, std::vector<std::string>& out) {
+// Views of the UTF-8 text of every element of the list `texts`, in list
+// order. A non-list gets the note for "texts"; a bad element gets none. The
+// calling thread holds the interpreter lock for the whole call and runs no
+// Python code, so neither the list nor its strs (which keep their UTF-8)
+// can change or go while the workers read the views.
+bool collect_texts(PyObject* texts, std::vector<std::string_view>& out) {
   if (!PyList_Check(texts)) {
     set_type_error(texts, "list");
     add_parameter_note("texts");
@@ -26,7 +30,9 @@ bool collect_texts(PyObject* texts, std::vector<std::string>& out) {
   out.resize(static_cast<std::size_t>(n));
   // Only C code runs in this loop, so the list cannot change under it.
   for (Py_ssize_t i = 0; i < n; ++i) {
-    if (!utf8_of(PyList_GetItem(texts, i), nullptr, out[static_cast<std::size_t>(i)])) return false;
+    if (!utf8_view_of(PyList_GetItem(texts, i), nullptr, out[static_cast<std::size_t>(i)])) {
+      return false;
+    }
   }
   return true;
 }
@@ -37,7 +43,7 @@ bool collect_texts(PyObject* texts, std::vector<std::string>& out) {
 template <class Slot, class ConvertOne, class ToPython>
 PyObject* run_batch(const Pipeline& pipeline, PyObject* texts_obj, ConvertOne convert_one,
                     ToPython to_python) {
-  std::vector<std::string> texts;
+  std::vector<std::string_view> texts;
   if (!collect_texts(texts_obj, texts)) return nullptr;
   const std::size_t n = texts.size();
   std::vector<Slot> slots(n);
@@ -59,7 +65,6 @@ PyObject* run_batch(const Pipeline& pipeline, PyObject* texts_obj, ConvertOne co
     PyErr_Format(PyExc_SystemError, "batch conversion filled %zu of %zu results", filled.load(), n);
     return nullptr;
   }
-  texts = {};  // no result views the input texts
 
   const GcPause pause;
   StrCache cache(true);  // texts repeat across a batch
@@ -81,7 +86,7 @@ PyObject* run_batch(const Pipeline& pipeline, PyObject* texts_obj, ConvertOne co
 PyObject* list_batch(const Pipeline& pipeline, PyObject* texts, ListKind kind) {
   return run_batch<PreparedList>(
       pipeline, texts,
-      [](const Pipeline& p, const std::string& t, PreparedList& out) { prepare_list(p, t, out); },
+      [](const Pipeline& p, std::string_view t, PreparedList& out) { prepare_list(p, t, out); },
       [kind](const PreparedList& r, StrCache& cache) { return list_of(r.fields, kind, cache); });
 }
 
@@ -90,7 +95,7 @@ PyObject* list_batch(const Pipeline& pipeline, PyObject* texts, ListKind kind) {
 PyObject* convert_batch(const Pipeline& pipeline, PyObject* texts) {
   return run_batch<std::string>(
       pipeline, texts,
-      [](const Pipeline& p, const std::string& t, std::string& out) { out = convert(p, t); },
+      [](const Pipeline& p, std::string_view t, std::string& out) { out = convert(p, t); },
       [](const std::string& r, StrCache&) { return str_of(r); });
 }
 

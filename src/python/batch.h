@@ -1,4 +1,4 @@
-// The three batch methods: texts copied out of a Python list, converted on
+// The three batch methods: texts read in place from a Python list, converted on
 // the process-wide worker pool into slots in input order, then turned into
 // one Python list on the calling thread. The calling thread keeps the
 // interpreter lock throughout; the workers never touch a Python object.

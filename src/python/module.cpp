@@ -37,6 +37,7 @@
 #include "python/py_pipeline.h"
 #include "python/python_api.h"
 #include "python/results.h"
+#include "python/strs.h"
 
 namespace quillet::python {
 namespace {
@@ -294,6 +295,7 @@ int module_exec(PyObject* module) {
     g_pipeline_type = reinterpret_cast<PyTypeObject*>(PyType_FromSpec(&g_spec));
     if (g_pipeline_type == nullptr) return -1;
   }
+  if (!make_label_strs()) return -1;
   PyObject* all = PyObject_GetAttrString(module, "__all__");
   if (all == nullptr) {
     if (!PyErr_ExceptionMatches(PyExc_AttributeError)) return -1;

@@ -4,16 +4,12 @@
 
 #include <algorithm>
 #include <cstring>
-#include <functional>
 #include <utility>
 
 #include "labels.h"
+#include "python/short_bytes.h"
 
 namespace quillet::python {
-
-PyObject* str_of(std::string_view text) {
-  return PyUnicode_DecodeUTF8(text.data(), static_cast<Py_ssize_t>(text.size()), "replace");
-}
 
 StrCache::~StrCache() {
   for (Slot& slot : slots_) Py_XDECREF(slot.str);
@@ -41,27 +37,18 @@ PyObject* StrCache::text(std::string_view text) {
   return str;
 }
 
-PyObject* StrCache::label(std::string_view text) {
-  // Labels view constants and the mapped files, whose writer stores each
-  // distinct value once, so most are found by where they lie, unhashed.
-  for (const Memo& memo : memo_) {
-    if (memo.data == text.data() && memo.size == text.size() && memo.str != nullptr) {
-      return memo.str;
-    }
-  }
-  PyObject* str = shared(text);
-  if (str != nullptr) memo_[next_memo_++ % memo_.size()] = {text.data(), text.size(), str};
-  return str;
+PyObject* StrCache::label(const LabelText& label) {
+  return label.index >= 0 ? label_str(label.index) : shared(label.text);
 }
 
 PyObject* StrCache::shared(std::string_view text) {
   // Small to start with: most calls convert one short text.
   if (slots_.empty()) slots_.resize(16);
-  const std::size_t hash = std::hash<std::string_view>{}(text);
+  const std::size_t hash = hash_bytes(text);
   const std::size_t mask = slots_.size() - 1;
   std::size_t i = hash & mask;
   for (; slots_[i].str != nullptr; i = (i + 1) & mask) {
-    if (slots_[i].hash == hash && slots_[i].key == text) return slots_[i].str;
+    if (slots_[i].hash == hash && same_bytes(slots_[i].key, text)) return slots_[i].str;
   }
   PyObject* made = str_of(text);
   if (made == nullptr) return nullptr;
@@ -128,6 +115,15 @@ PyObject* candidate_list(std::string_view readings, bool is_list, StrCache& cach
   return list;
 }
 
+// `tuple` (or nullptr) out of the cycle collector's sight. A tuple of strs
+// can never be part of a cycle, and CPython itself untracks one at the first
+// collection that sees it; untracked from the start, a long result is not
+// scanned even once. A tuple holding a list (a candidate tuple) stays tracked.
+PyObject* untracked(PyObject* tuple) {
+  if (tuple != nullptr) PyObject_GC_UnTrack(tuple);
+  return tuple;
+}
+
 PyObject* tuple_of(const TokenFields& f, ListKind kind, StrCache& cache) {
   PyObject* lang = cache.label(f.lang);
   PyObject* confidence = lang ? cache.label(f.confidence) : nullptr;
@@ -143,28 +139,21 @@ PyObject* tuple_of(const TokenFields& f, ListKind kind, StrCache& cache) {
   const std::string_view reading = f.is_list ? first_candidate(f.readings) : f.readings;
   // A token that is its own reading (no CJK ideograph) needs one str.
   if (reading.data() == f.token.data() && reading.size() == f.token.size()) {
-    return PyTuple_Pack(5, token.object, token.object, lang, confidence, source);
+    return untracked(PyTuple_Pack(5, token.object, token.object, lang, confidence, source));
   }
   const Ref jyutping(cache.text(reading));
   if (jyutping.object == nullptr) return nullptr;
-  return PyTuple_Pack(5, token.object, jyutping.object, lang, confidence, source);
-}
-
-// Appends the tuples of `fields` to `list`; false with a Python error set.
-bool append_tuples(PyObject* list, const std::vector<TokenFields>& fields, ListKind kind,
-                   StrCache& cache) {
-  for (const TokenFields& f : fields) {
-    PyObject* tuple = tuple_of(f, kind, cache);
-    const bool ok = tuple != nullptr && PyList_Append(list, tuple) == 0;
-    Py_XDECREF(tuple);
-    if (!ok) return false;
-  }
-  return true;
+  return untracked(PyTuple_Pack(5, token.object, jyutping.object, lang, confidence, source));
 }
 
 TokenFields fields_of(std::string_view token, const ResolutionView& view) {
-  return TokenFields{token, view.candidates.view(), view.is_list, label::lang_of(token),
-                     view.confidence, view.source};
+  const std::string_view lang = label::lang_of(token);
+  return TokenFields{token,
+                     view.candidates.view(),
+                     view.is_list,
+                     {lang, label_index(lang)},
+                     {view.confidence, label_index(view.confidence)},
+                     {view.source, label_index(view.source)}};
 }
 
 }  // namespace
@@ -186,20 +175,30 @@ PyObject* list_of(const std::vector<TokenFields>& fields, ListKind kind, StrCach
 PyObject* converted_list(const Pipeline& pipeline, std::string_view text, ListKind kind) {
   const GcPause pause;
   StrCache cache(text.size() > kShareTextsFrom);
-  std::vector<TokenFields> fields;
   PyObject* list = nullptr;  // made at the first window
   ResolvedWindows windows(pipeline, text);
   while (windows.next()) {
-    fields.clear();
-    for (std::size_t i = 0; i < windows.size(); ++i) {
-      fields.push_back(fields_of(windows.token(i), windows.resolution(i)));
+    // A text in one window (nearly every one) fills a list sized up front;
+    // a longer one appends.
+    const bool sized = list == nullptr && windows.last();
+    if (sized) {
+      list = PyList_New(static_cast<Py_ssize_t>(windows.size()));
+    } else if (list == nullptr) {
+      list = PyList_New(0);
     }
-    // A text in one window fills a list sized up front; a longer one appends.
-    if (list == nullptr && windows.last()) return list_of(fields, kind, cache);
-    if (list == nullptr && (list = PyList_New(0)) == nullptr) return nullptr;
-    if (!append_tuples(list, fields, kind, cache)) {
-      Py_DECREF(list);
-      return nullptr;
+    if (list == nullptr) return nullptr;
+    for (std::size_t i = 0; i < windows.size(); ++i) {
+      PyObject* tuple = tuple_of(fields_of(windows.token(i), windows.resolution(i)), kind, cache);
+      if (tuple != nullptr && sized) {
+        PyList_SetItem(list, static_cast<Py_ssize_t>(i), tuple);  // steals tuple
+        continue;
+      }
+      const bool ok = tuple != nullptr && PyList_Append(list, tuple) == 0;
+      Py_XDECREF(tuple);
+      if (!ok) {
+        Py_DECREF(list);
+        return nullptr;
+      }
     }
   }
   return list != nullptr ? list : PyList_New(0);
@@ -212,6 +211,11 @@ void prepare_list(const Pipeline& pipeline, std::string_view text, PreparedList&
   out.bytes = TextArena(text.size() + 64);
   ResolvedWindows windows(pipeline, text);
   while (windows.next()) {
+    // Sized for the window of a short text; a long one guesses a token per
+    // three bytes, as the engine's own records do.
+    if (out.fields.empty()) {
+      out.fields.reserve(windows.size() + (windows.last() ? 0 : text.size() / 3));
+    }
     for (std::size_t i = 0; i < windows.size(); ++i) {
       const std::string_view token = windows.token(i);
       const ResolutionView& view = windows.resolution(i);

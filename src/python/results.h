@@ -4,7 +4,6 @@
 // exception set (only when memory runs out).
 #pragma once
 
-#include <array>
 #include <cstddef>
 #include <memory>
 #include <string>
@@ -13,6 +12,7 @@
 
 #include "pipeline.h"
 #include "python/python_api.h"
+#include "python/strs.h"
 
 namespace quillet::python {
 
@@ -20,8 +20,9 @@ namespace quillet::python {
 // built, and turns it back on afterwards if it was on. A result is lists
 // and tuples of str, which hold no cycles; collecting mid-build would only
 // scan the growing result again and again (it made a 10 MB text's candidate
-// list 2.4 times slower than building it with collection held off). The
-// objects stay tracked, so collection works on them as usual afterwards.
+// list 2.4 times slower than building it with collection held off). Lists
+// and the tuples that hold one stay tracked, so collection works on them as
+// usual afterwards; tuples of strs alone are untracked (see results.cpp).
 // No Python code runs during a build, so nothing else sees the pause.
 class GcPause {
  public:
@@ -36,12 +37,15 @@ class GcPause {
   int was_enabled_;
 };
 
-// A str from UTF-8 text. Bytes that are not UTF-8 (only a malformed data
-// file could put them in a result) become U+FFFD rather than an exception.
-PyObject* str_of(std::string_view text);
-
 // Which of the two list conversions a list is built for.
 enum class ListKind { Detailed, Candidates };
+
+// A label of a token: its text and its label_index, found by whoever
+// gathers the fields (a batch worker, off the interpreter lock).
+struct LabelText {
+  std::string_view text;
+  int index = -1;
+};
 
 // One token of a list result as views: the token text, its reading (or, when
 // is_list, its '|'-joined candidate list) and its three labels.
@@ -49,9 +53,9 @@ struct TokenFields {
   std::string_view token;
   std::string_view readings;
   bool is_list = false;
-  std::string_view lang;
-  std::string_view confidence;
-  std::string_view source;
+  LabelText lang;
+  LabelText confidence;
+  LabelText source;
 };
 
 // The list of convert_detailed or convert_candidates on `text`, built from
@@ -85,11 +89,12 @@ struct PreparedList {
 // any thread may call it; the views live as long as `out` and `pipeline`.
 void prepare_list(const Pipeline& pipeline, std::string_view text, PreparedList& out);
 
-// The str objects of one build. Labels take a handful of values, so each
-// distinct label gets one str, shared. Token texts and readings repeat too,
-// across a long text or a batch of texts; with `share_texts` they are shared
-// the same way, otherwise (a short text, where repeats are rare and the
-// hashing would cost more than it saves) each gets its own str.
+// The str objects of one build. Labels take a handful of values: those
+// label_index knows have one str for the process, any other gets one for
+// the build, shared. Token texts and readings repeat too, across a long text
+// or a batch of texts; with `share_texts` they are shared the same way,
+// otherwise (a short text, where repeats are rare and the hashing would cost
+// more than it saves) each gets its own str.
 class StrCache {
  public:
   explicit StrCache(bool share_texts) : share_texts_(share_texts) {}
@@ -99,7 +104,7 @@ class StrCache {
 
   // A borrowed reference to the shared str of `label`, alive while this
   // cache is; nullptr with a Python error set when memory runs out.
-  PyObject* label(std::string_view label);
+  PyObject* label(const LabelText& label);
   // A new reference to a str of `text`; nullptr as above.
   PyObject* text(std::string_view text);
 
@@ -113,15 +118,6 @@ class StrCache {
   PyObject* shared(std::string_view text);
   void grow();
   bool share_texts_;
-  // Where the last labels seen lie; texts that can move (token texts) never
-  // enter it.
-  struct Memo {
-    const char* data = nullptr;
-    std::size_t size = 0;
-    PyObject* str = nullptr;
-  };
-  std::array<Memo, 8> memo_{};
-  std::size_t next_memo_ = 0;
   std::vector<Slot> slots_;
   std::size_t used_ = 0;
   TextArena keys_;

@@ -76,3 +76,28 @@ def test_construction_leaves_rss_flat(quillet, data_dir):
     growth = rss_bytes() - before
     assert growth < TOLERANCE, f"RSS grew by {growth} bytes"
     assert len(os.listdir("/proc/self/fd")) == fds_before
+
+
+# Cycles a caller makes through the mutable parts of a result (the outer
+# lists, a candidate tuple's list) must be found by the cycle collector:
+# whatever the module leaves out of its sight must hold nothing mutable.
+CYCLES = {
+    "detailed list": lambda p, t: (lambda r: r.append(r))(p.convert_detailed(t)),
+    "candidate list": lambda p, t: (lambda r: r[0][1].append(r))(p.convert_candidates(t)),
+    "batch candidate list": lambda p, t: (
+        lambda r: r[0][0][1].append(r))(p.convert_candidates_batch([t, t])),
+    "batch detailed list": lambda p, t: (lambda r: r[1].append(r))(p.convert_detailed_batch([t, t])),
+}
+
+
+@pytest.mark.parametrize("name", CYCLES)
+def test_cycles_through_results_are_collected(pipeline, name):
+    import gc
+    text = "我哋今日去香港行山，好 hello 12"
+    gc.collect()
+    for _ in range(1000):
+        CYCLES[name](pipeline, text)
+    before = rss_bytes()
+    for _ in range(20_000):
+        CYCLES[name](pipeline, text)
+    assert rss_bytes() - before < TOLERANCE, f"{name}: cycles were not collected"
