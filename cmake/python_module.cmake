@@ -19,3 +19,7 @@ set_target_properties(quillet_python PROPERTIES
   LIBRARY_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}
   CXX_VISIBILITY_PRESET hidden
   VISIBILITY_INLINES_HIDDEN ON)
+# The engine library's symbols stay inside the module: exported, they would
+# bind across two _quillet builds loaded in one process (the identical-output
+# check does that), and one build's inline tables would serve the other's code.
+target_link_options(quillet_python PRIVATE -Wl,--exclude-libs,ALL)

@@ -59,7 +59,7 @@ class RuleSearch {
 
   // The value of "=" T: the kinds of rule target T has, or nothing.
   std::optional<std::string_view> kinds_of(std::string_view target) {
-    key_.assign("=");
+    key_.assign(1, '=');  // not assign("="): g++ 12 -O3 warns -Wrestrict falsely
     key_.append(target);
     return rules_.get(key_);
   }
@@ -104,7 +104,7 @@ class RuleSearch {
                                            std::string_view target, std::string_view side,
                                            std::size_t at) {
     if (at < tokens.size()) {
-      key_.assign("@");
+      key_.assign(1, '@');
       key_.append(tokens[at]);
       if (const auto classes = rules_.get(key_)) {
         // `classes` views the mapping, so `key_` can be reused while walking it.
