@@ -58,6 +58,14 @@ inline constexpr auto kUtf8Lengths = [] {
 }();
 constexpr std::size_t utf8_length(unsigned char b) { return kUtf8Lengths[b]; }
 
+// The first byte of the UTF-8 form of c (which must be at most U+10FFFF).
+constexpr unsigned char utf8_lead_byte(char32_t c) {
+  if (c < 0x80) return static_cast<unsigned char>(c);
+  if (c < 0x800) return static_cast<unsigned char>(0xC0 | (c >> 6));
+  if (c < 0x10000) return static_cast<unsigned char>(0xE0 | (c >> 12));
+  return static_cast<unsigned char>(0xF0 | (c >> 18));
+}
+
 // Decodes the code point at s[pos] and advances pos past it. Never reads past
 // s.size(): a sequence cut short by the end of s, or an ill-formed one, yields
 // U+FFFD and advances by one byte. Input from Python is always valid UTF-8;

@@ -78,14 +78,6 @@ constexpr bool punct_table_skips_the_gap() {
 }
 static_assert(punct_table_skips_the_gap(), "punct_kind skips U+30FC..U+FF5D without a search");
 
-// The first UTF-8 byte of c.
-constexpr unsigned char lead_byte(char32_t c) {
-  if (c < 0x80) return static_cast<unsigned char>(c);
-  if (c < 0x800) return static_cast<unsigned char>(0xC0 | (c >> 6));
-  if (c < 0x10000) return static_cast<unsigned char>(0xE0 | (c >> 12));
-  return static_cast<unsigned char>(0xF0 | (c >> 18));
-}
-
 // The bytes that start the code points of the table, which are all the
 // punctuation pass acts on. Every byte that is not a continuation byte
 // starts a code point in a walk that decodes from the start (an ill-formed
@@ -93,7 +85,7 @@ constexpr unsigned char lead_byte(char32_t c) {
 // byte without decoding. Derived from the table.
 constexpr std::array<bool, 256> make_punct_lead_bytes() {
   std::array<bool, 256> lead{};
-  for (const PunctRow& row : kPunctTable) lead[lead_byte(row.code_point)] = true;
+  for (const PunctRow& row : kPunctTable) lead[utf8_lead_byte(row.code_point)] = true;
   return lead;
 }
 constexpr std::array<bool, 256> kPunctLeadBytes = make_punct_lead_bytes();

@@ -25,14 +25,6 @@ bool is_one_of(const Set& set, char32_t c) {
   return false;
 }
 
-// The first UTF-8 byte of c.
-constexpr unsigned char lead_byte(char32_t c) {
-  if (c < 0x80) return static_cast<unsigned char>(c);
-  if (c < 0x800) return static_cast<unsigned char>(0xC0 | (c >> 6));
-  if (c < 0x10000) return static_cast<unsigned char>(0xE0 | (c >> 12));
-  return static_cast<unsigned char>(0xF0 | (c >> 18));
-}
-
 // The bytes at which some step of the walk may start: digits (ASCII, and
 // the lead byte of the full-width ones), currency marks, the minus sign and
 // the plus of a country code. At every other byte the walk only copies, so
@@ -40,10 +32,10 @@ constexpr unsigned char lead_byte(char32_t c) {
 constexpr std::array<bool, 256> make_starter_bytes() {
   std::array<bool, 256> starter{};
   for (char32_t d = U'0'; d <= U'9'; ++d) starter[d] = true;
-  starter[lead_byte(0xFF10)] = true;  // full-width digits
-  for (const CurrencyMark& mark : kCurrencies) starter[lead_byte(mark.key[0])] = true;
-  starter[lead_byte(kMinus)] = true;
-  starter[lead_byte(kPlus)] = true;
+  starter[utf8_lead_byte(0xFF10)] = true;  // full-width digits
+  for (const CurrencyMark& mark : kCurrencies) starter[utf8_lead_byte(mark.key[0])] = true;
+  starter[utf8_lead_byte(kMinus)] = true;
+  starter[utf8_lead_byte(kPlus)] = true;
   return starter;
 }
 constexpr std::array<bool, 256> kStarterBytes = make_starter_bytes();
