@@ -245,6 +245,7 @@ TEST(DictIndex, DamagedIndexChangesNoAnswer) {
     return with_starts(s);
   };
   const std::size_t at_4e00 = slot_of(0x138) * 65;  // start of U+4E00 in `starts`
+  const std::size_t at_4e01 = at_4e00 + 1, at_4e02 = at_4e00 + 2;
 
   struct Case {
     const char* name;
@@ -300,6 +301,38 @@ TEST(DictIndex, DamagedIndexChangesNoAnswer) {
        true},
       {"slots of pages 0x138 and 0x139 swapped", changed([&](auto& s) {
          std::swap_ranges(s.begin() + at_4e00, s.begin() + at_4e00 + 65, s.begin() + at_4e00 + 65);
+       }), true},
+      // A key of one code point is settled by the block's first entry and the
+      // one before it; each of these would fool a check of either alone.
+      {"U+4E01 block starts one late, past its equal key",
+       changed([&](auto& s) { s[at_4e01] += 1; }), true},
+      {"U+4E01 block starts one early", changed([&](auto& s) { s[at_4e01] -= 1; }), true},
+      {"U+4E01 block starts at its key, ends past the table",
+       changed([&](auto& s) { s[at_4e02] = n; }), true},
+      {"U+4E01 block starts at its key, ends there", changed([&](auto& s) { s[at_4e02] = s[at_4e01]; }),
+       true},
+      {"U+4E01 block starts at its key, holds only it",
+       changed([&](auto& s) { s[at_4e02] = s[at_4e01] + 1; }), true},
+      {"U+4E01 names the U+4E3F block", changed([&](auto& s) {
+         s[at_4e01] = s[at_4e00 + 0x3F];
+         s[at_4e02] = s[at_4e00 + 0x40];
+       }), true},
+      {"U+4E02 names the U+4E01 block", changed([&](auto& s) {
+         s[at_4e02] = s[at_4e01];
+         s[at_4e02 + 1] = s[at_4e01 + 1];
+       }), true},
+      {"U+4E02 empty one early", changed([&](auto& s) { s[at_4e02] -= 1; }), true},
+      {"U+4E02 empty one late", changed([&](auto& s) {
+         s[at_4e02] += 1;
+         s[at_4e02 + 1] += 1;
+       }), true},
+      {"U+4E02 empty at the end of the table", changed([&](auto& s) {
+         s[at_4e02] = n;
+         s[at_4e02 + 1] = n;
+       }), true},
+      {"U+4E02 empty at the start of the table", changed([&](auto& s) {
+         s[at_4e02] = 0;
+         s[at_4e02 + 1] = 0;
        }), true},
   };
   std::vector<std::string> probes = {"", "\xFF", "\xE4\xB8", "@@", "ac", "\x7F\x7F"};

@@ -228,8 +228,7 @@ bool DictFile::index_holds(Range guess, std::string_view prefix) const {
          (guess.hi == entry_count_ || compare_to_prefix_block(order_key(guess.hi), prefix) > 0);
 }
 
-std::size_t DictFile::search_exact(std::size_t lo, std::size_t hi, std::string_view key) const {
-  const std::size_t end = hi;
+DictFile::Probe DictFile::search_exact(std::size_t lo, std::size_t hi, std::string_view key) const {
   while (lo < hi) {
     const std::size_t mid = lo + (hi - lo) / 2;
     prefetch_entry(lo + (mid - lo) / 2);  // both possible next probes
@@ -240,14 +239,22 @@ std::size_t DictFile::search_exact(std::size_t lo, std::size_t hi, std::string_v
     } else if (c < 0) {
       lo = mid + 1;
     } else {
-      return mid;
+      return {mid, true};
     }
   }
-  return end;
+  return {lo, false};
 }
 
-std::optional<DictFile::Found> DictFile::found_at(std::size_t i, std::size_t hi) const {
-  if (i == hi || !key_at(i)) return std::nullopt;  // a broken entry is a miss
+bool DictFile::sorts_before(std::size_t i, std::string_view key) const {
+  return i == 0 || compare_keys_inline(order_key(i - 1), key) < 0;
+}
+
+bool DictFile::sorts_after(std::size_t i, std::string_view key) const {
+  return i == entry_count_ || compare_keys_inline(order_key(i), key) > 0;
+}
+
+std::optional<DictFile::Found> DictFile::found_at(std::size_t i) const {
+  if (!key_at(i)) return std::nullopt;  // a broken entry is a miss
   const auto value = value_at(i);
   if (!value) return std::nullopt;
   return Found{*value, i};
@@ -257,14 +264,28 @@ std::optional<DictFile::Found> DictFile::find(std::string_view key) const {
   Range guess;
   std::size_t first = 0;
   if (index_.page_count != 0 && index_guess(key, guess, first)) {
-    // An entry found inside the guess holds exactly `key`, which a sorted
-    // table holds once, so a hit needs no check; a miss is trusted only once
-    // the table confirms the guess.
-    const std::size_t i = search_exact(guess.lo, guess.hi, key);
-    if (i != guess.hi) return found_at(i, guess.hi);
-    if (index_holds(guess, key.substr(0, first))) return std::nullopt;
+    // An entry that equals `key` is the one a sorted table holds once, so a
+    // hit needs no check. A miss is trusted once the table itself shows
+    // `key` falls between two neighbouring entries, whatever the index said.
+    if (key.size() == first) {
+      // A key of one code point sorts first in its block: the block's first
+      // entry alone decides, with the entry before it for a miss.
+      const int c = guess.lo == entry_count_ ? 1 : compare_keys_inline(order_key(guess.lo), key);
+      if (c == 0) return found_at(guess.lo);
+      if (c > 0 && sorts_before(guess.lo, key)) return std::nullopt;
+    } else {
+      // Where the search ends, the entries on either side were compared and
+      // found before and after `key`, except at the block's edges.
+      const Probe p = search_exact(guess.lo, guess.hi, key);
+      if (p.equal) return found_at(p.at);
+      if ((p.at != guess.lo || sorts_before(p.at, key)) &&
+          (p.at != guess.hi || sorts_after(p.at, key))) {
+        return std::nullopt;
+      }
+    }
   }
-  return found_at(search_exact(0, entry_count_, key), entry_count_);
+  const Probe p = search_exact(0, entry_count_, key);
+  return p.equal ? found_at(p.at) : std::nullopt;
 }
 
 DictFile::Range DictFile::seek_prefix(Range within, std::string_view key, bool& exact) const {

@@ -122,10 +122,22 @@ class DictFile {
   // a search inside it ends where a search of the whole table would.
   bool index_holds(Range guess, std::string_view prefix) const;
   // Binary search of [lo, hi) for an entry whose order key equals `key`: its
-  // index, or hi when there is none.
-  std::size_t search_exact(std::size_t lo, std::size_t hi, std::string_view key) const;
-  // find()'s answer once the search has named entry `i` (or none, i = hi).
-  std::optional<Found> found_at(std::size_t i, std::size_t hi) const;
+  // index with `equal` set, else where the search ended. Every entry it
+  // compared before `at` sorted before `key` and every one from `at` on
+  // after it, so on a sorted table `key` lies between entries at - 1 and at,
+  // and only an end of [lo, hi) was not compared.
+  struct Probe {
+    std::size_t at = 0;
+    bool equal = false;
+  };
+  Probe search_exact(std::size_t lo, std::size_t hi, std::string_view key) const;
+  // Whether entry i - 1 sorts before `key` (i = 0: there is none), and
+  // whether entry i sorts after it (i = entry_count: none).
+  bool sorts_before(std::size_t i, std::string_view key) const;
+  bool sorts_after(std::size_t i, std::string_view key) const;
+  // find()'s answer once a comparison has shown that entry `i` (inside the
+  // table) holds `key`: a miss when the entry is broken.
+  std::optional<Found> found_at(std::size_t i) const;
 
   // Key (value) of entry i, or nullopt when its range runs outside the pool.
   // Read at every probe of every search, so defined here to be inlined.
