@@ -101,9 +101,10 @@ PyObject* list_of(const std::vector<TokenFields>& fields, ListKind kind, StrCach
   return list;
 }
 
-PyObject* converted_list(const Pipeline& pipeline, std::string_view text, ListKind kind) {
+PyObject* converted_list(const Pipeline& pipeline, StrTable& kept, std::string_view text,
+                         ListKind kind) {
   const GcPause pause;
-  StrCache cache(text.size() > kShareTextsFrom);
+  StrCache cache(&kept, text.size() > kShareTextsFrom);
   PyObject* list = nullptr;  // made at the first window
   ResolvedWindows windows(pipeline, text);
   while (windows.next()) {

@@ -55,7 +55,9 @@ struct TokenFields {
 // The list of convert_detailed or convert_candidates on `text`, built from
 // the engine's views window by window, so a long text never holds all its
 // engine records and all its Python objects at once.
-PyObject* converted_list(const Pipeline& pipeline, std::string_view text, ListKind kind);
+// Token texts and readings come from `kept` first (see StrCache).
+PyObject* converted_list(const Pipeline& pipeline, StrTable& kept, std::string_view text,
+                         ListKind kind);
 
 // A text's list result made ready by a batch worker, without Python: the
 // fields view the Pipeline's data or `bytes` (text the conversion built,
