@@ -39,10 +39,10 @@ bool collect_texts(PyObject* texts, std::vector<std::string_view>& out) {
 
 // Converts every text with `convert_one` into its slot on the pool, then
 // builds the Python list with `to_python`, all of whose calls share one
-// StrCache.
+// StrCache over `kept` (null for the string results).
 template <class Slot, class ConvertOne, class ToPython>
-PyObject* run_batch(const Pipeline& pipeline, PyObject* texts_obj, ConvertOne convert_one,
-                    ToPython to_python) {
+PyObject* run_batch(const Pipeline& pipeline, StrTable* kept, PyObject* texts_obj,
+                    ConvertOne convert_one, ToPython to_python) {
   std::vector<std::string_view> texts;
   if (!collect_texts(texts_obj, texts)) return nullptr;
   const std::size_t n = texts.size();
@@ -67,7 +67,7 @@ PyObject* run_batch(const Pipeline& pipeline, PyObject* texts_obj, ConvertOne co
   }
 
   const GcPause pause;
-  StrCache cache(true);  // texts repeat across a batch
+  StrCache cache(kept, true);  // texts repeat across a batch
   PyObject* list = PyList_New(static_cast<Py_ssize_t>(n));
   if (list == nullptr) return nullptr;
   for (std::size_t i = 0; i < n; ++i) {
@@ -83,9 +83,9 @@ PyObject* run_batch(const Pipeline& pipeline, PyObject* texts_obj, ConvertOne co
 
 // The list conversions: the workers prepare each text's tuples as plain
 // data, so the calling thread only makes the objects.
-PyObject* list_batch(const Pipeline& pipeline, PyObject* texts, ListKind kind) {
+PyObject* list_batch(const Pipeline& pipeline, StrTable& kept, PyObject* texts, ListKind kind) {
   return run_batch<PreparedList>(
-      pipeline, texts,
+      pipeline, &kept, texts,
       [](const Pipeline& p, std::string_view t, PreparedList& out) { prepare_list(p, t, out); },
       [kind](const PreparedList& r, StrCache& cache) { return list_of(r.fields, kind, cache); });
 }
@@ -94,17 +94,17 @@ PyObject* list_batch(const Pipeline& pipeline, PyObject* texts, ListKind kind) {
 
 PyObject* convert_batch(const Pipeline& pipeline, PyObject* texts) {
   return run_batch<std::string>(
-      pipeline, texts,
+      pipeline, nullptr, texts,
       [](const Pipeline& p, std::string_view t, std::string& out) { out = convert(p, t); },
       [](const std::string& r, StrCache&) { return str_of(r); });
 }
 
-PyObject* convert_detailed_batch(const Pipeline& pipeline, PyObject* texts) {
-  return list_batch(pipeline, texts, ListKind::Detailed);
+PyObject* convert_detailed_batch(const Pipeline& pipeline, StrTable& kept, PyObject* texts) {
+  return list_batch(pipeline, kept, texts, ListKind::Detailed);
 }
 
-PyObject* convert_candidates_batch(const Pipeline& pipeline, PyObject* texts) {
-  return list_batch(pipeline, texts, ListKind::Candidates);
+PyObject* convert_candidates_batch(const Pipeline& pipeline, StrTable& kept, PyObject* texts) {
+  return list_batch(pipeline, kept, texts, ListKind::Candidates);
 }
 
 }  // namespace quillet::python

@@ -71,7 +71,9 @@ PyObject* wrap_pipeline(PyTypeObject* type, Pipeline&& pipeline) {
   auto alloc = reinterpret_cast<allocfunc>(PyType_GetSlot(type, Py_tp_alloc));
   PyObject* self = alloc(type, 0);
   if (self == nullptr) return nullptr;
-  new (reinterpret_cast<PyPipelineObject*>(self)->storage) Pipeline(std::move(pipeline));
+  auto* object = reinterpret_cast<PyPipelineObject*>(self);
+  new (object->storage) Pipeline(std::move(pipeline));
+  new (object->kept_strs) StrTable(kKeptStrs, kKeptStrBytes);
   return self;
 }
 
@@ -115,6 +117,7 @@ PyObject* pipeline_new(PyTypeObject* type, PyObject* args, PyObject* kwargs) {
 
 void pipeline_dealloc(PyObject* self) {
   PyTypeObject* type = Py_TYPE(self);
+  kept_strs_of(self).~StrTable();
   std::launder(reinterpret_cast<Pipeline*>(reinterpret_cast<PyPipelineObject*>(self)->storage))
       ->~Pipeline();
   auto free_slot = reinterpret_cast<freefunc>(PyType_GetSlot(type, Py_tp_free));
@@ -143,29 +146,29 @@ const char* const kTextParams[] = {"text"};
 const char* const kTextsParams[] = {"texts"};
 
 // Defines a METH_FASTCALL method taking one required argument named
-// `param`, handing it and the instance's Pipeline to `body`.
+// `param`, handing the instance and the argument to `body`.
 template <const Signature& sig, class Body>
 PyObject* one_argument_method(PyObject* self, PyObject* const* args, Py_ssize_t nargs,
                               PyObject* kwnames, Body body) {
   try {
     PyObject* bound[1];
     if (!bind_vector(sig, args, nargs, kwnames, bound)) return nullptr;
-    return body(pipeline_of(self), bound[0]);
+    return body(self, bound[0]);
   } catch (...) {
     return raise_from_cpp_exception();
   }
 }
 
-// Binds `text` and runs one Pipeline operation on its UTF-8 text.
-template <const Signature& sig, class Convert, class ToPython>
+// Binds `text` and converts its UTF-8 text with `convert_text`.
+template <const Signature& sig, class Convert>
 PyObject* text_method(PyObject* self, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames,
-                      Convert convert_text, ToPython to_python) {
+                      Convert convert_text) {
   return one_argument_method<sig>(self, args, nargs, kwnames,
-                                  [&](const Pipeline& p, PyObject* arg) -> PyObject* {
+                                  [&](PyObject* instance, PyObject* arg) -> PyObject* {
                                     // `arg` lives, and the lock is held, for the whole call.
                                     std::string_view text;
                                     if (!utf8_view_of(arg, "text", text)) return nullptr;
-                                    return to_python(convert_text(p, text));
+                                    return convert_text(instance, text);
                                   });
 }
 
@@ -177,44 +180,48 @@ const Signature kDetailedBatchSig{"PyPipeline.convert_detailed_batch()", kTextsP
 const Signature kCandidatesBatchSig{"PyPipeline.convert_candidates_batch()", kTextsParams, 1, 1};
 
 PyObject* method_convert(PyObject* self, PyObject* const* args, Py_ssize_t nargs, PyObject* kw) {
-  return text_method<kConvertSig>(
-      self, args, nargs, kw, [](const Pipeline& p, std::string_view t) { return convert(p, t); },
-      [](const std::string& r) { return str_of(r); });
+  return text_method<kConvertSig>(self, args, nargs, kw, [](PyObject* instance, std::string_view t) {
+    return str_of(convert(pipeline_of(instance), t));
+  });
 }
 
 PyObject* method_convert_detailed(PyObject* self, PyObject* const* args, Py_ssize_t nargs,
                                   PyObject* kw) {
-  return text_method<kDetailedSig>(
-      self, args, nargs, kw,
-      [](const Pipeline& p, std::string_view t) {
-        return converted_list(p, t, ListKind::Detailed);
-      },
-      [](PyObject* list) { return list; });
+  return text_method<kDetailedSig>(self, args, nargs, kw, [](PyObject* instance, std::string_view t) {
+    return converted_list(pipeline_of(instance), kept_strs_of(instance), t, ListKind::Detailed);
+  });
 }
 
 PyObject* method_convert_candidates(PyObject* self, PyObject* const* args, Py_ssize_t nargs,
                                     PyObject* kw) {
   return text_method<kCandidatesSig>(
-      self, args, nargs, kw,
-      [](const Pipeline& p, std::string_view t) {
-        return converted_list(p, t, ListKind::Candidates);
-      },
-      [](PyObject* list) { return list; });
+      self, args, nargs, kw, [](PyObject* instance, std::string_view t) {
+        return converted_list(pipeline_of(instance), kept_strs_of(instance), t,
+                              ListKind::Candidates);
+      });
 }
 
 PyObject* method_convert_batch(PyObject* self, PyObject* const* args, Py_ssize_t nargs,
                                PyObject* kw) {
-  return one_argument_method<kConvertBatchSig>(self, args, nargs, kw, convert_batch);
+  return one_argument_method<kConvertBatchSig>(
+      self, args, nargs, kw,
+      [](PyObject* instance, PyObject* texts) { return convert_batch(pipeline_of(instance), texts); });
 }
 
 PyObject* method_convert_detailed_batch(PyObject* self, PyObject* const* args, Py_ssize_t nargs,
                                         PyObject* kw) {
-  return one_argument_method<kDetailedBatchSig>(self, args, nargs, kw, convert_detailed_batch);
+  return one_argument_method<kDetailedBatchSig>(
+      self, args, nargs, kw, [](PyObject* instance, PyObject* texts) {
+        return convert_detailed_batch(pipeline_of(instance), kept_strs_of(instance), texts);
+      });
 }
 
 PyObject* method_convert_candidates_batch(PyObject* self, PyObject* const* args, Py_ssize_t nargs,
                                           PyObject* kw) {
-  return one_argument_method<kCandidatesBatchSig>(self, args, nargs, kw, convert_candidates_batch);
+  return one_argument_method<kCandidatesBatchSig>(
+      self, args, nargs, kw, [](PyObject* instance, PyObject* texts) {
+        return convert_candidates_batch(pipeline_of(instance), kept_strs_of(instance), texts);
+      });
 }
 
 using FastMethod = PyObject* (*)(PyObject*, PyObject* const*, Py_ssize_t, PyObject*);
@@ -280,7 +287,7 @@ PyType_Slot g_slots[] = {
 };
 
 // No Py_TPFLAGS_BASETYPE: the class cannot be subclassed. No GC flag: an
-// instance references no Python object. Immutable, because the one class
+// instance references only its kept strs, and a str is never in a cycle. Immutable, because the one class
 // object is shared by every import of the module in the process.
 PyType_Spec g_spec = {
     "builtins.PyPipeline",

@@ -40,6 +40,7 @@ def _calls(quillet, pipeline, data_dir):
 
 
 # Construction maps files, so it gets fewer rounds.
+DISTINCT_CHARS = "".join(chr(0x4E00 + i) for i in range(200))
 CONSTRUCTION_CALLS = 5_000
 
 
@@ -64,6 +65,8 @@ def test_construction_leaves_rss_flat(quillet, data_dir):
         lambda: quillet.PyPipeline.from_dir(d),
         lambda: _raises(quillet.PyPipeline, data_dir=d + "/missing"),
         lambda: _raises(quillet.PyPipeline, data_dir=d, user_dict={"a": 1}),
+        # A pipeline keeps the strs of its results; they must go with it.
+        lambda: quillet.PyPipeline(data_dir=d).convert_detailed(DISTINCT_CHARS),
     ]
     for _ in range(200):
         for m in make:

@@ -1,0 +1,117 @@
+// Text arenas and the per-build str cache.
+#include "python/str_cache.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "python/short_bytes.h"
+#include "python/strs.h"
+
+namespace quillet::python {
+
+std::string_view TextArena::keep(std::string_view text) {
+  if (text.size() > free_bytes_) {
+    const std::size_t size = std::max(text.size(), next_chunk_);
+    chunks_.push_back(std::make_unique<char[]>(size));
+    free_at_ = chunks_.back().get();
+    free_bytes_ = size;
+    next_chunk_ = 2 * size;
+  }
+  if (!text.empty()) std::memcpy(free_at_, text.data(), text.size());
+  const std::string_view kept(free_at_, text.size());
+  free_at_ += text.size();
+  free_bytes_ -= text.size();
+  return kept;
+}
+
+namespace {
+
+// Probes past the home slot before a text is given up on. At most half the
+// slots are used, so a run this long means texts that collide on purpose.
+constexpr std::size_t kMaxProbes = 16;
+
+}  // namespace
+
+StrTable::~StrTable() {
+  for (Slot& slot : slots_) Py_XDECREF(slot.str);
+}
+
+PyObject* StrTable::find_or_add(std::string_view text, bool& failed) {
+  failed = false;
+  if (text.size() > max_key_bytes_) return nullptr;
+  // Small to start with: most builds convert one short text.
+  if (slots_.empty()) slots_.resize(16);
+  const std::size_t hash = hash_bytes(text);
+  const std::size_t mask = slots_.size() - 1;
+  std::size_t i = hash & mask;
+  for (std::size_t probes = 0; slots_[i].str != nullptr; i = (i + 1) & mask) {
+    if (slots_[i].hash == hash && same_bytes(slots_[i].key, text)) return slots_[i].str;
+    if (++probes > kMaxProbes) return nullptr;
+  }
+  if (used_ >= max_entries_) return nullptr;
+  PyObject* made = str_of(text);
+  if (made == nullptr) {
+    failed = true;
+    return nullptr;
+  }
+  Slot& slot = slots_[i];
+  try {
+    slot.key = keys_.keep(text);
+  } catch (...) {
+    Py_DECREF(made);
+    throw;
+  }
+  slot.hash = hash;
+  slot.str = made;
+  // At most half full, so probes stay short and a free slot always exists.
+  if (2 * ++used_ > slots_.size()) grow();
+  return made;
+}
+
+void StrTable::grow() {
+  std::vector<Slot> old(slots_.size() * 2);
+  old.swap(slots_);
+  const std::size_t mask = slots_.size() - 1;
+  for (Slot& slot : old) {
+    if (slot.str == nullptr) continue;
+    std::size_t i = slot.hash & mask;
+    while (slots_[i].str != nullptr) i = (i + 1) & mask;
+    slots_[i] = slot;
+    slot.str = nullptr;
+  }
+}
+
+StrCache::~StrCache() {
+  for (PyObject* str : spilled_) Py_DECREF(str);
+}
+
+PyObject* StrCache::text(std::string_view text) {
+  bool failed = false;
+  if (kept_ != nullptr) {
+    if (PyObject* str = kept_->find_or_add(text, failed)) return Py_NewRef(str);
+    if (failed) return nullptr;
+  }
+  if (share_texts_) {
+    if (PyObject* str = build_.find_or_add(text, failed)) return Py_NewRef(str);
+    if (failed) return nullptr;
+  }
+  return str_of(text);
+}
+
+PyObject* StrCache::label(const LabelText& label) {
+  if (label.index >= 0) return label_str(label.index);
+  bool failed = false;
+  if (PyObject* str = build_.find_or_add(label.text, failed)) return str;
+  if (failed) return nullptr;
+  PyObject* made = str_of(label.text);
+  if (made == nullptr) return nullptr;
+  try {
+    spilled_.push_back(made);
+  } catch (...) {
+    Py_DECREF(made);
+    throw;
+  }
+  return made;
+}
+
+}  // namespace quillet::python
