@@ -14,6 +14,7 @@
 #include <thread>
 #include <vector>
 
+#include "dict/format.h"
 #include "dict/lookup.h"
 #include "dict/reading.h"
 #include "dict/segment.h"
@@ -354,6 +355,81 @@ TEST(DictLookup, SeekPrefixAgreesWithAScan) {
     }
   }
   EXPECT_GT(nonempty, 1000u);
+}
+
+// Keys are compared a word of eight bytes at a time: keys of every length
+// from 0 to 18 bytes, sharing stems of 6 to 10 bytes, made of bytes at the
+// edges of the byte order (0x00 sorts like the end of a key in a word), each
+// looked up in the written file and in the same table without its index,
+// where the last keys end right at the end of the mapping when every value
+// is empty (the writer stores keys first).
+TEST(DictLookup, LookupsAgreeWithAScanAtEveryKeyLength) {
+  std::mt19937 rng(41);
+  const char bytes[] = {'\x00', '\x01', 'a', '\x7F', '\x80', '\xFE', '\xFF'};
+  auto tail = [&](std::size_t max_len) {
+    std::string w;
+    for (std::size_t i = 0, n = rng() % (max_len + 1); i < n; ++i) w += bytes[rng() % sizeof bytes];
+    return w;
+  };
+  TempDir dir;
+  std::size_t hits = 0;
+  for (int trial = 0; trial < 60; ++trial) {
+    std::vector<std::string> stems;
+    for (int i = 0; i < 3; ++i) {
+      std::string stem = tail(10);
+      stems.push_back(stem.size() < 6 ? stem + std::string(6 - stem.size(), 'a') : stem);
+    }
+    std::vector<DictEntry> entries;
+    std::vector<std::string> keys;
+    for (std::size_t i = 0, n = rng() % 60; i < n; ++i) {
+      std::string k = rng() % 4 ? stems[rng() % 3] + tail(8) : tail(18);
+      k.resize(std::min<std::size_t>(k.size(), 18));
+      if (std::find(keys.begin(), keys.end(), k) != keys.end()) continue;
+      keys.push_back(k);
+      entries.push_back({k, trial % 2 ? std::string() : testing::numbered("v", i)});
+    }
+    auto written = encode_dict(entries);
+    ASSERT_TRUE(written.ok());
+    const std::string& with_index = written.value();
+    const std::uint64_t table_end =
+        format::entry_at(format::load_u32(with_index.data() + format::kEntryCountAt)) +
+        format::load_u32(with_index.data() + format::kPoolSizeAt);
+    std::sort(entries.begin(), entries.end(),
+              [](const DictEntry& a, const DictEntry& b) { return compare_keys(a.key, b.key) < 0; });
+    std::vector<std::string> probes = {""};
+    for (const auto& k : keys) {
+      for (std::size_t n = 0; n <= k.size(); ++n) probes.push_back(k.substr(0, n));
+      for (char b : bytes) probes.push_back(k + b);
+    }
+    for (int i = 0; i < 40; ++i) probes.push_back(stems[rng() % 3] + tail(10));
+    for (const std::string& file : {with_index, with_index.substr(0, table_end)}) {
+      auto f = open_bytes(dir, file);
+      ASSERT_TRUE(f.ok()) << f.error();
+      const DictFile& d = f.value();
+      for (const auto& p : probes) {
+        const std::string where = "trial " + std::to_string(trial) + " probe of " +
+                                  std::to_string(p.size()) + " bytes, index " +
+                                  (d.has_index() ? "yes" : "no");
+        bool scan_exact = false, seek_exact = false;
+        const DictFile::Range scan = block_by_scan(entries, p, scan_exact);
+        const DictFile::Range seek = d.seek_prefix(d.all(), p, seek_exact);
+        ASSERT_EQ(seek.lo, scan.lo) << where;
+        ASSERT_EQ(seek.empty(), scan.empty()) << where;
+        ASSERT_EQ(seek_exact, scan_exact) << where;
+        if (!seek.empty()) {
+          ASSERT_GE(seek.hi, scan.hi) << where;
+        }
+        const auto found = d.find(p);
+        ASSERT_EQ(found.has_value(), scan_exact) << where;
+        if (found) {
+          ++hits;
+          ASSERT_EQ(found->index, scan.lo) << where;
+          ASSERT_EQ(found->value, entries[scan.lo].value) << where;
+        }
+      }
+    }
+  }
+  EXPECT_GT(hits, 2000u);
 }
 
 // Random and mutated byte strings as dictionary files: each either fails to

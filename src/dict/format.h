@@ -80,18 +80,10 @@ struct FirstCodePoint {
   char32_t code_point = 0;
   std::size_t length = 0;
 };
-constexpr FirstCodePoint first_code_point(std::string_view key) {
-  if (key.empty()) return {};
+// The leads other than ASCII and the common three-byte ones, apart so that
+// first_code_point stays small enough to be inlined into every lookup.
+constexpr FirstCodePoint first_code_point_other(std::string_view key) {
   const auto b0 = static_cast<unsigned char>(key[0]);
-  if (b0 < 0x80) return {b0, 1};
-  // Leads E1 to EF but ED: three bytes that no overlong or surrogate form
-  // shares (most ideographs), so only the continuation bytes need a check.
-  if (b0 >= 0xE1 && b0 != 0xED && b0 <= 0xEF && key.size() >= 3) {
-    const auto b1 = static_cast<unsigned char>(key[1] ^ 0x80);
-    const auto b2 = static_cast<unsigned char>(key[2] ^ 0x80);
-    if ((b1 | b2) >= 0x40) return {};
-    return {(char32_t{b0} & 0x0F) << 12 | char32_t{b1} << 6 | b2, 3};
-  }
   if (b0 < 0xC2 || b0 > 0xF4) return {};  // a continuation byte, an overlong lead, past U+10FFFF
   const std::size_t length = b0 < 0xE0 ? 2 : b0 < 0xF0 ? 3 : 4;
   if (key.size() < length) return {};
@@ -104,6 +96,20 @@ constexpr FirstCodePoint first_code_point(std::string_view key) {
   const char32_t least = length == 2 ? 0x80 : length == 3 ? 0x800 : 0x10000;
   if (c < least || (c >= 0xD800 && c <= 0xDFFF) || c > 0x10FFFF) return {};
   return {c, length};
+}
+constexpr FirstCodePoint first_code_point(std::string_view key) {
+  if (key.empty()) return {};
+  const auto b0 = static_cast<unsigned char>(key[0]);
+  if (b0 < 0x80) return {b0, 1};
+  // Leads E1 to EF but ED: three bytes that no overlong or surrogate form
+  // shares (most ideographs), so only the continuation bytes need a check.
+  if (b0 >= 0xE1 && b0 != 0xED && b0 <= 0xEF && key.size() >= 3) {
+    const auto b1 = static_cast<unsigned char>(key[1] ^ 0x80);
+    const auto b2 = static_cast<unsigned char>(key[2] ^ 0x80);
+    if ((b1 | b2) >= 0x40) return {};
+    return {(char32_t{b0} & 0x0F) << 12 | char32_t{b1} << 6 | b2, 3};
+  }
+  return first_code_point_other(key);
 }
 
 // Fields sit at unaligned positions, so they are read byte by byte (the

@@ -74,9 +74,113 @@ inline int compare_to_prefix_block(std::string_view entry_key, std::string_view 
   return entry_key.size() >= prefix.size() ? 0 : -1;
 }
 
+// The bytes at p as one big-endian number, so that numbers order as the
+// bytes do.
+inline std::uint64_t load_be8(const char* p) {
+  std::uint64_t v;
+  std::memcpy(&v, p, sizeof v);
+  if constexpr (std::endian::native == std::endian::little) v = __builtin_bswap64(v);
+  return v;
+}
+inline std::uint32_t load_be4(const char* p) {
+  std::uint32_t v;
+  std::memcpy(&v, p, sizeof v);
+  if constexpr (std::endian::native == std::endian::little) v = __builtin_bswap32(v);
+  return v;
+}
+
+// The first n bytes at p, n <= 8, as one big-endian number with zeros past
+// them, reading no byte past p + n - 1.
+inline std::uint64_t head_of(const char* p, std::size_t n) {
+  if (n >= 8) return load_be8(p);
+  if (n >= 4) {  // two words that overlap
+    return std::uint64_t{load_be4(p)} << 32 | std::uint64_t{load_be4(p + n - 4)} << (8 * (8 - n));
+  }
+  if (n == 0) return 0;
+  // Bytes 0, n / 2 and n - 1 in their places (some of them twice).
+  const auto byte = [p](std::size_t i) {
+    return std::uint64_t{static_cast<unsigned char>(p[i])} << (56 - 8 * i);
+  };
+  return byte(0) | byte(n / 2) | byte(n - 1);
+}
+
+// A word with its high n bytes set, n capped at 8 (a word of eight bytes
+// read from an n-byte key keeps only the key's own bytes): a table, as a
+// shift by 64 bits would be undefined.
+inline constexpr std::uint64_t kHighBytes[9] = {
+    0,
+    0xFF00000000000000,
+    0xFFFF000000000000,
+    0xFFFFFF0000000000,
+    0xFFFFFFFF00000000,
+    0xFFFFFFFFFF000000,
+    0xFFFFFFFFFFFF0000,
+    0xFFFFFFFFFFFFFF00,
+    0xFFFFFFFFFFFFFFFF,
+};
+inline std::uint64_t high_bytes(std::size_t n) { return kHighBytes[n < 8 ? n : 8]; }
+
 }  // namespace
 
 int compare_keys(std::string_view a, std::string_view b) { return compare_keys_inline(a, b); }
+
+// Two heads, the first eight bytes of two keys as numbers with zeros past
+// each key, that differ order the keys as their bytes would: at the first
+// byte they differ in, either both keys have a byte, or the one that has
+// none (a zero) is the shorter, and its bytes are the other's first bytes.
+// Equal heads leave the bytes after the eighth, or else the lengths.
+struct lookup_detail::Needle {
+  explicit Needle(std::string_view k)
+      : key(k), head(head_of(k.data(), k.size() < 8 ? k.size() : 8)),
+        mask(high_bytes(k.size())) {}
+  std::string_view key;
+  std::uint64_t head;  // the first bytes of `key`, zeros past its end
+  std::uint64_t mask;  // the bytes of a head that `key` has
+};
+
+struct lookup_detail::OrderKey {
+  std::string_view key;
+  std::uint64_t head = 0;
+};
+
+inline lookup_detail::OrderKey DictFile::order_key(std::size_t i) const {
+  const unsigned char* entry = base_ + format::entry_at(i);
+  const std::uint64_t offset = load_u32(entry + format::kKeyOffsetAt);
+  const std::uint64_t length = format::load_u16(entry + format::kKeyLengthAt);
+  if (offset + length > pool_size_) return {};
+  const char* p = reinterpret_cast<const char*>(pool_ + offset);
+  // Eight bytes are read at once wherever the mapping holds them (the pool
+  // is followed by its index, so that is almost every key); the bytes past
+  // the key are masked away.
+  const std::uint64_t head = offset + 8 <= pool_mapped_
+                                 ? load_be8(p) & high_bytes(length)
+                                 : head_of(p, length < 8 ? length : 8);
+  return {std::string_view(p, length), head};
+}
+
+namespace {
+
+inline int order_of(std::uint64_t a, std::uint64_t b) { return a < b ? -1 : 1; }
+
+// compare_keys(e.key, n.key).
+inline int key_order(const lookup_detail::OrderKey& e, const lookup_detail::Needle& n) {
+  if (e.head != n.head) return order_of(e.head, n.head);
+  if (e.key.size() > 8 && n.key.size() > 8) {
+    return compare_keys_inline(e.key.substr(8), n.key.substr(8));
+  }
+  return e.key.size() < n.key.size() ? -1 : e.key.size() > n.key.size() ? 1 : 0;
+}
+
+// compare_to_prefix_block(e.key, n.key): only the bytes the prefix has count.
+inline int block_order(const lookup_detail::OrderKey& e, const lookup_detail::Needle& n) {
+  const std::uint64_t head = e.head & n.mask;
+  if (head != n.head) return order_of(head, n.head);
+  if (n.key.size() <= 8) return e.key.size() >= n.key.size() ? 0 : -1;
+  if (e.key.size() <= 8) return -1;
+  return compare_to_prefix_block(e.key.substr(8), n.key.substr(8));
+}
+
+}  // namespace
 
 Result<DictFile> DictFile::open(std::string_view path) {
   if (path.find('\0') != std::string_view::npos) {
@@ -148,6 +252,7 @@ DictFile::DictFile(const unsigned char* base, std::size_t length, std::size_t en
     : base_(base),
       pool_(base + format::entry_at(entry_count)),
       length_(length),
+      pool_mapped_(length - format::entry_at(entry_count)),
       entry_count_(entry_count),
       pool_size_(pool_size),
       index_(index) {}
@@ -156,12 +261,14 @@ DictFile::DictFile(DictFile&& other) noexcept
     : base_(other.base_),
       pool_(other.pool_),
       length_(other.length_),
+      pool_mapped_(other.pool_mapped_),
       entry_count_(other.entry_count_),
       pool_size_(other.pool_size_),
       index_(other.index_) {
   other.base_ = nullptr;
   other.pool_ = nullptr;
   other.length_ = 0;
+  other.pool_mapped_ = 0;
   other.entry_count_ = 0;
   other.pool_size_ = 0;
   other.index_ = Index{};
@@ -173,12 +280,14 @@ DictFile& DictFile::operator=(DictFile&& other) noexcept {
     base_ = other.base_;
     pool_ = other.pool_;
     length_ = other.length_;
+    pool_mapped_ = other.pool_mapped_;
     entry_count_ = other.entry_count_;
     pool_size_ = other.pool_size_;
     index_ = other.index_;
     other.base_ = nullptr;
     other.pool_ = nullptr;
     other.length_ = 0;
+    other.pool_mapped_ = 0;
     other.entry_count_ = 0;
     other.pool_size_ = 0;
     other.index_ = Index{};
@@ -223,17 +332,17 @@ bool DictFile::index_guess(std::string_view key, Range& guess, std::size_t& firs
   return true;
 }
 
-bool DictFile::index_holds(Range guess, std::string_view prefix) const {
-  return (guess.lo == 0 || compare_to_prefix_block(order_key(guess.lo - 1), prefix) < 0) &&
-         (guess.hi == entry_count_ || compare_to_prefix_block(order_key(guess.hi), prefix) > 0);
+bool DictFile::index_holds(Range guess, const Needle& prefix) const {
+  return (guess.lo == 0 || block_order(order_key(guess.lo - 1), prefix) < 0) &&
+         (guess.hi == entry_count_ || block_order(order_key(guess.hi), prefix) > 0);
 }
 
-DictFile::Probe DictFile::search_exact(std::size_t lo, std::size_t hi, std::string_view key) const {
+DictFile::Probe DictFile::search_exact(std::size_t lo, std::size_t hi, const Needle& key) const {
   while (lo < hi) {
     const std::size_t mid = lo + (hi - lo) / 2;
     prefetch_entry(lo + (mid - lo) / 2);  // both possible next probes
     prefetch_entry(mid + 1 + (hi - mid - 1) / 2);
-    const int c = compare_keys_inline(order_key(mid), key);
+    const int c = key_order(order_key(mid), key);
     if (c > 0) {
       hi = mid;
     } else if (c < 0) {
@@ -245,12 +354,12 @@ DictFile::Probe DictFile::search_exact(std::size_t lo, std::size_t hi, std::stri
   return {lo, false};
 }
 
-bool DictFile::sorts_before(std::size_t i, std::string_view key) const {
-  return i == 0 || compare_keys_inline(order_key(i - 1), key) < 0;
+bool DictFile::sorts_before(std::size_t i, const Needle& key) const {
+  return i == 0 || key_order(order_key(i - 1), key) < 0;
 }
 
-bool DictFile::sorts_after(std::size_t i, std::string_view key) const {
-  return i == entry_count_ || compare_keys_inline(order_key(i), key) > 0;
+bool DictFile::sorts_after(std::size_t i, const Needle& key) const {
+  return i == entry_count_ || key_order(order_key(i), key) > 0;
 }
 
 std::optional<DictFile::Found> DictFile::found_at(std::size_t i) const {
@@ -261,6 +370,7 @@ std::optional<DictFile::Found> DictFile::found_at(std::size_t i) const {
 }
 
 std::optional<DictFile::Found> DictFile::find(std::string_view key) const {
+  const Needle needle(key);
   Range guess;
   std::size_t first = 0;
   if (index_.page_count != 0 && index_guess(key, guess, first)) {
@@ -270,21 +380,21 @@ std::optional<DictFile::Found> DictFile::find(std::string_view key) const {
     if (key.size() == first) {
       // A key of one code point sorts first in its block: the block's first
       // entry alone decides, with the entry before it for a miss.
-      const int c = guess.lo == entry_count_ ? 1 : compare_keys_inline(order_key(guess.lo), key);
+      const int c = guess.lo == entry_count_ ? 1 : key_order(order_key(guess.lo), needle);
       if (c == 0) return found_at(guess.lo);
-      if (c > 0 && sorts_before(guess.lo, key)) return std::nullopt;
+      if (c > 0 && sorts_before(guess.lo, needle)) return std::nullopt;
     } else {
       // Where the search ends, the entries on either side were compared and
       // found before and after `key`, except at the block's edges.
-      const Probe p = search_exact(guess.lo, guess.hi, key);
+      const Probe p = search_exact(guess.lo, guess.hi, needle);
       if (p.equal) return found_at(p.at);
-      if ((p.at != guess.lo || sorts_before(p.at, key)) &&
-          (p.at != guess.hi || sorts_after(p.at, key))) {
+      if ((p.at != guess.lo || sorts_before(p.at, needle)) &&
+          (p.at != guess.hi || sorts_after(p.at, needle))) {
         return std::nullopt;
       }
     }
   }
-  const Probe p = search_exact(0, entry_count_, key);
+  const Probe p = search_exact(0, entry_count_, needle);
   return p.equal ? found_at(p.at) : std::nullopt;
 }
 
@@ -292,26 +402,33 @@ DictFile::Range DictFile::seek_prefix(Range within, std::string_view key, bool& 
   exact = false;
   if (within.hi > entry_count_) within.hi = entry_count_;
   if (within.lo > within.hi) within.lo = within.hi;
+  const Needle needle(key);
   // The index answers for the whole table only (the first step of a walk);
   // later steps search inside the block the first one found.
   Range block;
   std::size_t first = 0;
   if (index_.page_count != 0 && within.lo == 0 && within.hi == entry_count_ &&
       index_guess(key, block, first)) {
-    if (index_holds(block, key.substr(0, first))) {
-      within = block;
-      // The key is the first code point alone: on a sorted table its lower
-      // bound is the block's first entry, so one comparison settles it.
-      if (key.size() == first && within.lo < within.hi) {
-        const int c = compare_to_prefix_block(order_key(within.lo), key);
-        if (c > 0) return {within.lo, within.lo};
-        if (c == 0) {
-          const auto k = key_at(within.lo);
-          exact = k && k->size() == key.size() && value_at(within.lo).has_value();
-          return within;
+    if (key.size() == first) {
+      // The key is the first code point alone: on a sorted table whose entry
+      // before the block sorts before the key, the key's lower bound is the
+      // block's first entry, so one comparison settles a miss; the end of
+      // the block is checked only when keys start there.
+      if (block.lo == 0 || block_order(order_key(block.lo - 1), needle) < 0) {
+        const OrderKey k = block.lo == entry_count_ ? OrderKey{} : order_key(block.lo);
+        const int c = block.lo == entry_count_ ? 1 : block_order(k, needle);
+        if (c > 0) return {block.lo, block.lo};
+        if (c == 0 && block.lo < block.hi &&
+            (block.hi == entry_count_ || block_order(order_key(block.hi), needle) > 0)) {
+          exact = k.key.size() == key.size() && value_at(block.lo).has_value();
+          return block;
         }
-        // Out of order: the search below still answers inside the block.
       }
+      // Out of order: the search below still answers, inside the block if
+      // the table confirms it.
+      if (index_holds(block, needle)) within = block;
+    } else if (index_holds(block, Needle(key.substr(0, first)))) {
+      within = block;
     }
   }
   // Lower bound of `key`, remembering the nearest entry seen past the block.
@@ -320,7 +437,7 @@ DictFile::Range DictFile::seek_prefix(Range within, std::string_view key, bool& 
     const std::size_t mid = lo + (hi - lo) / 2;
     prefetch_entry(lo + (mid - lo) / 2);  // both possible next probes
     prefetch_entry(mid + 1 + (hi - mid - 1) / 2);
-    const int c = compare_to_prefix_block(order_key(mid), key);
+    const int c = block_order(order_key(mid), needle);
     if (c < 0) {
       lo = mid + 1;
     } else {

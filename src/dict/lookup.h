@@ -16,6 +16,13 @@
 
 namespace quillet {
 
+// A search key with its first bytes read once for all its comparisons, and
+// an entry's key as those comparisons read it (both in lookup.cpp).
+namespace lookup_detail {
+struct Needle;
+struct OrderKey;
+}  // namespace lookup_detail
+
 class DictFile {
  public:
   // An empty table: every lookup misses. A moved-from DictFile is left so
@@ -120,7 +127,9 @@ class DictFile {
   // `prefix`: the entry before it sorts before the block and the entry at its
   // end after it. On a sorted table the guess then holds the whole block, so
   // a search inside it ends where a search of the whole table would.
-  bool index_holds(Range guess, std::string_view prefix) const;
+  using Needle = lookup_detail::Needle;
+  using OrderKey = lookup_detail::OrderKey;
+  bool index_holds(Range guess, const Needle& prefix) const;
   // Binary search of [lo, hi) for an entry whose order key equals `key`: its
   // index with `equal` set, else where the search ended. Every entry it
   // compared before `at` sorted before `key` and every one from `at` on
@@ -130,11 +139,11 @@ class DictFile {
     std::size_t at = 0;
     bool equal = false;
   };
-  Probe search_exact(std::size_t lo, std::size_t hi, std::string_view key) const;
+  Probe search_exact(std::size_t lo, std::size_t hi, const Needle& key) const;
   // Whether entry i - 1 sorts before `key` (i = 0: there is none), and
   // whether entry i sorts after it (i = entry_count: none).
-  bool sorts_before(std::size_t i, std::string_view key) const;
-  bool sorts_after(std::size_t i, std::string_view key) const;
+  bool sorts_before(std::size_t i, const Needle& key) const;
+  bool sorts_after(std::size_t i, const Needle& key) const;
   // find()'s answer once a comparison has shown that entry `i` (inside the
   // table) holds `key`: a miss when the entry is broken.
   std::optional<Found> found_at(std::size_t i) const;
@@ -164,11 +173,12 @@ class DictFile {
     __builtin_prefetch(base_ + format::entry_at(i));
   }
   // Key of entry i for ordering; a broken entry sorts as the empty key.
-  std::string_view order_key(std::size_t i) const { return key_at(i).value_or(std::string_view{}); }
+  OrderKey order_key(std::size_t i) const;
 
   const unsigned char* base_ = nullptr;  // start of the mapping
   const unsigned char* pool_ = nullptr;  // start of the string pool, inside the mapping
   std::size_t length_ = 0;               // mapped length
+  std::uint64_t pool_mapped_ = 0;        // bytes mapped from the pool's start on
   std::size_t entry_count_ = 0;
   std::uint64_t pool_size_ = 0;
   Index index_;
