@@ -24,9 +24,15 @@ ResolutionView make(TextSlot candidates, bool is_list, std::string_view confiden
 // A side file's value for `key`, trying first the index where the file it
 // shares its keys with holds `key`.
 std::optional<std::string_view> get_near_optional(const std::optional<DictFile>& file,
-                                                  std::string_view key, std::size_t hint) {
+                                                  const DictKey& key, std::size_t hint) {
   if (!file) return std::nullopt;
   return file->get_near(key, hint);
+}
+
+std::optional<std::string_view> get_optional(const std::optional<DictFile>& file,
+                                             const DictKey& key) {
+  if (!file) return std::nullopt;
+  return file->get(key);
 }
 
 }  // namespace
@@ -56,7 +62,9 @@ ResolutionView resolve_token_view(const Pipeline& p, std::string_view token,
   const ReadingTables tables{p.word_dict, p.char_dict, p.user_dict,
                              p.word_candidates ? &*p.word_candidates : nullptr,
                              p.char_candidates ? &*p.char_candidates : nullptr};
-  const ReadingFound found = find_reading(tables, token, word);
+  // Read once for the lookups of every layer and side file below.
+  const DictKey key(token);
+  const ReadingFound found = find_reading(tables, key, word);
   // The side files share their keys, and so their entry order, with
   // word_candidates.bin, word.bin, char_candidates.bin and char.bin; a
   // stored empty label is still a hit.
@@ -67,24 +75,24 @@ ResolutionView resolve_token_view(const Pipeline& p, std::string_view token,
       return make(TextSlot::borrow(found.value), false, label::kCertain, label::kUserDict);
     case ReadingLayer::WordCandidates: {
       const auto source = word.kind == WordMatch::Kind::Hit
-                              ? get_near_optional(p.word_source, token, word.index)
-                              : get_optional(p.word_source, token);
+                              ? get_near_optional(p.word_source, key, word.index)
+                              : get_optional(p.word_source, key);
       return make(TextSlot::borrow(found.value), true,
-                  get_near_optional(p.word_candidates_confidence, token, found.index)
+                  get_near_optional(p.word_candidates_confidence, key, found.index)
                       .value_or(label::kTied),
                   source.value_or(label::kUnknown));
     }
     case ReadingLayer::Word:
       return make(TextSlot::borrow(found.value), false, label::kCertain,
-                  get_near_optional(p.word_source, token, found.index).value_or(label::kUnknown));
+                  get_near_optional(p.word_source, key, found.index).value_or(label::kUnknown));
     case ReadingLayer::CharCandidates:
       return make(TextSlot::borrow(found.value), true,
-                  get_near_optional(p.char_candidates_confidence, token, found.index)
+                  get_near_optional(p.char_candidates_confidence, key, found.index)
                       .value_or(label::kTied),
-                  get_optional(p.char_source, token).value_or(label::kUnknown));
+                  get_optional(p.char_source, key).value_or(label::kUnknown));
     case ReadingLayer::Char:
       return make(TextSlot::borrow(found.value), false, label::kCertain,
-                  get_near_optional(p.char_source, token, found.index).value_or(label::kUnknown));
+                  get_near_optional(p.char_source, key, found.index).value_or(label::kUnknown));
     case ReadingLayer::Itself:
       return make(TextSlot::borrow(found.value), false, label::kCertain, label::kUnresolved);
     case ReadingLayer::CharByChar:

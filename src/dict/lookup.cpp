@@ -129,14 +129,11 @@ int compare_keys(std::string_view a, std::string_view b) { return compare_keys_i
 // byte they differ in, either both keys have a byte, or the one that has
 // none (a zero) is the shorter, and its bytes are the other's first bytes.
 // Equal heads leave the bytes after the eighth, or else the lengths.
-struct lookup_detail::Needle {
-  explicit Needle(std::string_view k)
-      : key(k), head(head_of(k.data(), k.size() < 8 ? k.size() : 8)),
-        mask(high_bytes(k.size())) {}
-  std::string_view key;
-  std::uint64_t head;  // the first bytes of `key`, zeros past its end
-  std::uint64_t mask;  // the bytes of a head that `key` has
-};
+DictKey::DictKey(std::string_view key)
+    : bytes(key),
+      first(format::first_code_point(key)),
+      head(head_of(key.data(), key.size() < 8 ? key.size() : 8)),
+      mask(high_bytes(key.size())) {}
 
 struct lookup_detail::OrderKey {
   std::string_view key;
@@ -162,22 +159,22 @@ namespace {
 
 inline int order_of(std::uint64_t a, std::uint64_t b) { return a < b ? -1 : 1; }
 
-// compare_keys(e.key, n.key).
-inline int key_order(const lookup_detail::OrderKey& e, const lookup_detail::Needle& n) {
+// compare_keys(e.key, n.bytes).
+inline int key_order(const lookup_detail::OrderKey& e, const DictKey& n) {
   if (e.head != n.head) return order_of(e.head, n.head);
-  if (e.key.size() > 8 && n.key.size() > 8) {
-    return compare_keys_inline(e.key.substr(8), n.key.substr(8));
+  if (e.key.size() > 8 && n.bytes.size() > 8) {
+    return compare_keys_inline(e.key.substr(8), n.bytes.substr(8));
   }
-  return e.key.size() < n.key.size() ? -1 : e.key.size() > n.key.size() ? 1 : 0;
+  return e.key.size() < n.bytes.size() ? -1 : e.key.size() > n.bytes.size() ? 1 : 0;
 }
 
-// compare_to_prefix_block(e.key, n.key): only the bytes the prefix has count.
-inline int block_order(const lookup_detail::OrderKey& e, const lookup_detail::Needle& n) {
+// compare_to_prefix_block(e.key, n.bytes): only the bytes the prefix has count.
+inline int block_order(const lookup_detail::OrderKey& e, const DictKey& n) {
   const std::uint64_t head = e.head & n.mask;
   if (head != n.head) return order_of(head, n.head);
-  if (n.key.size() <= 8) return e.key.size() >= n.key.size() ? 0 : -1;
+  if (n.bytes.size() <= 8) return e.key.size() >= n.bytes.size() ? 0 : -1;
   if (e.key.size() <= 8) return -1;
-  return compare_to_prefix_block(e.key.substr(8), n.key.substr(8));
+  return compare_to_prefix_block(e.key.substr(8), n.bytes.substr(8));
 }
 
 }  // namespace
@@ -299,24 +296,30 @@ DictFile::~DictFile() {
   if (base_) ::munmap(const_cast<unsigned char*>(base_), length_);
 }
 
-std::optional<std::string_view> DictFile::get(std::string_view key) const {
+std::optional<std::string_view> DictFile::get(std::string_view key) const { return get(DictKey(key)); }
+
+std::optional<std::string_view> DictFile::get(const DictKey& key) const {
   const auto found = find(key);
   if (!found) return std::nullopt;
   return found->value;
 }
 
 std::optional<std::string_view> DictFile::get_near(std::string_view key, std::size_t hint) const {
-  if (hint < entry_count_) {
-    const auto k = key_at(hint);
-    if (k && *k == key) return value_at(hint);  // keys are unique in a sorted table
+  return get_near(DictKey(key), hint);
+}
+
+std::optional<std::string_view> DictFile::get_near(const DictKey& key, std::size_t hint) const {
+  // Keys are unique in a sorted table. A broken entry orders as the empty
+  // key but holds none.
+  if (hint < entry_count_ && key_order(order_key(hint), key) == 0 && key_at(hint)) {
+    return value_at(hint);
   }
   return get(key);
 }
 
-bool DictFile::index_guess(std::string_view key, Range& guess, std::size_t& first_length) const {
-  const format::FirstCodePoint first = format::first_code_point(key);
-  if (first.length == 0) return false;
-  const char32_t c = first.code_point;
+bool DictFile::index_guess(const DictKey& key, Range& guess) const {
+  if (key.first.length == 0) return false;
+  const char32_t c = key.first.code_point;
   // Unsigned: a page before first_page wraps past page_count (0 without an
   // index, so that every page misses).
   const std::uint32_t page = (c >> format::kPageBits) - index_.first_page;
@@ -328,16 +331,15 @@ bool DictFile::index_guess(std::string_view key, Range& guess, std::size_t& firs
   const std::size_t lo = load_u32(start), hi = load_u32(start + 4);
   if (lo > hi || hi > entry_count_) return false;
   guess = {lo, hi};
-  first_length = first.length;
   return true;
 }
 
-bool DictFile::index_holds(Range guess, const Needle& prefix) const {
+bool DictFile::index_holds(Range guess, const DictKey& prefix) const {
   return (guess.lo == 0 || block_order(order_key(guess.lo - 1), prefix) < 0) &&
          (guess.hi == entry_count_ || block_order(order_key(guess.hi), prefix) > 0);
 }
 
-DictFile::Probe DictFile::search_exact(std::size_t lo, std::size_t hi, const Needle& key) const {
+DictFile::Probe DictFile::search_exact(std::size_t lo, std::size_t hi, const DictKey& key) const {
   while (lo < hi) {
     const std::size_t mid = lo + (hi - lo) / 2;
     prefetch_entry(lo + (mid - lo) / 2);  // both possible next probes
@@ -354,11 +356,11 @@ DictFile::Probe DictFile::search_exact(std::size_t lo, std::size_t hi, const Nee
   return {lo, false};
 }
 
-bool DictFile::sorts_before(std::size_t i, const Needle& key) const {
+bool DictFile::sorts_before(std::size_t i, const DictKey& key) const {
   return i == 0 || key_order(order_key(i - 1), key) < 0;
 }
 
-bool DictFile::sorts_after(std::size_t i, const Needle& key) const {
+bool DictFile::sorts_after(std::size_t i, const DictKey& key) const {
   return i == entry_count_ || key_order(order_key(i), key) > 0;
 }
 
@@ -369,15 +371,16 @@ std::optional<DictFile::Found> DictFile::found_at(std::size_t i) const {
   return Found{*value, i};
 }
 
-std::optional<DictFile::Found> DictFile::find(std::string_view key) const {
-  const Needle needle(key);
+std::optional<DictFile::Found> DictFile::find(std::string_view key) const { return find(DictKey(key)); }
+
+std::optional<DictFile::Found> DictFile::find(const DictKey& needle) const {
+  const std::string_view key = needle.bytes;
   Range guess;
-  std::size_t first = 0;
-  if (index_.page_count != 0 && index_guess(key, guess, first)) {
+  if (index_.page_count != 0 && index_guess(needle, guess)) {
     // An entry that equals `key` is the one a sorted table holds once, so a
     // hit needs no check. A miss is trusted once the table itself shows
     // `key` falls between two neighbouring entries, whatever the index said.
-    if (key.size() == first) {
+    if (key.size() == needle.first.length) {
       // A key of one code point sorts first in its block: the block's first
       // entry alone decides, with the entry before it for a miss.
       const int c = guess.lo == entry_count_ ? 1 : key_order(order_key(guess.lo), needle);
@@ -402,13 +405,13 @@ DictFile::Range DictFile::seek_prefix(Range within, std::string_view key, bool& 
   exact = false;
   if (within.hi > entry_count_) within.hi = entry_count_;
   if (within.lo > within.hi) within.lo = within.hi;
-  const Needle needle(key);
+  const DictKey needle(key);
   // The index answers for the whole table only (the first step of a walk);
   // later steps search inside the block the first one found.
   Range block;
-  std::size_t first = 0;
   if (index_.page_count != 0 && within.lo == 0 && within.hi == entry_count_ &&
-      index_guess(key, block, first)) {
+      index_guess(needle, block)) {
+    const std::size_t first = needle.first.length;
     if (key.size() == first) {
       // The key is the first code point alone: on a sorted table whose entry
       // before the block sorts before the key, the key's lower bound is the
@@ -427,7 +430,7 @@ DictFile::Range DictFile::seek_prefix(Range within, std::string_view key, bool& 
       // Out of order: the search below still answers, inside the block if
       // the table confirms it.
       if (index_holds(block, needle)) within = block;
-    } else if (index_holds(block, Needle(key.substr(0, first)))) {
+    } else if (index_holds(block, DictKey(key.substr(0, first)))) {
       within = block;
     }
   }

@@ -16,10 +16,19 @@
 
 namespace quillet {
 
-// A search key with its first bytes read once for all its comparisons, and
-// an entry's key as those comparisons read it (both in lookup.cpp).
+// A key as the lookups read it: its first code point, for the index, and its
+// first eight bytes as one big-endian number, for the comparisons. Made once
+// for a token that is looked up in several files.
+struct DictKey {
+  explicit DictKey(std::string_view key);
+  std::string_view bytes;
+  format::FirstCodePoint first;  // first_code_point(bytes)
+  std::uint64_t head;            // the first eight bytes, zeros past the key's end
+  std::uint64_t mask;            // the bytes of a head the key has
+};
+
+// An entry's key as the comparisons read it (in lookup.cpp).
 namespace lookup_detail {
-struct Needle;
 struct OrderKey;
 }  // namespace lookup_detail
 
@@ -48,6 +57,7 @@ class DictFile {
   // value range runs outside the pool is never returned (it is a miss).
   // Safe to call from any number of threads at once.
   std::optional<std::string_view> get(std::string_view key) const;
+  std::optional<std::string_view> get(const DictKey& key) const;
 
   std::size_t entry_count() const { return entry_count_; }
 
@@ -85,6 +95,7 @@ class DictFile {
     std::size_t index = 0;
   };
   std::optional<Found> find(std::string_view key) const;
+  std::optional<Found> find(const DictKey& key) const;
 
   // get(key), trying entry `hint` first: a file written with the same keys
   // as another holds each key at the same index, so one comparison replaces
@@ -93,6 +104,7 @@ class DictFile {
   // of them answers is unspecified, as for get()). Safe from any number of
   // threads at once.
   std::optional<std::string_view> get_near(std::string_view key, std::size_t hint) const;
+  std::optional<std::string_view> get_near(const DictKey& key, std::size_t hint) const;
 
   // The value of entry `index`, as get() would return it for that entry's
   // key; nullopt when `index` is past the table or the entry is broken. Lets
@@ -122,14 +134,13 @@ class DictFile {
   // `first_length` to that code point's byte length. False when there is no
   // index, the key starts with no code point, the index has no page or slot
   // for it, or it names entries past the table.
-  bool index_guess(std::string_view key, Range& guess, std::size_t& first_length) const;
+  bool index_guess(const DictKey& key, Range& guess) const;
   // Whether the table confirms a guess for the block of keys that start with
   // `prefix`: the entry before it sorts before the block and the entry at its
   // end after it. On a sorted table the guess then holds the whole block, so
   // a search inside it ends where a search of the whole table would.
-  using Needle = lookup_detail::Needle;
   using OrderKey = lookup_detail::OrderKey;
-  bool index_holds(Range guess, const Needle& prefix) const;
+  bool index_holds(Range guess, const DictKey& prefix) const;
   // Binary search of [lo, hi) for an entry whose order key equals `key`: its
   // index with `equal` set, else where the search ended. Every entry it
   // compared before `at` sorted before `key` and every one from `at` on
@@ -139,11 +150,11 @@ class DictFile {
     std::size_t at = 0;
     bool equal = false;
   };
-  Probe search_exact(std::size_t lo, std::size_t hi, const Needle& key) const;
+  Probe search_exact(std::size_t lo, std::size_t hi, const DictKey& key) const;
   // Whether entry i - 1 sorts before `key` (i = 0: there is none), and
   // whether entry i sorts after it (i = entry_count: none).
-  bool sorts_before(std::size_t i, const Needle& key) const;
-  bool sorts_after(std::size_t i, const Needle& key) const;
+  bool sorts_before(std::size_t i, const DictKey& key) const;
+  bool sorts_after(std::size_t i, const DictKey& key) const;
   // find()'s answer once a comparison has shown that entry `i` (inside the
   // table) holds `key`: a miss when the entry is broken.
   std::optional<Found> found_at(std::size_t i) const;

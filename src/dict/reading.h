@@ -47,36 +47,42 @@ struct ReadingFound {
   std::size_t index = 0;
 };
 
-// The first layer that knows `token`. `word` is what segmentation knows of
-// the token's entry in `tables.word` (a Hit or Miss must be true of it; a
-// token it has seen is Chinese). The answer is the same whatever it says.
-// Called for every token of every conversion, so defined here to be inlined.
-inline ReadingFound find_reading(const ReadingTables& t, std::string_view token,
+// The first layer that knows `key` (the token). `word` is what segmentation
+// knows of the token's entry in `tables.word` (a Hit or Miss must be true of
+// it; a token it has seen is Chinese). The answer is the same whatever it
+// says. Called for every token of every conversion, so defined here to be
+// inlined.
+inline ReadingFound find_reading(const ReadingTables& t, const DictKey& key,
                                  const WordMatch& word = {}) {
+  const std::string_view token = key.bytes;
   // Segmentation says Hit or Miss only of tokens cut from Chinese runs.
   if (word.kind == WordMatch::Kind::Unknown && !contains_cjk(token)) {
     return {ReadingLayer::Passthrough, token};
   }
   if (const std::string* user = user_lookup(t.user, token)) return {ReadingLayer::User, *user};
   if (t.word_candidates) {
-    if (const auto found = t.word_candidates->find(token)) {
+    if (const auto found = t.word_candidates->find(key)) {
       return {ReadingLayer::WordCandidates, found->value, found->index};
     }
   }
   if (word.kind == WordMatch::Kind::Hit) return {ReadingLayer::Word, word.value, word.index};
   if (word.kind == WordMatch::Kind::Unknown) {
-    if (const auto found = t.word.find(token)) {
+    if (const auto found = t.word.find(key)) {
       return {ReadingLayer::Word, found->value, found->index};
     }
   }
   if (!is_single_code_point(token)) return {ReadingLayer::CharByChar, {}};
   if (t.char_candidates) {
-    if (const auto found = t.char_candidates->find(token)) {
+    if (const auto found = t.char_candidates->find(key)) {
       return {ReadingLayer::CharCandidates, found->value, found->index};
     }
   }
-  if (const auto found = t.chr.find(token)) return {ReadingLayer::Char, found->value, found->index};
+  if (const auto found = t.chr.find(key)) return {ReadingLayer::Char, found->value, found->index};
   return {ReadingLayer::Itself, token};
+}
+inline ReadingFound find_reading(const ReadingTables& t, std::string_view token,
+                                 const WordMatch& word = {}) {
+  return find_reading(t, DictKey(token), word);
 }
 
 // Each code point's piece (user, word, chr, else the character itself),
