@@ -135,6 +135,12 @@ DictKey::DictKey(std::string_view key)
       head(head_of(key.data(), key.size() < 8 ? key.size() : 8)),
       mask(high_bytes(key.size())) {}
 
+DictKey::DictKey(std::string_view key, NoIndex)
+    : bytes(key),
+      first(),
+      head(head_of(key.data(), key.size() < 8 ? key.size() : 8)),
+      mask(high_bytes(key.size())) {}
+
 struct lookup_detail::OrderKey {
   std::string_view key;
   std::uint64_t head = 0;
@@ -405,12 +411,12 @@ DictFile::Range DictFile::seek_prefix(Range within, std::string_view key, bool& 
   exact = false;
   if (within.hi > entry_count_) within.hi = entry_count_;
   if (within.lo > within.hi) within.lo = within.hi;
-  const DictKey needle(key);
   // The index answers for the whole table only (the first step of a walk);
   // later steps search inside the block the first one found.
+  const bool whole = index_.page_count != 0 && within.lo == 0 && within.hi == entry_count_;
+  const DictKey needle = whole ? DictKey(key) : DictKey(key, DictKey::NoIndex{});
   Range block;
-  if (index_.page_count != 0 && within.lo == 0 && within.hi == entry_count_ &&
-      index_guess(needle, block)) {
+  if (whole && index_guess(needle, block)) {
     const std::size_t first = needle.first.length;
     if (key.size() == first) {
       // The key is the first code point alone: on a sorted table whose entry

@@ -22,9 +22,16 @@ namespace quillet {
 struct DictKey {
   explicit DictKey(std::string_view key);
   std::string_view bytes;
-  format::FirstCodePoint first;  // first_code_point(bytes)
+  format::FirstCodePoint first;  // first_code_point(bytes), or none (see below)
   std::uint64_t head;            // the first eight bytes, zeros past the key's end
   std::uint64_t mask;            // the bytes of a head the key has
+
+ private:
+  friend class DictFile;
+  // For a search that does not start from the index (a later step of a
+  // prefix walk): its first code point is not decoded.
+  struct NoIndex {};
+  DictKey(std::string_view key, NoIndex);
 };
 
 // An entry's key as the comparisons read it (in lookup.cpp).
