@@ -50,8 +50,6 @@ class StrTable {
   // ran out (`failed` set; a Python error is set).
   PyObject* find_or_add(std::string_view text, bool& failed);
 
-  std::size_t size() const { return used_; }
-
  private:
   struct Slot {
     std::size_t hash = 0;
