@@ -307,6 +307,11 @@ def file_tables(chars, words, separable, classifiers, slang, context_rules=None)
     }
 
 
+# The files written with a prefix table (quillet_dictool build --prefix-table):
+# the one segmentation walks, where it replaces a binary search per step.
+PREFIX_TABLE_FILES = {"word.bin"}
+
+
 def find_dictool(path):
     if path:
         return path
@@ -400,7 +405,9 @@ def main(argv=None):
             tsv = os.path.join(args.out if args.tsv_only else scratch, name[:-4] + ".tsv")
             write_tsv(tsv, tables[name])
             if dictool:
-                subprocess.run([dictool, "build", tsv, os.path.join(args.out, name)], check=True)
+                extra = ["--prefix-table"] if name in PREFIX_TABLE_FILES else []
+                subprocess.run([dictool, "build"] + extra + [tsv, os.path.join(args.out, name)],
+                               check=True)
 
     print("to-jyutping %s" % src["tojyutping_version"])
     for name in sorted(tables):

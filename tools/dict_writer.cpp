@@ -2,6 +2,7 @@
 #include "dict_writer.h"
 
 #include <algorithm>
+#include <bit>
 #include <cstdint>
 #include <cstdio>
 #include <fstream>
@@ -72,20 +73,77 @@ void append_index(std::string& out, const IndexTables& t) {
   for (std::uint32_t start : t.starts) append_u32(out, start);
 }
 
+// The prefix table of dict/format.h as numbers.
+struct PrefixTables {
+  std::uint32_t slot_bits = 0;
+  std::uint32_t entry_bits = 0;
+  std::vector<std::uint32_t> slots;
+};
+
+// Nodes per slot at most: 3/4 keeps most probes within one cache line.
+constexpr std::uint64_t kNodesPerFourSlots = 3;
+
+// The prefix table of a table whose keys, in table order, are `keys`; no
+// slots when there are no keys or too many nodes for the largest table.
+PrefixTables prefix_table_of(const std::vector<std::string_view>& keys) {
+  PrefixTables t;
+  // Keys sharing a prefix are adjacent, so the first key met with a prefix
+  // is the first entry of its block.
+  std::vector<std::pair<std::string_view, std::uint32_t>> nodes;
+  std::unordered_map<std::string_view, std::uint32_t> seen;
+  for (std::size_t i = 0; i < keys.size(); ++i) {
+    format::prefix_ends(keys[i], [&](std::size_t end) {
+      const std::string_view node = keys[i].substr(0, end);
+      if (seen.emplace(node, static_cast<std::uint32_t>(i)).second) {
+        nodes.emplace_back(node, static_cast<std::uint32_t>(i));
+      }
+    });
+  }
+  if (nodes.empty()) return t;
+  std::uint32_t bits = 1;
+  while (bits <= format::kMaxPrefixSlotBits &&
+         4 * nodes.size() > kNodesPerFourSlots * (std::uint64_t{1} << bits)) {
+    ++bits;
+  }
+  if (bits > format::kMaxPrefixSlotBits) return t;
+  t.slot_bits = bits;
+  t.entry_bits = static_cast<std::uint32_t>(std::bit_width(keys.size()));
+  const std::uint64_t tag_mask =
+      t.entry_bits == 32 ? 0 : (std::uint64_t{1} << (32 - t.entry_bits)) - 1;
+  t.slots.assign(std::size_t{1} << bits, 0);
+  const std::size_t slot_mask = t.slots.size() - 1;
+  for (const auto& [node, entry] : nodes) {
+    const std::uint64_t hash = format::prefix_hash(node);
+    std::size_t slot = static_cast<std::size_t>(hash >> (64 - bits));
+    while (t.slots[slot] != 0) slot = (slot + 1) & slot_mask;
+    t.slots[slot] = static_cast<std::uint32_t>((hash & tag_mask) << t.entry_bits | (entry + 1));
+  }
+  return t;
+}
+
+void append_prefix_table(std::string& out, const PrefixTables& t) {
+  out.append(format::kPrefixMagic, sizeof format::kPrefixMagic);
+  append_u32(out, t.slot_bits);
+  append_u32(out, t.entry_bits);
+  append_u32(out, 0);
+  for (std::uint32_t slot : t.slots) append_u32(out, slot);
+}
+
 std::string hex(std::uint32_t v) {
   char buf[16];
   std::snprintf(buf, sizeof buf, "0x%X", v);
   return buf;
 }
 
+bool starts_with_magic(std::string_view rest, const char (&magic)[4]) {
+  return rest.size() >= sizeof magic && rest.substr(0, sizeof magic) == std::string_view(magic, 4);
+}
+
 // Checks the index that may follow the pool (`rest`: the bytes after it)
-// against the one the keys give. No index at all passes: it is optional.
-Status check_index(std::string_view rest, const std::vector<std::string_view>& keys) {
-  if (rest.size() < sizeof format::kIndexMagic ||
-      rest.substr(0, sizeof format::kIndexMagic) !=
-          std::string_view(format::kIndexMagic, sizeof format::kIndexMagic)) {
-    return std::monostate{};
-  }
+// against the one the keys give, and gives its size. No index at all passes
+// (size 0): it is optional.
+Result<std::uint64_t> check_index(std::string_view rest, const std::vector<std::string_view>& keys) {
+  if (!starts_with_magic(rest, format::kIndexMagic)) return std::uint64_t{0};
   if (rest.size() < format::kIndexHeaderSize) return Error{"index: header cut short"};
   const std::uint32_t first_page = load_u32(rest.data() + format::kIndexFirstPageAt);
   const std::uint32_t page_count = load_u32(rest.data() + format::kIndexPageCountAt);
@@ -122,6 +180,32 @@ Status check_index(std::string_view rest, const std::vector<std::string_view>& k
                      got, want.starts[i]);
     }
   }
+  return format::index_size(page_count, slot_count);
+}
+
+// Checks the prefix table that may follow the index (`rest`: the bytes after
+// it) against the one the keys give. No table passes: it is optional.
+Status check_prefix_table(std::string_view rest, const std::vector<std::string_view>& keys) {
+  if (!starts_with_magic(rest, format::kPrefixMagic)) return std::monostate{};
+  if (rest.size() < format::kPrefixHeaderSize) return Error{"prefix table: header cut short"};
+  const std::uint32_t slot_bits = load_u32(rest.data() + format::kPrefixSlotBitsAt);
+  const std::uint32_t entry_bits = load_u32(rest.data() + format::kPrefixEntryBitsAt);
+  const PrefixTables want = prefix_table_of(keys);
+  const auto differs = [](const std::string& what, std::uint64_t got, std::uint64_t expected) {
+    return Error{"prefix table: " + what + " is " + std::to_string(got) + ", the keys give " +
+                 std::to_string(expected)};
+  };
+  if (slot_bits != want.slot_bits) return differs("slot bits", slot_bits, want.slot_bits);
+  if (entry_bits != want.entry_bits) return differs("entry bits", entry_bits, want.entry_bits);
+  if (format::prefix_table_size(slot_bits) > rest.size()) {
+    return Error{"prefix table: " + std::to_string(want.slots.size()) +
+                 " slots exceed the file"};
+  }
+  const char* slots = rest.data() + format::kPrefixHeaderSize;
+  for (std::size_t i = 0; i < want.slots.size(); ++i) {
+    const std::uint32_t got = load_u32(slots + 4 * i);
+    if (got != want.slots[i]) return differs("slot " + std::to_string(i), got, want.slots[i]);
+  }
   return std::monostate{};
 }
 
@@ -157,7 +241,7 @@ Result<std::vector<DictEntry>> parse_entries(std::string_view text) {
   return entries;
 }
 
-Result<std::string> encode_dict(std::vector<DictEntry> entries) {
+Result<std::string> encode_dict(std::vector<DictEntry> entries, PrefixTable prefixes) {
   std::sort(entries.begin(), entries.end(), [](const DictEntry& a, const DictEntry& b) {
     return compare_keys(a.key, b.key) < 0;
   });
@@ -208,11 +292,16 @@ Result<std::string> encode_dict(std::vector<DictEntry> entries) {
   keys.reserve(entries.size());
   for (const auto& e : entries) keys.push_back(e.key);
   append_index(out, index_of(keys));
+  if (prefixes == PrefixTable::Write) {
+    const PrefixTables table = prefix_table_of(keys);
+    if (!table.slots.empty()) append_prefix_table(out, table);
+  }
   return out;
 }
 
-Status write_dict_file(const std::string& path, std::vector<DictEntry> entries) {
-  auto bytes = encode_dict(std::move(entries));
+Status write_dict_file(const std::string& path, std::vector<DictEntry> entries,
+                       PrefixTable prefixes) {
+  auto bytes = encode_dict(std::move(entries), prefixes);
   if (!bytes.ok()) return Error{bytes.error()};
   const std::string tmp = path + ".tmp";
   {
@@ -264,8 +353,13 @@ Result<std::vector<DictEntry>> decode_dict(std::string_view b) {
   std::vector<std::string_view> keys;
   keys.reserve(entries.size());
   for (const auto& e : entries) keys.push_back(e.key);
-  auto index = check_index(b.substr(pool_at + pool_size), keys);
+  const std::string_view rest = b.substr(pool_at + pool_size);
+  auto index = check_index(rest, keys);
   if (!index.ok()) return Error{index.error()};
+  if (index.value() != 0) {
+    auto prefixes = check_prefix_table(rest.substr(index.value()), keys);
+    if (!prefixes.ok()) return Error{prefixes.error()};
+  }
   return entries;
 }
 

@@ -24,19 +24,28 @@ using Status = Result<std::monostate>;
 // that an earlier line already gave.
 Result<std::vector<DictEntry>> parse_entries(std::string_view text);
 
-// The bytes of a valid file holding `entries`, sorted by key order, with its
-// index after the pool. Equal values share pool bytes. Fails on duplicate keys, over-long keys or values,
-// or a pool beyond 4 GiB.
-Result<std::string> encode_dict(std::vector<DictEntry> entries);
+// Whether a file carries the prefix table of dict/format.h after its index.
+// It speeds up the walk of segmentation only, so only the file segmentation
+// reads (word.bin) is worth its bytes.
+enum class PrefixTable { Omit, Write };
 
-// Writes encode_dict(entries) to `path` through a temporary file in the same
-// directory, so nothing is left at `path` on error.
-Status write_dict_file(const std::string& path, std::vector<DictEntry> entries);
+// The bytes of a valid file holding `entries`, sorted by key order, with its
+// index after the pool, then the prefix table when asked for. Equal values
+// share pool bytes. Fails on duplicate keys, over-long keys or values, or a
+// pool beyond 4 GiB.
+Result<std::string> encode_dict(std::vector<DictEntry> entries,
+                                PrefixTable prefixes = PrefixTable::Omit);
+
+// Writes encode_dict(entries, prefixes) to `path` through a temporary file in
+// the same directory, so nothing is left at `path` on error.
+Status write_dict_file(const std::string& path, std::vector<DictEntry> entries,
+                       PrefixTable prefixes = PrefixTable::Omit);
 
 // Reads a dictionary file and checks the header, that every key and value
 // range lies inside the pool, that keys are strictly ascending, and, when an
-// index follows the pool, that it is exactly the one the keys give (a file
-// without one passes). Returns the entries in file order.
+// index follows the pool, that it is exactly the one the keys give, and so is
+// a prefix table after it (a file without them passes). Returns the entries
+// in file order.
 Result<std::vector<DictEntry>> read_dict_file(const std::string& path);
 
 // Same checks over bytes already in memory.

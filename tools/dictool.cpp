@@ -1,7 +1,8 @@
 // quillet_dictool: compiles key<TAB>value text into a dictionary file, and
 // checks an existing file, printing it back as text.
 //
-//   quillet_dictool build INPUT.tsv OUTPUT.bin   (INPUT may be - for stdin)
+//   quillet_dictool build [--prefix-table] INPUT.tsv OUTPUT.bin
+//                                                (INPUT may be - for stdin)
 //   quillet_dictool check FILE.bin               (prints key<TAB>value lines)
 #include <cstdio>
 #include <fstream>
@@ -14,12 +15,12 @@
 namespace {
 
 int usage() {
-  std::cerr << "usage: quillet_dictool build INPUT.tsv OUTPUT.bin\n"
+  std::cerr << "usage: quillet_dictool build [--prefix-table] INPUT.tsv OUTPUT.bin\n"
                "       quillet_dictool check FILE.bin\n";
   return 2;
 }
 
-int build(const std::string& input, const std::string& output) {
+int build(const std::string& input, const std::string& output, quillet::PrefixTable prefixes) {
   std::string text;
   if (input == "-") {
     text.assign(std::istreambuf_iterator<char>(std::cin), std::istreambuf_iterator<char>());
@@ -36,7 +37,7 @@ int build(const std::string& input, const std::string& output) {
     std::cerr << "quillet_dictool: " << input << ": " << entries.error() << "\n";
     return 1;
   }
-  auto written = quillet::write_dict_file(output, std::move(entries).value());
+  auto written = quillet::write_dict_file(output, std::move(entries).value(), prefixes);
   if (!written.ok()) {
     std::cerr << "quillet_dictool: " << written.error() << "\n";
     return 1;
@@ -64,7 +65,12 @@ int check(const std::string& path) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc == 4 && std::string(argv[1]) == "build") return build(argv[2], argv[3]);
+  if (argc == 4 && std::string(argv[1]) == "build") {
+    return build(argv[2], argv[3], quillet::PrefixTable::Omit);
+  }
+  if (argc == 5 && std::string(argv[1]) == "build" && std::string(argv[2]) == "--prefix-table") {
+    return build(argv[3], argv[4], quillet::PrefixTable::Write);
+  }
   if (argc == 3 && std::string(argv[1]) == "check") return check(argv[2]);
   return usage();
 }

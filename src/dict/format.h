@@ -27,12 +27,31 @@
 // a page has a slot exactly when some key starts in it. Readers that do not
 // know the index ignore it with the other bytes after the pool; readers that
 // do check every answer it gives against the table before using it.
+//
+// An optional prefix table may follow the index, at its end, so that each
+// step of a segmentation walk (dict/segment.cpp) is a hash probe rather than
+// a binary search:
+//   header   16 bytes   magic "CJYH", slot_bits, entry_bits, 0 (u32 each)
+//   slots    2^slot_bits u32, open addressing, probed forward from slot
+//            prefix_hash(p) >> (64 - slot_bits), wrapping at the end
+// Its nodes are the prefixes of the keys that end where a code point ends
+// (prefix_ends below), each key whole included. A node's slot holds
+// (tag << entry_bits) | (entry + 1), where entry is the first entry whose key
+// starts with the node, tag the low 32 - entry_bits bits of prefix_hash, and
+// entry_bits = bit_width(entry_count); 0 is an empty slot. The writer keeps
+// at most three nodes in four slots. A reader checks every entry the table
+// names against the key before using it, and searches the table as usual
+// when a probe runs long.
 #pragma once
 
+#include <bit>
 #include <cstddef>
+#include <cstring>
 #include <cstdint>
 #include <string>
 #include <string_view>
+
+#include "unicode.h"
 
 namespace quillet::format {
 
@@ -110,6 +129,79 @@ constexpr FirstCodePoint first_code_point(std::string_view key) {
     return {(char32_t{b0} & 0x0F) << 12 | char32_t{b1} << 6 | b2, 3};
   }
   return first_code_point_other(key);
+}
+
+inline constexpr char kPrefixMagic[4] = {'C', 'J', 'Y', 'H'};
+inline constexpr std::size_t kPrefixHeaderSize = 16;
+inline constexpr std::size_t kPrefixSlotBitsAt = 4;
+inline constexpr std::size_t kPrefixEntryBitsAt = 8;
+inline constexpr std::uint32_t kMaxPrefixSlotBits = 30;
+
+// Bytes of a prefix table of 2^slot_bits slots.
+constexpr std::uint64_t prefix_table_size(std::uint32_t slot_bits) {
+  return kPrefixHeaderSize + (std::uint64_t{4} << slot_bits);
+}
+
+// The ends of the nodes a key gives: after each code point, a lead byte
+// counting the bytes of its sequence (utf8_length in unicode.h, which the
+// segmentation walk steps by) and the last one cut at the key's end. Calls
+// `take(end)` for each end, shortest first.
+template <class Take>
+void prefix_ends(std::string_view key, Take take) {
+  for (std::size_t end = 0; end < key.size();) {
+    end += utf8_length(static_cast<unsigned char>(key[end]));
+    if (end > key.size()) end = key.size();
+    take(end);
+  }
+}
+
+// The bytes at p as one big-endian number, so that numbers order as the
+// bytes do.
+inline std::uint64_t load_be8(const char* p) {
+  std::uint64_t v;
+  std::memcpy(&v, p, sizeof v);
+  if constexpr (std::endian::native == std::endian::little) v = __builtin_bswap64(v);
+  return v;
+}
+inline std::uint32_t load_be4(const char* p) {
+  std::uint32_t v;
+  std::memcpy(&v, p, sizeof v);
+  if constexpr (std::endian::native == std::endian::little) v = __builtin_bswap32(v);
+  return v;
+}
+
+// The first n bytes at p, n <= 8, as one big-endian number with zeros past
+// them, reading no byte past p + n - 1.
+inline std::uint64_t head_word(const char* p, std::size_t n) {
+  if (n >= 8) return load_be8(p);
+  if (n >= 4) {  // two words that overlap
+    return std::uint64_t{load_be4(p)} << 32 | std::uint64_t{load_be4(p + n - 4)} << (8 * (8 - n));
+  }
+  if (n == 0) return 0;
+  // Bytes 0, n / 2 and n - 1 in their places (some of them twice).
+  const auto byte = [p](std::size_t i) {
+    return std::uint64_t{static_cast<unsigned char>(p[i])} << (56 - 8 * i);
+  };
+  return byte(0) | byte(n / 2) | byte(n - 1);
+}
+
+// The hash of a prefix table's node: its bytes eight at a time as head_word
+// reads them (`head` is the first of those words, which a reader has made
+// already to compare keys), and its length.
+inline std::uint64_t prefix_hash(std::uint64_t head, std::string_view bytes) {
+  constexpr std::uint64_t kMul = 0x9E3779B97F4A7C15ull;
+  std::uint64_t h = (kMul ^ bytes.size() ^ head) * kMul;
+  for (std::size_t at = 8; at < bytes.size(); at += 8) {
+    h ^= h >> 32;
+    const std::size_t n = bytes.size() - at;
+    h = (h ^ head_word(bytes.data() + at, n < 8 ? n : 8)) * kMul;
+  }
+  h ^= h >> 29;
+  h *= 0xBF58476D1CE4E5B9ull;
+  return h ^ (h >> 32);
+}
+inline std::uint64_t prefix_hash(std::string_view bytes) {
+  return prefix_hash(head_word(bytes.data(), bytes.size() < 8 ? bytes.size() : 8), bytes);
 }
 
 // Fields sit at unaligned positions, so they are read byte by byte (the

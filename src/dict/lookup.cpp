@@ -74,35 +74,8 @@ inline int compare_to_prefix_block(std::string_view entry_key, std::string_view 
   return entry_key.size() >= prefix.size() ? 0 : -1;
 }
 
-// The bytes at p as one big-endian number, so that numbers order as the
-// bytes do.
-inline std::uint64_t load_be8(const char* p) {
-  std::uint64_t v;
-  std::memcpy(&v, p, sizeof v);
-  if constexpr (std::endian::native == std::endian::little) v = __builtin_bswap64(v);
-  return v;
-}
-inline std::uint32_t load_be4(const char* p) {
-  std::uint32_t v;
-  std::memcpy(&v, p, sizeof v);
-  if constexpr (std::endian::native == std::endian::little) v = __builtin_bswap32(v);
-  return v;
-}
-
-// The first n bytes at p, n <= 8, as one big-endian number with zeros past
-// them, reading no byte past p + n - 1.
-inline std::uint64_t head_of(const char* p, std::size_t n) {
-  if (n >= 8) return load_be8(p);
-  if (n >= 4) {  // two words that overlap
-    return std::uint64_t{load_be4(p)} << 32 | std::uint64_t{load_be4(p + n - 4)} << (8 * (8 - n));
-  }
-  if (n == 0) return 0;
-  // Bytes 0, n / 2 and n - 1 in their places (some of them twice).
-  const auto byte = [p](std::size_t i) {
-    return std::uint64_t{static_cast<unsigned char>(p[i])} << (56 - 8 * i);
-  };
-  return byte(0) | byte(n / 2) | byte(n - 1);
-}
+using format::head_word;
+using format::load_be8;
 
 // A word with its high n bytes set, n capped at 8 (a word of eight bytes
 // read from an n-byte key keeps only the key's own bytes): a table, as a
@@ -132,13 +105,13 @@ int compare_keys(std::string_view a, std::string_view b) { return compare_keys_i
 DictKey::DictKey(std::string_view key)
     : bytes(key),
       first(format::first_code_point(key)),
-      head(head_of(key.data(), key.size() < 8 ? key.size() : 8)),
+      head(head_word(key.data(), key.size() < 8 ? key.size() : 8)),
       mask(high_bytes(key.size())) {}
 
 DictKey::DictKey(std::string_view key, NoIndex)
     : bytes(key),
       first(),
-      head(head_of(key.data(), key.size() < 8 ? key.size() : 8)),
+      head(head_word(key.data(), key.size() < 8 ? key.size() : 8)),
       mask(high_bytes(key.size())) {}
 
 struct lookup_detail::OrderKey {
@@ -157,7 +130,7 @@ inline lookup_detail::OrderKey DictFile::order_key(std::size_t i) const {
   // the key are masked away.
   const std::uint64_t head = offset + 8 <= pool_mapped_
                                  ? load_be8(p) & high_bytes(length)
-                                 : head_of(p, length < 8 ? length : 8);
+                                 : head_word(p, length < 8 ? length : 8);
   return {std::string_view(p, length), head};
 }
 
@@ -247,18 +220,39 @@ Result<DictFile> DictFile::open(std::string_view path) {
       index.slot_count = slot_count;
     }
   }
-  return DictFile(base, map_length, entry_count, pool_size, index);
+  // The prefix table follows a usable index; one that does not fit is
+  // ignored like the index.
+  Prefixes prefixes;
+  if (index.pages != nullptr) {
+    const std::uint64_t at = index_at + format::index_size(index.page_count, index.slot_count);
+    if (size - at >= format::kPrefixHeaderSize &&
+        std::memcmp(base + at, format::kPrefixMagic, sizeof format::kPrefixMagic) == 0) {
+      const std::uint32_t slot_bits = load_u32(base + at + format::kPrefixSlotBitsAt);
+      const std::uint32_t entry_bits = load_u32(base + at + format::kPrefixEntryBitsAt);
+      if (slot_bits >= 1 && slot_bits <= format::kMaxPrefixSlotBits && entry_bits >= 1 &&
+          entry_bits <= 32 && format::prefix_table_size(slot_bits) <= size - at) {
+        prefixes.slots = base + at + format::kPrefixHeaderSize;
+        prefixes.slot_mask = (std::uint32_t{1} << slot_bits) - 1;
+        prefixes.hash_shift = 64 - slot_bits;
+        prefixes.entry_bits = entry_bits;
+        prefixes.entry_mask = static_cast<std::uint32_t>((std::uint64_t{1} << entry_bits) - 1);
+        prefixes.tag_mask = entry_bits == 32 ? 0 : ~prefixes.entry_mask >> entry_bits;
+      }
+    }
+  }
+  return DictFile(base, map_length, entry_count, pool_size, index, prefixes);
 }
 
 DictFile::DictFile(const unsigned char* base, std::size_t length, std::size_t entry_count,
-                   std::uint64_t pool_size, Index index)
+                   std::uint64_t pool_size, Index index, Prefixes prefixes)
     : base_(base),
       pool_(base + format::entry_at(entry_count)),
       length_(length),
       pool_mapped_(length - format::entry_at(entry_count)),
       entry_count_(entry_count),
       pool_size_(pool_size),
-      index_(index) {}
+      index_(index),
+      prefixes_(prefixes) {}
 
 DictFile::DictFile(DictFile&& other) noexcept
     : base_(other.base_),
@@ -267,7 +261,8 @@ DictFile::DictFile(DictFile&& other) noexcept
       pool_mapped_(other.pool_mapped_),
       entry_count_(other.entry_count_),
       pool_size_(other.pool_size_),
-      index_(other.index_) {
+      index_(other.index_),
+      prefixes_(other.prefixes_) {
   other.base_ = nullptr;
   other.pool_ = nullptr;
   other.length_ = 0;
@@ -275,6 +270,7 @@ DictFile::DictFile(DictFile&& other) noexcept
   other.entry_count_ = 0;
   other.pool_size_ = 0;
   other.index_ = Index{};
+  other.prefixes_ = Prefixes{};
 }
 
 DictFile& DictFile::operator=(DictFile&& other) noexcept {
@@ -287,6 +283,7 @@ DictFile& DictFile::operator=(DictFile&& other) noexcept {
     entry_count_ = other.entry_count_;
     pool_size_ = other.pool_size_;
     index_ = other.index_;
+    prefixes_ = other.prefixes_;
     other.base_ = nullptr;
     other.pool_ = nullptr;
     other.length_ = 0;
@@ -294,6 +291,7 @@ DictFile& DictFile::operator=(DictFile&& other) noexcept {
     other.entry_count_ = 0;
     other.pool_size_ = 0;
     other.index_ = Index{};
+    other.prefixes_ = Prefixes{};
   }
   return *this;
 }
@@ -460,6 +458,46 @@ DictFile::Range DictFile::seek_prefix(Range within, std::string_view key, bool& 
   const auto k = key_at(lo);
   exact = k && k->size() == key.size() && value_at(lo).has_value();
   return {lo, past};
+}
+
+DictFile::Node DictFile::prefix_node(std::string_view prefix) const {
+  if (prefixes_.slots == nullptr) return {};
+  const std::size_t n = prefix.size();
+  const std::uint64_t head = head_word(prefix.data(), n < 8 ? n : 8);
+  const std::uint64_t mask = high_bytes(n);
+  // Whether entry i's key starts with `prefix`, compared as block_order
+  // compares: the first eight bytes as one word, then the rest.
+  const auto holds_prefix = [&](std::size_t i) {
+    const OrderKey k = order_key(i);
+    return (k.head & mask) == head && k.key.size() >= n &&
+           (n <= 8 || compare_bytes(k.key.data() + 8, prefix.data() + 8, n - 8) == 0);
+  };
+  const std::uint64_t hash = format::prefix_hash(head, prefix);
+  const std::uint32_t tag = static_cast<std::uint32_t>(hash) & prefixes_.tag_mask;
+  std::size_t slot = static_cast<std::size_t>(hash >> prefixes_.hash_shift);
+  for (std::size_t probe = 0; probe < kMaxNodeProbes;
+       ++probe, slot = (slot + 1) & prefixes_.slot_mask) {
+    const std::uint32_t value = load_u32(prefixes_.slots + 4 * slot);
+    if (value == 0) return {true, false, false, false, 0};
+    if ((std::uint64_t{value} >> prefixes_.entry_bits) != tag) continue;
+    // 0 in the entry field wraps past the table and is skipped.
+    const std::size_t entry = std::size_t{value & prefixes_.entry_mask} - 1;
+    if (entry >= entry_count_) continue;
+    // The entry must start the block of keys with this prefix: another
+    // node's entry passes the first test when that node is a longer prefix.
+    // A broken entry orders as the empty key, so it holds no prefix but the
+    // empty one; key_at tells it apart.
+    if (!holds_prefix(entry) || !key_at(entry)) continue;
+    if (entry != 0 && holds_prefix(entry - 1) && key_at(entry - 1)) continue;
+    // Keys sharing the prefix follow the entry, so the next one tells
+    // whether any key is longer (only an entry equal to the prefix can be
+    // the last of them).
+    const bool equal = format::load_u16(base_ + format::entry_at(entry) + format::kKeyLengthAt) == n;
+    const bool longer = !equal || (entry + 1 < entry_count_ && holds_prefix(entry + 1) &&
+                                   key_at(entry + 1));
+    return {true, true, equal && value_at(entry).has_value(), longer, entry};
+  }
+  return {};
 }
 
 }  // namespace quillet

@@ -94,6 +94,26 @@ class DictFile {
   // get(), safe from any number of threads at once.
   Range seek_prefix(Range within, std::string_view key, bool& exact) const;
 
+  // The same step answered by the file's prefix table (format.h), when it
+  // has one. `prefix` must end where a code point ends, as prefix_ends cuts
+  // keys: segmentation's steps do, save one cut short by the end of the
+  // text. `known` is false when there is no table or its probe ran long;
+  // seek_prefix answers then. Otherwise `present` tells whether some key
+  // starts with `prefix`, `entry` is the first such entry (so the lower
+  // bound a search would find), checked against the table's keys, `exact`
+  // is seek_prefix's, and `longer` tells whether a key longer than `prefix`
+  // starts with it, so whether a walk has more to find. Safe from any
+  // number of threads at once.
+  struct Node {
+    bool known = false;
+    bool present = false;
+    bool exact = false;
+    bool longer = false;
+    std::size_t entry = 0;
+  };
+  Node prefix_node(std::string_view prefix) const;
+  bool has_prefix_table() const { return prefixes_.slots != nullptr; }
+
   // get(), also giving the index of the entry found, for get_near() in a side
   // file whose keys are those of this one. On a sorted table (keys unique)
   // the entry found is the same whether or not the file has an index.
@@ -133,8 +153,22 @@ class DictFile {
     std::uint32_t slot_count = 0;
   };
 
+  // The prefix table's slots, inside the mapping (checked at open), and the
+  // masks its slot values are read with; null when the file has none.
+  struct Prefixes {
+    const unsigned char* slots = nullptr;
+    std::uint32_t slot_mask = 0;
+    unsigned hash_shift = 0;  // 64 - slot_bits: a hash's high bits pick its first slot
+    unsigned entry_bits = 0;
+    std::uint32_t entry_mask = 0;
+    std::uint32_t tag_mask = 0;
+  };
+  // A probe gives up after this many slots: a table filled by a writer never
+  // gets near it, and one made to be full cannot make a lookup loop.
+  static constexpr std::size_t kMaxNodeProbes = 32;
+
   DictFile(const unsigned char* base, std::size_t length, std::size_t entry_count,
-           std::uint64_t pool_size, Index index);
+           std::uint64_t pool_size, Index index, Prefixes prefixes);
 
   // Sets `guess` to the entries the index names for the keys that start with
   // the first code point of `key`, unchecked but inside the table, and
@@ -200,6 +234,7 @@ class DictFile {
   std::size_t entry_count_ = 0;
   std::uint64_t pool_size_ = 0;
   Index index_;
+  Prefixes prefixes_;
 };
 
 // Compares byte strings as unsigned bytes, a shorter prefix first: the order

@@ -1,9 +1,10 @@
 // Greedy longest-match segmentation. The dictionary match walks the prefixes
-// from short to long, each step one binary search for the prefix's lower
-// bound inside the range the shorter prefix left (keys sharing a prefix are
-// adjacent), and stops as soon as no key starts with the current prefix;
-// this cuts exactly where trying each prefix from the longest down would, at
-// a fraction of the searches.
+// from short to long, each step one probe of the file's prefix table or else
+// one binary search for the prefix's lower bound inside the range the shorter
+// prefix left (keys sharing a prefix are adjacent), and stops as soon as no
+// longer key can start with the current prefix; this cuts exactly where
+// trying each prefix from the longest down would, at a fraction of the
+// lookups.
 #include "dict/segment.h"
 
 #include <array>
@@ -20,19 +21,36 @@ std::size_t char_end(std::string_view rest, std::size_t at) {
 // Byte length of the longest prefix of `rest`, of at most kMaxWordChars code
 // points, that is a key, and the index of its entry in `best_entry`. Prefix
 // ends are found as the walk needs them: most walks stop after two steps.
+// A file with a prefix table answers each step with a hash probe, and tells
+// when no longer key is left to find; a step it cannot answer is searched
+// inside the range the steps before it left.
 std::size_t longest_dict_match(const DictFile& dict, std::string_view rest,
                                std::size_t& best_entry) {
   std::size_t best = 0, end = 0;
   DictFile::Range range = dict.all();
+  const bool by_table = dict.has_prefix_table();
   for (std::size_t k = 0; k < kMaxWordChars && end < rest.size(); ++k) {
-    end = char_end(rest, end);
-    bool exact = false;
-    range = dict.seek_prefix(range, rest.substr(0, end), exact);
-    if (exact) {
-      best = end;
-      best_entry = range.lo;  // an exact hit is the first entry of its range
+    const std::size_t whole_end = end + utf8_length(static_cast<unsigned char>(rest[end]));
+    end = whole_end < rest.size() ? whole_end : rest.size();
+    const std::string_view prefix = rest.substr(0, end);
+    // The table holds whole code points only, so a sequence cut short by
+    // the end of the text is searched.
+    DictFile::Node node;
+    if (by_table && whole_end <= rest.size()) node = dict.prefix_node(prefix);
+    if (!node.known) {
+      range = dict.seek_prefix(range, prefix, node.exact);
+      node.present = node.longer = !range.empty();
+      node.entry = range.lo;  // an exact hit is the first entry of its range
+    } else if (node.present) {
+      // The block starts at the node's entry, inside the range of the
+      // shorter prefix: a later step's search may start from there.
+      range.lo = node.entry;
     }
-    if (range.empty()) break;
+    if (node.exact) {
+      best = end;
+      best_entry = node.entry;
+    }
+    if (!node.present || !node.longer) break;
   }
   return best;
 }
