@@ -6,8 +6,11 @@
 // whose header fits and take an index exactly when its tables fit, every hit
 // must be the value of an entry whose key and value lie in the pool, and on a
 // well-formed file (sorted keys, every range in the pool) the lookups must
-// agree with a linear scan whatever the index after the pool says. The seeds
-// are the writer's files, index included, so mutations reach the index.
+// agree with a linear scan whatever the index after the pool says. A prefix
+// table after the index is taken exactly when its header fits, and a prefix
+// it calls present must be answered as the scan answers on a well-formed
+// file, and at an entry that starts with it on any file. The seeds are the
+// writer's files, index and table included, so mutations reach them.
 #include <cstddef>
 #include <cstdint>
 #include <optional>
@@ -46,6 +49,7 @@ struct RefFile {
   std::vector<RefEntry> entries;
   bool well_formed = false;  // every range inside the pool, keys strictly ascending
   bool index_fits = false;   // an index header after the pool whose tables fit in the file
+  bool prefixes_fit = false; // a prefix table header after that index whose slots fit
 };
 
 RefFile parse(std::string_view b) {
@@ -83,6 +87,14 @@ RefFile parse(std::string_view b) {
   if (rest.size() >= 16 && rest.substr(0, 4) == "CJYI") {
     const std::uint64_t pages = u32_at(rest, 8), slots = u32_at(rest, 12);
     ref.index_fits = 16 + 4 * pages + 4 * 65 * slots <= rest.size();
+    if (ref.index_fits) {
+      const std::string_view after = rest.substr(16 + 4 * pages + 4 * 65 * slots);
+      if (after.size() >= 16 && after.substr(0, 4) == "CJYH") {
+        const std::uint64_t slot_bits = u32_at(after, 4), entry_bits = u32_at(after, 8);
+        ref.prefixes_fit = slot_bits >= 1 && slot_bits <= 30 && entry_bits >= 1 &&
+                           entry_bits <= 32 && 16 + (std::uint64_t{4} << slot_bits) <= after.size();
+      }
+    }
   }
   const std::string_view pool = b.substr(pool_at, pool_size);
   ref.well_formed = true;
@@ -171,6 +183,18 @@ void check_probe(const DictFile& file, const RefFile& ref, std::string_view key)
   } else if (exact) {
     fail("seek_prefix exact with an empty range", where);
   }
+  // Whatever the file, a prefix the table calls present starts the entry it
+  // names.
+  if (const DictFile::Node node = file.prefix_node(key); node.known && node.present) {
+    if (node.entry >= count) fail("prefix_node left the table", where);
+    const std::string_view k = ref.entries[node.entry].key.value_or(std::string_view{});
+    if (!ref.entries[node.entry].key || k.substr(0, key.size()) != key) {
+      fail("prefix_node names an entry without the prefix", where);
+    }
+    if (node.exact && (k != key || !ref.entries[node.entry].value)) {
+      fail("prefix_node exact is wrong", where);
+    }
+  }
   // Binary search over unsorted keys may miss or pick any entry; only the
   // bounds above are promised for such files.
   if (!ref.well_formed) return;
@@ -185,6 +209,20 @@ void check_probe(const DictFile& file, const RefFile& ref, std::string_view key)
   // the answer is get's.
   for (std::size_t hint : {std::size_t{0}, want.lo, count / 2, count, count + 7}) {
     if (file.get_near(key, hint) != got) fail("get_near disagrees with get", where);
+  }
+  // The prefix table, asked at each whole code point of the key: a present
+  // answer is the scan's.
+  for (std::size_t end = 0; end < key.size();) {
+    end += quillet::utf8_length(static_cast<unsigned char>(key[end]));
+    if (end > key.size()) break;
+    const DictFile::Node node = file.prefix_node(key.substr(0, end));
+    if (!node.known || !node.present) continue;
+    bool node_exact = false;
+    const DictFile::Range block = expected_range(ref, key.substr(0, end), node_exact);
+    const bool longer = block.hi - block.lo > (node_exact ? 1u : 0u);
+    if (node.entry != block.lo || node.exact != node_exact || node.longer != longer) {
+      fail("prefix_node disagrees with a linear scan", where + " prefix " + std::to_string(end));
+    }
   }
   // Seeking step by step along the key's prefixes, as segmentation does: each
   // range starts where the block of keys with that prefix starts, covers it,
@@ -225,6 +263,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const DictFile& file = opened.value();
   if (file.entry_count() != ref.entries.size()) fail("entry_count differs from the header", "");
   if (file.has_index() != ref.index_fits) fail("has_index disagrees with the index header", "");
+  if (file.has_prefix_table() != ref.prefixes_fit) {
+    fail("has_prefix_table disagrees with the table header", "");
+  }
   for (const std::string& key : probe_keys(input, ref)) check_probe(file, ref, key);
   return 0;
 }

@@ -17,8 +17,9 @@ namespace {
 using quillet::DictEntry;
 using quillet::fuzz::InputWriter;
 
-std::string dict_bytes(std::vector<DictEntry> entries) {
-  auto bytes = quillet::encode_dict(std::move(entries));
+std::string dict_bytes(std::vector<DictEntry> entries,
+                       quillet::PrefixTable prefixes = quillet::PrefixTable::Omit) {
+  auto bytes = quillet::encode_dict(std::move(entries), prefixes);
   if (!bytes.ok()) {
     std::fprintf(stderr, "writer failed: %s\n", bytes.error().c_str());
     std::exit(1);
@@ -70,6 +71,13 @@ void dict_file_seeds(SeedDir seeds) {
   const std::size_t index_at = edges.find("CJYI");
   seeds.put(edges.substr(0, index_at));
   seeds.put(edges.substr(0, index_at + 8) + std::string(4, '\xFF') + edges.substr(index_at + 12));
+  // With a prefix table after the index, so that mutations reach its
+  // header and slots too.
+  seeds.put(dict_bytes({{"\u98DF", "sik6"}, {"\u98DF\u98EF", "sik6 faan6"},
+                        {"\u98DF\u98EF\u5531", "x"}, {"\u98EF", "faan6"},
+                        {"\u4E00", "jat1"}, {"\u4E00\u500B", "jat1 go3"}, {"a", "1"},
+                        {"ab", "2"}, {"\xC0\xAF", "3"}},
+                       quillet::PrefixTable::Write));
   // Hand-made: one entry whose value runs past the pool.
   seeds.put(std::string("CJYP\x01\0\0\0\x01\0\0\0\x02\0\0\0", 16) +
             std::string("\0\0\0\0\x01\0\x01\0\0\0\x09\0", 12) + "ab");

@@ -276,5 +276,56 @@ TEST(DictWriter, CheckDetectsAWrongIndex) {
   }
 }
 
+// The checker holds a prefix table to the one the keys give as well.
+TEST(DictWriter, CheckDetectsAWrongPrefixTable) {
+  auto written = encode_dict({{"a", "1"}, {"ab", "2"}, {"\xE4\xB8\x80", "3"}}, PrefixTable::Write);
+  auto plain = encode_dict({{"a", "1"}, {"ab", "2"}, {"\xE4\xB8\x80", "3"}});
+  ASSERT_TRUE(written.ok() && plain.ok());
+  const std::string bytes = written.value();
+  const std::size_t at = plain.value().size();
+  ASSERT_EQ(bytes.substr(at, 4), "CJYH");
+  // Nodes a, ab and U+4E00: three in four slots; two bits of entry.
+  ASSERT_EQ(bytes.size(), at + 16 + 4 * 4);
+  std::size_t used = 0;
+  for (std::size_t i = 0; i < 4; ++i) used += format::load_u32(bytes.data() + at + 16 + 4 * i) != 0;
+  ASSERT_EQ(used, 3u);
+  const std::size_t empty_slot = [&] {
+    for (std::size_t i = 0;; ++i) {
+      if (format::load_u32(bytes.data() + at + 16 + 4 * i) == 0) return i;
+    }
+  }();
+  const auto with = [&](std::size_t offset, std::uint32_t v) {
+    std::string b = bytes;
+    b.replace(offset, 4, u32(v));
+    return b;
+  };
+  struct Case {
+    const char* name;
+    std::string bytes;
+    std::string message;  // empty: the file passes
+  };
+  const Case cases[] = {
+      {"as written", bytes, ""},
+      {"no table", bytes.substr(0, at), ""},
+      {"other bytes after the index", bytes.substr(0, at) + "CJY", ""},
+      {"header cut short", bytes.substr(0, at + 15), "prefix table: header cut short"},
+      {"slots cut short", bytes.substr(0, bytes.size() - 1), "prefix table: 4 slots exceed the file"},
+      {"slot bits off", with(at + 4, 3), "prefix table: slot bits is 3, the keys give 2"},
+      {"entry bits off", with(at + 8, 3), "prefix table: entry bits is 3, the keys give 2"},
+      {"empty slot filled", with(at + 16 + 4 * empty_slot, 1),
+       "prefix table: slot " + std::to_string(empty_slot) + " is 1, the keys give 0"},
+  };
+  for (const auto& c : cases) {
+    auto decoded = decode_dict(c.bytes);
+    if (c.message.empty()) {
+      ASSERT_TRUE(decoded.ok()) << c.name << ": " << decoded.error();
+      EXPECT_EQ(decoded.value().size(), 3u) << c.name;
+    } else {
+      ASSERT_FALSE(decoded.ok()) << c.name;
+      EXPECT_EQ(decoded.error(), c.message) << c.name;
+    }
+  }
+}
+
 }  // namespace
 }  // namespace quillet

@@ -31,10 +31,13 @@ CHARS = {
 CHAR_CANDIDATES = {"行": "hang4|haang4|hong4"}
 
 
-def write_dict(path, entries):
-    """Compiles {key: value} into a dictionary file at `path`."""
+def write_dict(path, entries, prefix_table=False):
+    """Compiles {key: value} into a dictionary file at `path`, with the prefix
+    table after its index when asked."""
     tsv = "".join(f"{k}\t{v}\n" for k, v in sorted(entries.items()))
-    subprocess.run([str(DICTOOL), "build", "-", str(path)], input=tsv.encode(), check=True)
+    flags = ["--prefix-table"] if prefix_table else []
+    subprocess.run([str(DICTOOL), "build", *flags, "-", str(path)], input=tsv.encode(),
+                   check=True)
 
 
 def make_data_dir(directory, words=None, chars=None, extra=None):

@@ -310,6 +310,78 @@ def test_damaged_index_changes_nothing(quillet, tmp_path, expected_whole, name, 
     assert run_everything(quillet.PyPipeline.from_dir(str(d))) == expected_whole
 
 
+def _prefix_table(data):
+    """(offset of word.bin's prefix table, its slot bits, entry bits)."""
+    at, _, pages, slots = _index(data)
+    at += INDEX_HEADER + 4 * pages + 4 * SLOT * slots
+    magic, slot_bits, entry_bits = struct.unpack_from("<4sII", data, at)
+    assert magic == b"CJYH"
+    return at, slot_bits, entry_bits
+
+
+def _rewrite_slots(data, slot_fn):
+    at, slot_bits, _ = _prefix_table(data)
+    n = 1 << slot_bits
+    out = bytearray(data)
+    old = list(struct.unpack_from(f"<{n}I", data, at + 16))
+    struct.pack_into(f"<{n}I", out, at + 16, *[slot_fn(i, v) & 0xFFFFFFFF for i, v in enumerate(old)])
+    return bytes(out)
+
+
+# Damage that leaves every answer as it was: the table is ignored, or its
+# probes run long and the search answers.
+def prefix_cut(data):
+    return data[:-1]
+
+
+def prefix_slot_bits_past_any_table(data):
+    at, _, _ = _prefix_table(data)
+    return data[:at + 4] + struct.pack("<I", 31) + data[at + 8:]
+
+
+def prefix_slots_all_full(data):
+    return _rewrite_slots(data, lambda i, v: 0xFFFFFFFF)
+
+
+# Damage that may hide words (a prefix the table calls absent is not
+# searched), but never makes a lookup read a wrong entry or leave the file.
+def prefix_entries_shifted(data):
+    return _rewrite_slots(data, lambda i, v: v + 1 if v else 0)
+
+
+def prefix_slots_scrambled(data):
+    return _rewrite_slots(data, lambda i, v: (v * 2654435761 + i) if v else 0)
+
+
+def prefix_slots_empty(data):
+    return _rewrite_slots(data, lambda i, v: 0)
+
+
+@pytest.mark.parametrize("damage,same", [
+    (None, True), (prefix_cut, True), (prefix_slot_bits_past_any_table, True),
+    (prefix_slots_all_full, True), (prefix_entries_shifted, False),
+    (prefix_slots_scrambled, False), (prefix_slots_empty, False),
+], ids=lambda v: getattr(v, "__name__", str(v)))
+def test_damaged_prefix_table(quillet, tmp_path, expected_whole, damage, same):
+    d = build_dir(tmp_path)
+    path = d / "word.bin"
+    write_dict(path, WORDS, prefix_table=True)
+    if damage is not None:
+        data = path.read_bytes()
+        damaged = damage(data)
+        assert damaged != data
+        path.write_bytes(damaged)
+    for make in (lambda: quillet.PyPipeline(data_dir=str(d)),
+                 lambda: quillet.PyPipeline.from_dir(str(d))):
+        results = run_everything(make())
+        if same:
+            assert results == expected_whole
+        else:
+            # Words may be cut otherwise, but every text comes back whole.
+            for got, want in zip(results, expected_whole):
+                assert "".join(t[0] for t in got[1]) == "".join(t[0] for t in want[1])
+
+
 def test_broken_word_file_is_reported_before_char_file(quillet, tmp_path):
     d = build_dir(tmp_path)
     damage_file(d / "char.bin", bad_version)
