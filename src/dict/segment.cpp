@@ -1,10 +1,10 @@
 // Greedy longest-match segmentation. The dictionary match walks the prefixes
-// from short to long, each step one probe of the file's prefix table or else
-// one binary search for the prefix's lower bound inside the range the shorter
-// prefix left (keys sharing a prefix are adjacent), and stops as soon as no
-// longer key can start with the current prefix; this cuts exactly where
-// trying each prefix from the longest down would, at a fraction of the
-// lookups.
+// from short to long and stops as soon as no longer key can start with the
+// current prefix; this cuts exactly where trying each prefix from the longest
+// down would, at a fraction of the lookups. Each step is one probe of the
+// file's prefix table, or without one a binary search for the prefix's lower
+// bound inside the range the shorter prefix left (keys sharing a prefix are
+// adjacent).
 #include "dict/segment.h"
 
 #include <array>
@@ -18,41 +18,68 @@ std::size_t char_end(std::string_view rest, std::size_t at) {
   return end < rest.size() ? end : rest.size();
 }
 
-// Byte length of the longest prefix of `rest`, of at most kMaxWordChars code
-// points, that is a key, and the index of its entry in `best_entry`. Prefix
-// ends are found as the walk needs them: most walks stop after two steps.
-// A file with a prefix table answers each step with a hash probe, and tells
-// when no longer key is left to find; a step it cannot answer is searched
-// inside the range the steps before it left.
-std::size_t longest_dict_match(const DictFile& dict, std::string_view rest,
-                               std::size_t& best_entry) {
+// The walk by binary searches: byte length of the longest prefix of `rest`,
+// of at most kMaxWordChars code points, that is a key, and the index of its
+// entry in `best_entry`. Prefix ends are found as the walk needs them: most
+// walks stop after two steps.
+std::size_t longest_by_search(const DictFile& dict, std::string_view rest,
+                              std::size_t& best_entry) {
   std::size_t best = 0, end = 0;
   DictFile::Range range = dict.all();
-  const bool by_table = dict.has_prefix_table();
   for (std::size_t k = 0; k < kMaxWordChars && end < rest.size(); ++k) {
-    const std::size_t whole_end = end + utf8_length(static_cast<unsigned char>(rest[end]));
-    end = whole_end < rest.size() ? whole_end : rest.size();
-    const std::string_view prefix = rest.substr(0, end);
-    // The table holds whole code points only, so a sequence cut short by
-    // the end of the text is searched.
-    DictFile::Node node;
-    if (by_table && whole_end <= rest.size()) node = dict.prefix_node(prefix);
-    if (!node.known) {
-      range = dict.seek_prefix(range, prefix, node.exact);
-      node.present = node.longer = !range.empty();
-      node.entry = range.lo;  // an exact hit is the first entry of its range
-    } else if (node.present) {
-      // The block starts at the node's entry, inside the range of the
-      // shorter prefix: a later step's search may start from there.
-      range.lo = node.entry;
+    end = char_end(rest, end);
+    bool exact = false;
+    range = dict.seek_prefix(range, rest.substr(0, end), exact);
+    if (exact) {
+      best = end;
+      best_entry = range.lo;  // an exact hit is the first entry of its range
     }
+    if (range.empty()) break;
+  }
+  return best;
+}
+
+// The same walk by the prefix table, into `best` and `best_entry`; false
+// when a step is one the table cannot answer (a probe ran long, or a code
+// point is cut short by the end of the text), which the search then walks.
+// It starts at two code points: most tokens are words of two, which one
+// probe then settles, and a key that long proves the first code point
+// starts keys too. The first alone is asked only when nothing longer is a
+// key.
+bool longest_by_table(const DictFile& dict, std::string_view rest, std::size_t& best,
+                      std::size_t& best_entry) {
+  best = 0;
+  const std::size_t first = utf8_length(static_cast<unsigned char>(rest[0]));
+  if (first > rest.size()) return false;
+  std::size_t end = first;
+  for (std::size_t chars = 1; chars < kMaxWordChars && end < rest.size(); ++chars) {
+    const std::size_t next = end + utf8_length(static_cast<unsigned char>(rest[end]));
+    if (next > rest.size()) return false;
+    const DictFile::Node node = dict.prefix_node(rest.substr(0, next));
+    if (!node.known) return false;
+    if (!node.present) break;
+    end = next;
     if (node.exact) {
       best = end;
       best_entry = node.entry;
     }
-    if (!node.present || !node.longer) break;
+    if (!node.longer) break;
   }
-  return best;
+  if (best != 0) return true;
+  const DictFile::Node node = dict.prefix_node(rest.substr(0, first));
+  if (!node.known) return false;
+  if (node.exact) {
+    best = first;
+    best_entry = node.entry;
+  }
+  return true;
+}
+
+std::size_t longest_dict_match(const DictFile& dict, std::string_view rest,
+                               std::size_t& best_entry) {
+  std::size_t best = 0;
+  if (dict.has_prefix_table() && longest_by_table(dict, rest, best, best_entry)) return best;
+  return longest_by_search(dict, rest, best_entry);
 }
 
 // Byte length of the longest prefix of `rest`, of at most `max_chars` code
