@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstddef>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -47,6 +48,44 @@ struct ReadingFound {
   std::size_t index = 0;
 };
 
+namespace reading_detail {
+
+// The layers in order for `token`; `key()` gives the token's DictKey, asked
+// only once a file is searched (a token segmentation found, or one with no
+// ideograph, needs none).
+template <class KeyOf>
+inline ReadingFound find_reading(const ReadingTables& t, std::string_view token, KeyOf&& key,
+                                 const WordMatch& word) {
+  // Segmentation says Hit or Miss only of tokens cut from Chinese runs.
+  if (word.kind == WordMatch::Kind::Unknown && !contains_cjk(token)) {
+    return {ReadingLayer::Passthrough, token};
+  }
+  if (const std::string* user = user_lookup(t.user, token)) return {ReadingLayer::User, *user};
+  if (t.word_candidates) {
+    if (const auto found = t.word_candidates->find(key())) {
+      return {ReadingLayer::WordCandidates, found->value, found->index};
+    }
+  }
+  if (word.kind == WordMatch::Kind::Hit) return {ReadingLayer::Word, word.value, word.index};
+  if (word.kind == WordMatch::Kind::Unknown) {
+    if (const auto found = t.word.find(key())) {
+      return {ReadingLayer::Word, found->value, found->index};
+    }
+  }
+  if (!is_single_code_point(token)) return {ReadingLayer::CharByChar, {}};
+  if (t.char_candidates) {
+    if (const auto found = t.char_candidates->find(key())) {
+      return {ReadingLayer::CharCandidates, found->value, found->index};
+    }
+  }
+  if (const auto found = t.chr.find(key())) {
+    return {ReadingLayer::Char, found->value, found->index};
+  }
+  return {ReadingLayer::Itself, token};
+}
+
+}  // namespace reading_detail
+
 // The first layer that knows `key` (the token). `word` is what segmentation
 // knows of the token's entry in `tables.word` (a Hit or Miss must be true of
 // it; a token it has seen is Chinese). The answer is the same whatever it
@@ -54,35 +93,16 @@ struct ReadingFound {
 // inlined.
 inline ReadingFound find_reading(const ReadingTables& t, const DictKey& key,
                                  const WordMatch& word = {}) {
-  const std::string_view token = key.bytes;
-  // Segmentation says Hit or Miss only of tokens cut from Chinese runs.
-  if (word.kind == WordMatch::Kind::Unknown && !contains_cjk(token)) {
-    return {ReadingLayer::Passthrough, token};
-  }
-  if (const std::string* user = user_lookup(t.user, token)) return {ReadingLayer::User, *user};
-  if (t.word_candidates) {
-    if (const auto found = t.word_candidates->find(key)) {
-      return {ReadingLayer::WordCandidates, found->value, found->index};
-    }
-  }
-  if (word.kind == WordMatch::Kind::Hit) return {ReadingLayer::Word, word.value, word.index};
-  if (word.kind == WordMatch::Kind::Unknown) {
-    if (const auto found = t.word.find(key)) {
-      return {ReadingLayer::Word, found->value, found->index};
-    }
-  }
-  if (!is_single_code_point(token)) return {ReadingLayer::CharByChar, {}};
-  if (t.char_candidates) {
-    if (const auto found = t.char_candidates->find(key)) {
-      return {ReadingLayer::CharCandidates, found->value, found->index};
-    }
-  }
-  if (const auto found = t.chr.find(key)) return {ReadingLayer::Char, found->value, found->index};
-  return {ReadingLayer::Itself, token};
+  return reading_detail::find_reading(t, key.bytes, [&]() -> const DictKey& { return key; }, word);
 }
 inline ReadingFound find_reading(const ReadingTables& t, std::string_view token,
                                  const WordMatch& word = {}) {
-  return find_reading(t, DictKey(token), word);
+  std::optional<DictKey> key;
+  const auto key_of = [&]() -> const DictKey& {
+    if (!key) key.emplace(token);
+    return *key;
+  };
+  return reading_detail::find_reading(t, token, key_of, word);
 }
 
 // Each code point's piece (user, word, chr, else the character itself),
