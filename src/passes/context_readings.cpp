@@ -138,7 +138,11 @@ ContextTargets list_context_targets(const std::optional<DictFile>& rules) {
   for_each_piece(*list, [&](std::string_view piece) {
     if (piece.empty()) return;
     // A target without its "=" entry has no rule to try.
-    if (const auto kinds = search.kinds_of(piece)) out.targets.push_back({piece, *kinds});
+    if (const auto kinds = search.kinds_of(piece)) {
+      out.targets.push_back({piece, *kinds});
+      const auto last = static_cast<unsigned char>(piece.back());
+      out.last_bytes[last >> 6] |= std::uint64_t{1} << (last & 63);
+    }
   });
   static_assert(kMaxTargetList < 0xFFFF, "target offsets are 16 bits");
   std::stable_sort(out.targets.begin(), out.targets.end(),
@@ -162,16 +166,26 @@ ReadingChanges context_readings(std::span<const std::string_view> tokens,
     return changes;
   }
   RuleSearch search(*rules);
-  for (std::size_t i = 0; i < tokens.size(); ++i) {
-    std::optional<std::string_view> kinds;
-    if (targets.listed) {
-      const ContextTarget* target = listed_target(targets, tokens[i]);
-      if (!target) continue;
-      kinds = target->kinds;
+  const auto propose = [&](std::size_t i, std::string_view kinds) {
+    if (auto found = search.reading_for(tokens, i, kinds)) changes.set(i, std::string(*found));
+  };
+  if (!targets.listed) {
+    for (std::size_t i = 0; i < tokens.size(); ++i) {
+      if (!contains_cjk(tokens[i])) continue;
+      if (const auto kinds = search.kinds_of(tokens[i])) propose(i, *kinds);
     }
-    if (!contains_cjk(tokens[i])) continue;
-    if (!targets.listed && !(kinds = search.kinds_of(tokens[i]))) continue;
-    if (auto found = search.reading_for(tokens, i, *kinds)) changes.set(i, std::string(*found));
+    return changes;
+  }
+  // Every token is asked and few are targets: the last byte turns most
+  // away with one test of a local copy of the bits.
+  const std::array<std::uint64_t, 4> last_bytes = targets.last_bytes;
+  for (std::size_t i = 0; i < tokens.size(); ++i) {
+    const std::string_view token = tokens[i];
+    if (token.empty()) continue;
+    const auto last = static_cast<unsigned char>(token.back());
+    if (!((last_bytes[last >> 6] >> (last & 63)) & 1)) continue;
+    const ContextTarget* target = listed_target(targets, token);
+    if (target && contains_cjk(token)) propose(i, target->kinds);
   }
   return changes;
 }
