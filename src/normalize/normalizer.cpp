@@ -134,15 +134,48 @@ constexpr std::array<unsigned char, 256> kPassBytes = [] {
   return bits;
 }();
 
-unsigned passes_that_may_change(std::string_view text) {
+// The passes that may change a text and, for the slang and punctuation
+// passes, the first byte they act on: a pass's walk steps over every byte
+// before it without effect, so it can start there. Most texts hold few
+// such bytes, so a new bit is rare and the walk over the rest is one
+// look-up and one test per byte.
+struct PassScan {
   unsigned bits = 0;
-  for (const char c : text) bits |= kPassBytes[static_cast<unsigned char>(c)];
-  return bits;
+  std::size_t slang_from = 0;
+  std::size_t punct_from = 0;
+};
+
+PassScan passes_that_may_change(std::string_view text) {
+  PassScan scan;
+  unsigned bits = 0;  // a local, so the walk keeps it in a register
+  const auto* const bytes = reinterpret_cast<const unsigned char*>(text.data());
+  const auto note = [&](std::size_t from, std::size_t to) {
+    for (std::size_t i = from; i < to; ++i) {
+      const unsigned added = kPassBytes[bytes[i]] & ~bits;
+      if (!added) continue;
+      if (added & kSlangBit) scan.slang_from = i;
+      if (added & kPunctBit) scan.punct_from = i;
+      bits |= added;
+    }
+  };
+  // Four bytes at a time, one test for the four; a block that adds a bit
+  // is walked again byte by byte for where.
+  constexpr std::size_t kBlock = 4;
+  std::size_t i = 0;
+  for (; text.size() - i >= kBlock; i += kBlock) {
+    const unsigned m = kPassBytes[bytes[i]] | kPassBytes[bytes[i + 1]] |
+                       kPassBytes[bytes[i + 2]] | kPassBytes[bytes[i + 3]];
+    if (m & ~bits) note(i, i + kBlock);
+  }
+  note(i, text.size());
+  scan.bits = bits;
+  return scan;
 }
 
-}  // namespace
-
-bool expand_romanized_slang_into(const DictFile& table, std::string_view text, std::string& out) {
+// expand_romanized_slang_into, starting at byte `from`, before which `text`
+// holds no ASCII letter or digit.
+bool expand_romanized_slang_from(const DictFile& table, std::string_view text, std::size_t from,
+                                 std::string& out) {
   // `out` is started at the first run that changes: text[copied, ...) is
   // still to be copied after it.
   bool changed = false;
@@ -151,7 +184,7 @@ bool expand_romanized_slang_into(const DictFile& table, std::string_view text, s
   const auto alnum_at = [&](std::size_t i) {
     return kAsciiAlnumBytes[static_cast<unsigned char>(text[i])];
   };
-  std::size_t i = 0;
+  std::size_t i = from;
   while (i < text.size()) {
     // Bytes of multi-byte sequences are never ASCII letters or digits, so a
     // byte walk finds exactly the runs a code-point walk would.
@@ -180,13 +213,23 @@ bool expand_romanized_slang_into(const DictFile& table, std::string_view text, s
   return changed;
 }
 
+}  // namespace
+
+bool expand_romanized_slang_into(const DictFile& table, std::string_view text, std::string& out) {
+  return expand_romanized_slang_from(table, text, 0, out);
+}
+
 std::string expand_romanized_slang(const DictFile& table, std::string_view text) {
   std::string out;
   if (!expand_romanized_slang_into(table, text, out)) out.assign(text);
   return out;
 }
 
-bool normalize_punctuation_into(std::string_view text, std::string& out) {
+namespace {
+
+// normalize_punctuation_into, starting at byte `from`, before which `text`
+// holds no byte that starts a code point of kPunctTable.
+bool normalize_punctuation_from(std::string_view text, std::size_t from, std::string& out) {
   // `out` is started at the first code point whose folding differs from its
   // bytes; text[copied, ...) is still to be copied after it.
   bool changed = false;
@@ -202,7 +245,7 @@ bool normalize_punctuation_into(std::string_view text, std::string& out) {
   // was one and ended where it starts: every code point it stepped over is
   // kept, and a kept one ends a run of separators.
   std::size_t separator_end = std::string_view::npos;
-  std::size_t pos = 0;
+  std::size_t pos = from;
   while (pos < text.size()) {
     if (!kPunctLeadBytes[static_cast<unsigned char>(text[pos])]) {
       ++pos;
@@ -254,6 +297,12 @@ bool normalize_punctuation_into(std::string_view text, std::string& out) {
   }
   if (changed) out.append(text.substr(copied));
   return changed;
+}
+
+}  // namespace
+
+bool normalize_punctuation_into(std::string_view text, std::string& out) {
+  return normalize_punctuation_from(text, 0, out);
 }
 
 std::string normalize_punctuation(std::string_view text) {
@@ -314,27 +363,31 @@ std::string_view normalize_text(const Pipeline& pipeline, std::string_view text,
   // A pass that changes the text writes it into the buffer the current text
   // is not in; most texts pass through every pass unchanged and are never
   // copied. While the text is still the input, a pass none of whose bytes
-  // it holds is not run at all.
+  // it holds is not run at all, and the others start at their first byte.
   enum class Where { Input, Storage, Spare };
-  const unsigned may_change = passes_that_may_change(text);
+  const PassScan scan = passes_that_may_change(text);
   std::string spare;
   Where where = Where::Input;
   std::string_view current = text;
-  const auto step = [&](unsigned bit, auto&& pass) {
-    if (where == Where::Input && !(may_change & bit)) return;
+  // pass(text, from, out), where `from` is where the pass may start in the
+  // input; in a text a pass before it changed, it starts at 0.
+  const auto step = [&](unsigned bit, std::size_t from, auto&& pass) {
+    if (where == Where::Input && !(scan.bits & bit)) return;
     const Where to = where == Where::Storage ? Where::Spare : Where::Storage;
     std::string& out = to == Where::Storage ? storage : spare;
-    if (!pass(current, out)) return;
+    if (!pass(current, where == Where::Input ? from : 0, out)) return;
     where = to;
     current = out;
   };
   if (pipeline.romanized_slang) {
-    step(kSlangBit, [&](std::string_view in, std::string& out) {
-      return expand_romanized_slang_into(*pipeline.romanized_slang, in, out);
+    step(kSlangBit, scan.slang_from, [&](std::string_view in, std::size_t from, std::string& out) {
+      return expand_romanized_slang_from(*pipeline.romanized_slang, in, from, out);
     });
   }
-  if (pipeline.punc_norm) step(kPunctBit, normalize_punctuation_into);
-  step(kNumberBit, normalize_numbers_into);
+  if (pipeline.punc_norm) step(kPunctBit, scan.punct_from, normalize_punctuation_from);
+  step(kNumberBit, 0, [](std::string_view in, std::size_t, std::string& out) {
+    return normalize_numbers_into(in, out);
+  });
   if (where == Where::Spare) {
     storage.swap(spare);
     current = storage;
