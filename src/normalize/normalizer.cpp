@@ -311,44 +311,58 @@ std::string normalize_punctuation(std::string_view text) {
   return out;
 }
 
+namespace {
+
+// The end of the CJK run that goes on at `pos` in `text`: the first byte
+// from `pos` on that does not start an ideograph. Most ideographs are three
+// bytes led by E5 to E9 (U+5000 to U+9FFF, all in the basic block), told by
+// their bytes alone; any other code point is decoded.
+std::size_t cjk_run_end(std::string_view text, std::size_t pos) {
+  const auto* const bytes = reinterpret_cast<const unsigned char*>(text.data());
+  while (pos < text.size()) {
+    const unsigned b0 = bytes[pos];
+    if (b0 >= 0xE5 && b0 <= 0xE9 && text.size() - pos >= 3 && (bytes[pos + 1] & 0xC0) == 0x80 &&
+        (bytes[pos + 2] & 0xC0) == 0x80) {
+      pos += 3;
+      continue;
+    }
+    std::size_t next = pos;
+    if (!is_cjk(next_code_point_inline(text, next))) break;
+    pos = next;
+  }
+  return pos;
+}
+
+// The end of the ASCII letters and digits that go on at `pos`: the bytes of
+// a multi-byte sequence are never ASCII, so the walk is by byte.
+std::size_t alnum_run_end(std::string_view text, std::size_t pos) {
+  while (pos < text.size() && kAsciiAlnumBytes[static_cast<unsigned char>(text[pos])]) ++pos;
+  return pos;
+}
+
+}  // namespace
+
 void split_runs(const Pipeline& pipeline, std::string_view text,
                 std::vector<std::string_view>& out, std::vector<WordMatch>* matches) {
-  // The current run is a byte range of `text`: runs are contiguous, so no
-  // buffer is needed.
-  std::size_t run_begin = 0;
-  std::size_t run_end = 0;
-  CharClass run_class = CharClass::Other;
-  const auto flush = [&] {
-    if (run_end > run_begin) {
-      segment_run(text.substr(run_begin, run_end - run_begin), run_class, pipeline.word_dict,
-                  pipeline.user_dict, pipeline.user_dict_max_chars, out, matches);
-    }
-    run_begin = run_end;
-    run_class = CharClass::Other;
-  };
+  // A run is found whole from its first code point, as a byte range of
+  // `text`, and handed to segmentation: runs are contiguous, so no buffer is
+  // needed.
   std::size_t pos = 0;
   while (pos < text.size()) {
     const std::size_t start = pos;
     const char32_t c = next_code_point_inline(text, pos);
     const CharClass k = char_class(c);
-    if (k == run_class && k != CharClass::Other) {
-      run_end = pos;
-      continue;
-    }
-    flush();
-    if (k != CharClass::Other) {
-      run_begin = start;
-      run_end = pos;
-      run_class = k;
-    } else {
-      run_begin = run_end = pos;
+    if (k == CharClass::Other) {
       if (!is_white_space(c)) {
         out.push_back(text.substr(start, pos - start));
         if (matches) matches->push_back(WordMatch{});
       }
+      continue;
     }
+    pos = k == CharClass::Cjk ? cjk_run_end(text, pos) : alnum_run_end(text, pos);
+    segment_run(text.substr(start, pos - start), k, pipeline.word_dict, pipeline.user_dict,
+                pipeline.user_dict_max_chars, out, matches);
   }
-  flush();
 }
 
 void split_runs(const Pipeline& pipeline, std::string_view text,
