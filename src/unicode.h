@@ -112,8 +112,9 @@ inline bool is_single_code_point(std::string_view s) {
 // neighbouring tokens by the passes, so inline, and compared byte by byte
 // from the last (where ideographs differ most), without a call to memcmp.
 inline bool is_same_code_point(std::string_view a, std::string_view b) {
-  if (!is_single_code_point(a) || a.size() != b.size()) return false;
-  for (std::size_t k = a.size(); k-- > 0;) {
+  if (a.size() != b.size() || a.empty() || a.back() != b.back()) return false;
+  if (!is_single_code_point(a)) return false;
+  for (std::size_t k = a.size() - 1; k-- > 0;) {
     if (a[k] != b[k]) return false;
   }
   return true;

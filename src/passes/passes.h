@@ -49,14 +49,14 @@ enum PassTrigger : unsigned {
 };
 
 inline unsigned pass_triggers(std::span<const std::string_view> tokens) {
+  if (tokens.empty()) return 0;
   unsigned found = 0;
-  for (std::size_t i = 0; i < tokens.size(); ++i) {
-    const std::string_view t = tokens[i];
-    if (is_sir_title(t)) found |= kSirTitleToken;
-    if (is_dei_suffix(t)) found |= kDeiSuffixToken;
-    if (i + 1 < tokens.size() && is_same_code_point(t, tokens[i + 1])) found |= kRepeatedCodePoint;
+  for (auto t = tokens.begin(), last = tokens.end() - 1;; ++t) {
+    if (is_sir_title(*t)) found |= kSirTitleToken;
+    if (is_dei_suffix(*t)) found |= kDeiSuffixToken;
+    if (t == last) return found;
+    if (is_same_code_point(*t, t[1])) found |= kRepeatedCodePoint;
   }
-  return found;
 }
 
 struct ContextPass {
