@@ -319,18 +319,18 @@ namespace {
 // their bytes alone; any other code point is decoded.
 std::size_t cjk_run_end(std::string_view text, std::size_t pos) {
   const auto* const bytes = reinterpret_cast<const unsigned char*>(text.data());
-  while (pos < text.size()) {
-    const unsigned b0 = bytes[pos];
-    if (b0 >= 0xE5 && b0 <= 0xE9 && text.size() - pos >= 3 && (bytes[pos + 1] & 0xC0) == 0x80 &&
-        (bytes[pos + 2] & 0xC0) == 0x80) {
+  const std::size_t size = text.size();
+  for (;;) {
+    // b ^ 0x80 has its top two bits clear exactly for a continuation byte.
+    while (size - pos >= 3 && bytes[pos] - 0xE5u <= 0xE9u - 0xE5u &&
+           !(((bytes[pos + 1] ^ 0x80u) | (bytes[pos + 2] ^ 0x80u)) & 0xC0u)) {
       pos += 3;
-      continue;
     }
+    if (pos >= size) return pos;
     std::size_t next = pos;
-    if (!is_cjk(next_code_point_inline(text, next))) break;
+    if (!is_cjk(next_code_point_inline(text, next))) return pos;
     pos = next;
   }
-  return pos;
 }
 
 // The end of the ASCII letters and digits that go on at `pos`: the bytes of
