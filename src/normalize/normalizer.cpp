@@ -246,8 +246,16 @@ bool normalize_punctuation_from(std::string_view text, std::size_t from, std::st
   // kept, and a kept one ends a run of separators.
   std::size_t separator_end = std::string_view::npos;
   std::size_t pos = from;
+  const auto* const bytes = reinterpret_cast<const unsigned char*>(text.data());
   while (pos < text.size()) {
-    if (!kPunctLeadBytes[static_cast<unsigned char>(text[pos])]) {
+    // Bytes the pass does not act on are stepped over four at a time where
+    // none of the four starts a code point of the table.
+    while (text.size() - pos >= 4 && !(kPunctLeadBytes[bytes[pos]] | kPunctLeadBytes[bytes[pos + 1]] |
+                                       kPunctLeadBytes[bytes[pos + 2]] | kPunctLeadBytes[bytes[pos + 3]])) {
+      pos += 4;
+    }
+    if (pos >= text.size()) break;
+    if (!kPunctLeadBytes[bytes[pos]]) {
       ++pos;
       continue;
     }
