@@ -140,8 +140,7 @@ ContextTargets list_context_targets(const std::optional<DictFile>& rules) {
     // A target without its "=" entry has no rule to try.
     if (const auto kinds = search.kinds_of(piece)) {
       out.targets.push_back({piece, *kinds});
-      const auto last = static_cast<unsigned char>(piece.back());
-      out.last_bytes[last >> 6] |= std::uint64_t{1} << (last & 63);
+      out.ends_target[static_cast<unsigned char>(piece.back())] = true;
     }
   });
   static_assert(kMaxTargetList < 0xFFFF, "target offsets are 16 bits");
@@ -177,13 +176,11 @@ ReadingChanges context_readings(std::span<const std::string_view> tokens,
     return changes;
   }
   // Every token is asked and few are targets: the last byte turns most
-  // away with one test of a local copy of the bits.
-  const std::array<std::uint64_t, 4> last_bytes = targets.last_bytes;
+  // away with one look-up.
+  const bool* const ends_target = targets.ends_target.data();
   for (std::size_t i = 0; i < tokens.size(); ++i) {
     const std::string_view token = tokens[i];
-    if (token.empty()) continue;
-    const auto last = static_cast<unsigned char>(token.back());
-    if (!((last_bytes[last >> 6] >> (last & 63)) & 1)) continue;
+    if (token.empty() || !ends_target[static_cast<unsigned char>(token.back())]) continue;
     const ContextTarget* target = listed_target(targets, token);
     if (target && contains_cjk(token)) propose(i, target->kinds);
   }
