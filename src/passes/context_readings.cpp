@@ -69,8 +69,13 @@ class RuleSearch {
   std::optional<std::string_view> reading_for(std::span<const std::string_view> tokens,
                                               std::size_t i, std::string_view kinds) {
     const std::string_view target = tokens[i];
+    // `kinds` is a few letters: a loop here costs less than a call to memchr.
     const auto has = [&](char kind) {
-      return kinds.empty() || kinds.find(kind) != std::string_view::npos;
+      if (kinds.empty()) return true;
+      for (const char k : kinds) {
+        if (k == kind) return true;
+      }
+      return false;
     };
     // A place before the first token is written as tokens.size(): outside
     // the span either way, which is_clause_edge reads as the text's edge.
