@@ -219,8 +219,8 @@ std::string convert(const Pipeline& p, std::string_view text, std::size_t window
       readings = long_readings;
     }
     read_window(p, window, built, readings);
-    append_joined(readings.subspan(window.emit_begin, window.emit_end - window.emit_begin),
-                  started, out);
+    append_joined(readings.subspan(window.emit_begin, window.emit_end - window.emit_begin), started,
+                  out);
   }
   return out;
 }

@@ -247,14 +247,15 @@ TEST_F(NormalizerTest, RunSplitting) {
       {"ＡＢ", "Ａ|Ｂ"},
       {"〇一", "〇|一"},
       {"ab cd", "ab|cd"},
-      {"a\xF0\xA0\x80\x80", "a|\xF0\xA0\x80\x80"},                   // U+20000 is CJK
-      {"\xF0\xAA\x9B\x9F\xF0\xAA\x9B\xA0", "\xF0\xAA\x9B\x9F|\xF0\xAA\x9B\xA0"},  // U+2A6DF, U+2A6E0
-      {"\xE3\x90\x80\xE4\xB6\xBF", "\xE3\x90\x80|\xE4\xB6\xBF"},      // U+3400, U+4DBF
-      {"\xEF\xA4\x80好", "\xEF\xA4\x80|好"},                           // U+F900
+      {"a\xF0\xA0\x80\x80", "a|\xF0\xA0\x80\x80"},  // U+20000 is CJK
+      {"\xF0\xAA\x9B\x9F\xF0\xAA\x9B\xA0",
+       "\xF0\xAA\x9B\x9F|\xF0\xAA\x9B\xA0"},                      // U+2A6DF, U+2A6E0
+      {"\xE3\x90\x80\xE4\xB6\xBF", "\xE3\x90\x80|\xE4\xB6\xBF"},  // U+3400, U+4DBF
+      {"\xEF\xA4\x80好", "\xEF\xA4\x80|好"},                      // U+F900
       {"한국", "한|국"},
       {"\u3000", ""},
       {"你好\xE5\x80", "你好|\xE5|\x80"},  // a cut or broken sequence led by E5
-      {"你好\xE5" "A你好", "你好|\xE5|A|你好"},
+      {"你好\xE5\x41你好", "你好|\xE5|A|你好"},  // \x41 is A
       {"ab你好12", "ab|你好|12"},
   };
   const Pipeline p = load(false);
@@ -271,12 +272,12 @@ TEST_F(NormalizerTest, RunSplitting) {
 TEST(RunSplitting, CjkRunEnds) {
   TempDir dir;
   testing::write_dict(dir, "word.bin",
-                      {{"你\xE4\xB7\x80", "x"},   // 你 U+4DC0
-                       {"好\xE4\xB6\xBF", "x"},   // 好 U+4DBF
-                       {"好\xE9\xBF\xBF", "x"},   // 好 U+9FFF
-                       {"好\xEA\x80\x80", "x"},   // 好 U+A000
+                      {{"你\xE4\xB7\x80", "x"},      // 你 U+4DC0
+                       {"好\xE4\xB6\xBF", "x"},      // 好 U+4DBF
+                       {"好\xE9\xBF\xBF", "x"},      // 好 U+9FFF
+                       {"好\xEA\x80\x80", "x"},      // 好 U+A000
                        {"好\xF0\xA0\x80\x80", "x"},  // 好 U+20000
-                       {"好\xEF\xA4\x80", "x"}});  // 好 U+F900
+                       {"好\xEF\xA4\x80", "x"}});    // 好 U+F900
   testing::write_dict(dir, "char.bin", {{"好", "hou2"}});
   auto loaded = load_pipeline(dir.path(), UserDict{}, false);
   ASSERT_TRUE(loaded.ok()) << loaded.error();

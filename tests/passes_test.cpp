@@ -365,7 +365,7 @@ TEST(ContextPasses, TriggersFoundInOneWalk) {
       {{"\xE4\xBA\xBA", "\xE4\xBA\xBA", "\xE5\x93\x8B"},  // 人 人 哋
        kDeiSuffixToken | kRepeatedCodePoint},
       {{"\xE5\x93\x8B"}, kDeiSuffixToken},
-      {{"\xE5\x93\x8B\xE5\x93\x8B"}, 0},  // 哋哋 as one token
+      {{"\xE5\x93\x8B\xE5\x93\x8B"}, 0},                      // 哋哋 as one token
       {{"\xE5\x80\x8B", "\xE4\xBA\xBA", "\xE5\x80\x8B"}, 0},  // 個 人 個
       {{"\xE4\xBA\xBA", "\xE5\x80\x8B", "\xE5\x80\x8B"}, kRepeatedCodePoint},
       {{"\xE5\x80\x8B", "\xE5\x80\x8C"}, 0},  // differ in the last byte only

@@ -163,8 +163,8 @@ PassScan passes_that_may_change(std::string_view text) {
   constexpr std::size_t kBlock = 4;
   std::size_t i = 0;
   for (; text.size() - i >= kBlock; i += kBlock) {
-    const unsigned m = kPassBytes[bytes[i]] | kPassBytes[bytes[i + 1]] |
-                       kPassBytes[bytes[i + 2]] | kPassBytes[bytes[i + 3]];
+    const unsigned m = kPassBytes[bytes[i]] | kPassBytes[bytes[i + 1]] | kPassBytes[bytes[i + 2]] |
+                       kPassBytes[bytes[i + 3]];
     if (m & ~bits) note(i, i + kBlock);
   }
   note(i, text.size());
@@ -250,8 +250,9 @@ bool normalize_punctuation_from(std::string_view text, std::size_t from, std::st
   while (pos < text.size()) {
     // Bytes the pass does not act on are stepped over four at a time where
     // none of the four starts a code point of the table.
-    while (text.size() - pos >= 4 && !(kPunctLeadBytes[bytes[pos]] | kPunctLeadBytes[bytes[pos + 1]] |
-                                       kPunctLeadBytes[bytes[pos + 2]] | kPunctLeadBytes[bytes[pos + 3]])) {
+    while (text.size() - pos >= 4 &&
+           !(kPunctLeadBytes[bytes[pos]] | kPunctLeadBytes[bytes[pos + 1]] |
+             kPunctLeadBytes[bytes[pos + 2]] | kPunctLeadBytes[bytes[pos + 3]])) {
       pos += 4;
     }
     if (pos >= text.size()) break;

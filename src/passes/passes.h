@@ -21,7 +21,6 @@
 #include <utility>
 #include <vector>
 
-#include "pipeline_data.h"
 #include "labels.h"
 #include "passes/aa_dei_sandhi.h"
 #include "passes/address_sandhi.h"
@@ -29,6 +28,7 @@
 #include "passes/context_readings.h"
 #include "passes/reading_changes.h"
 #include "passes/separable_compound.h"
+#include "pipeline_data.h"
 #include "unicode.h"
 
 namespace quillet {
@@ -43,9 +43,9 @@ using ContextPassFn = ReadingChanges (*)(const Pipeline&, std::span<const std::s
 // of them, so one walk finds which patterns the tokens hold and a pass is
 // run only when they hold all of its own.
 enum PassTrigger : unsigned {
-  kSirTitleToken = 1,         // a token is_sir_title
-  kDeiSuffixToken = 2,        // a token is_dei_suffix
-  kRepeatedCodePoint = 4,     // a token is one code point, and so is the next, the same
+  kSirTitleToken = 1,      // a token is_sir_title
+  kDeiSuffixToken = 2,     // a token is_dei_suffix
+  kRepeatedCodePoint = 4,  // a token is one code point, and so is the next, the same
 };
 
 inline unsigned pass_triggers(std::span<const std::string_view> tokens) {
