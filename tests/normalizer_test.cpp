@@ -254,7 +254,7 @@ TEST_F(NormalizerTest, RunSplitting) {
       {"\xEF\xA4\x80好", "\xEF\xA4\x80|好"},                      // U+F900
       {"한국", "한|국"},
       {"\u3000", ""},
-      {"你好\xE5\x80", "你好|\xE5|\x80"},  // a cut or broken sequence led by E5
+      {"你好\xE5\x80", "你好|\xE5|\x80"},        // a cut or broken sequence led by E5
       {"你好\xE5\x41你好", "你好|\xE5|A|你好"},  // \x41 is A
       {"ab你好12", "ab|你好|12"},
   };
