@@ -247,16 +247,16 @@ bool normalize_punctuation_from(std::string_view text, std::size_t from, std::st
   std::size_t separator_end = std::string_view::npos;
   std::size_t pos = from;
   const auto* const bytes = reinterpret_cast<const unsigned char*>(text.data());
+  const auto lead = [&](std::size_t i) -> unsigned { return kPunctLeadBytes[bytes[i]]; };
   while (pos < text.size()) {
     // Bytes the pass does not act on are stepped over four at a time where
     // none of the four starts a code point of the table.
     while (text.size() - pos >= 4 &&
-           !(kPunctLeadBytes[bytes[pos]] | kPunctLeadBytes[bytes[pos + 1]] |
-             kPunctLeadBytes[bytes[pos + 2]] | kPunctLeadBytes[bytes[pos + 3]])) {
+           !(lead(pos) | lead(pos + 1) | lead(pos + 2) | lead(pos + 3))) {
       pos += 4;
     }
     if (pos >= text.size()) break;
-    if (!kPunctLeadBytes[bytes[pos]]) {
+    if (!lead(pos)) {
       ++pos;
       continue;
     }
