@@ -251,8 +251,7 @@ bool normalize_punctuation_from(std::string_view text, std::size_t from, std::st
   while (pos < text.size()) {
     // Bytes the pass does not act on are stepped over four at a time where
     // none of the four starts a code point of the table.
-    while (text.size() - pos >= 4 &&
-           !(lead(pos) | lead(pos + 1) | lead(pos + 2) | lead(pos + 3))) {
+    while (text.size() - pos >= 4 && !(lead(pos) | lead(pos + 1) | lead(pos + 2) | lead(pos + 3))) {
       pos += 4;
     }
     if (pos >= text.size()) break;
