@@ -6,6 +6,8 @@
 #include "pipeline.h"
 
 #include <algorithm>
+#include <array>
+#include <cstring>
 #include <forward_list>
 #include <iterator>
 
@@ -28,15 +30,15 @@ std::string_view plain_reading(const ReadingTables& tables, std::string_view tok
 
 // The readings of every token of `window` (context included) after the
 // passes, as views into the Pipeline, the window's tokens and `built`.
+// `readings` holds one place per token.
 void read_window(const Pipeline& p, const TokenWindow& window,
-                 std::forward_list<std::string>& built, std::vector<std::string_view>& readings) {
+                 std::forward_list<std::string>& built, std::span<std::string_view> readings) {
   const std::span<const std::string_view> tokens = window.tokens;
   const ReadingTables tables{p.word_dict, p.char_dict, p.user_dict};
   // Overrides are few, and `overrides` ends with this call: each is moved
   // into `built`, which lives until the window is written out.
   ReadingChanges overrides = kOverridePass.run(p, tokens);
   auto next_override = overrides.begin();
-  readings.resize(tokens.size());
   for (std::size_t i = 0; i < tokens.size(); ++i) {
     if (next_override != overrides.end() && next_override->index == i) {
       readings[i] = built.emplace_front(std::move(next_override->reading));
@@ -67,6 +69,32 @@ void read_window(const Pipeline& p, const TokenWindow& window,
 // `out` itself cannot tell). The bytes are sized first and written in one
 // pass: per-reading appends spend more on their checks than on the few
 // bytes they copy.
+// Copies `r` to `dst` and returns the end of the copy. Most readings are a
+// syllable or two, from 2 to 16 bytes, and a call to memcpy for each would
+// cost more than the copy: such a reading is copied as two blocks of fixed
+// size that may overlap, each one load and one store (a shorter one byte by
+// byte), reading and writing no byte outside `r` and its copy.
+char* copy_reading(std::string_view r, char* dst) {
+  const std::size_t n = r.size();
+  const char* src = r.data();
+  if (n > 16) return std::copy(r.begin(), r.end(), dst);
+  if (n >= 8) {
+    std::memcpy(dst, src, 8);
+    std::memcpy(dst + n - 8, src + n - 8, 8);
+  } else if (n >= 4) {
+    std::memcpy(dst, src, 4);
+    std::memcpy(dst + n - 4, src + n - 4, 4);
+  } else if (n > 0) {  // 1 to 3 bytes: the first, the middle and the last
+    dst[0] = src[0];
+    dst[n / 2] = src[n / 2];
+    dst[n - 1] = src[n - 1];
+  }
+  return dst + n;
+}
+
+// Tokens of a window whose readings convert keeps on the stack.
+constexpr std::size_t kLocalReadings = 16;
+
 void append_joined(std::span<const std::string_view> readings, bool& started, std::string& out) {
   if (readings.empty()) return;
   std::size_t add = readings.size() - (started ? 0 : 1);
@@ -78,7 +106,7 @@ void append_joined(std::span<const std::string_view> readings, bool& started, st
   char* dst = out.data() + at;
   for (std::string_view r : readings) {
     if (started) *dst++ = ' ';
-    dst = std::copy(r.begin(), r.end(), dst);
+    dst = copy_reading(r, dst);
     started = true;
   }
 }
@@ -174,16 +202,25 @@ std::string convert(const Pipeline& p, std::string_view text, std::size_t window
   // Most readings are views into the mappings; the few built during a
   // window live in `built` until the window is written out.
   std::forward_list<std::string> built;
-  std::vector<std::string_view> readings;
+  // The readings of a window of a short text (most texts) are kept on the
+  // stack, those of a longer one in `long_readings`, sized once per window.
+  std::array<std::string_view, kLocalReadings> local_readings;
+  std::vector<std::string_view> long_readings;
   bool started = false;
   TokenWindows windows(p, text, window_bytes, kPassReach);
   while (windows.next()) {
     const TokenWindow& window = windows.window();
     built.clear();
+    std::span<std::string_view> readings;
+    if (window.tokens.size() <= local_readings.size()) {
+      readings = std::span(local_readings).first(window.tokens.size());
+    } else {
+      long_readings.resize(window.tokens.size());
+      readings = long_readings;
+    }
     read_window(p, window, built, readings);
-    append_joined(std::span(readings).subspan(window.emit_begin,
-                                              window.emit_end - window.emit_begin),
-                  started, out);
+    append_joined(readings.subspan(window.emit_begin, window.emit_end - window.emit_begin), started,
+                  out);
   }
   return out;
 }

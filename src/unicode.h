@@ -108,6 +108,18 @@ inline bool is_single_code_point(std::string_view s) {
   return !s.empty() && utf8_length(static_cast<unsigned char>(s[0])) == s.size();
 }
 
+// True when a is exactly one code point and b is the same one. Asked of
+// neighbouring tokens by the passes, so inline, and compared byte by byte
+// from the last (where ideographs differ most), without a call to memcmp.
+inline bool is_same_code_point(std::string_view a, std::string_view b) {
+  if (a.size() != b.size() || a.empty() || a.back() != b.back()) return false;
+  if (!is_single_code_point(a)) return false;
+  for (std::size_t k = a.size() - 1; k-- > 0;) {
+    if (a[k] != b[k]) return false;
+  }
+  return true;
+}
+
 // True when some code point of s is a CJK ideograph.
 bool contains_cjk_scan(std::string_view s);
 inline bool contains_cjk(std::string_view s) {

@@ -200,6 +200,40 @@ TEST_F(NormalizerTest, SlangPassAlone) {
   }
 }
 
+// The rewriting passes chained: each starts where the first byte it acts
+// on lies in the input, found by one scan that tests four bytes at a time,
+// so the rows put that byte at every place in and around a block; a pass
+// after one that changed the text starts over from its start.
+TEST_F(NormalizerTest, ChainedPassesStartAtTheirFirstByte) {
+  static const struct {
+    const char* input;
+    const char* want;  // normalize_text with slang and punc_norm
+  } kRows[] = {
+      {"abc好", "阿B好"},
+      {"a abc", "a 阿B"},
+      {"好abc", "好阿B"},
+      {"好 abc", "好 阿B"},
+      {"好好 abc", "好好 阿B"},
+      {"好好好好好好abc", "好好好好好好阿B"},
+      {"「好」", "好"},
+      {"好「", "好"},
+      {"好好好「好」", "好好好好"},
+      {"好好好好好好好好—", "好好好好好好好好，"},
+      {"好好好...", "好好好。"},
+      {"好，好...", "好，好。"},  // 「，」 leads with EF, as do the marks folded
+      {"好  好", "好 好"},
+      {"x  abc", "x 阿B"},
+      {"spaced好——", "a b好，"},  // the slang value's spaces are folded too
+      {"好spaced好……", "好a b好。"},
+      {"ok...spaced", "好。a b"},
+      {"好好好好", "好好好好"},
+  };
+  const Pipeline p = load(true, true);
+  for (const auto& row : kRows) {
+    EXPECT_EQ(normalize_text(p, row.input), row.want) << "input=«" << row.input << "»";
+  }
+}
+
 TEST_F(NormalizerTest, RunSplitting) {
   static const struct {
     const char* input;
@@ -213,14 +247,53 @@ TEST_F(NormalizerTest, RunSplitting) {
       {"ＡＢ", "Ａ|Ｂ"},
       {"〇一", "〇|一"},
       {"ab cd", "ab|cd"},
-      {"a\xF0\xA0\x80\x80", "a|\xF0\xA0\x80\x80"},                   // U+20000 is CJK
-      {"\xF0\xAA\x9B\x9F\xF0\xAA\x9B\xA0", "\xF0\xAA\x9B\x9F|\xF0\xAA\x9B\xA0"},  // U+2A6DF, U+2A6E0
-      {"\xE3\x90\x80\xE4\xB6\xBF", "\xE3\x90\x80|\xE4\xB6\xBF"},      // U+3400, U+4DBF
-      {"\xEF\xA4\x80好", "\xEF\xA4\x80|好"},                           // U+F900
+      {"a\xF0\xA0\x80\x80", "a|\xF0\xA0\x80\x80"},  // U+20000 is CJK
+      {"\xF0\xAA\x9B\x9F\xF0\xAA\x9B\xA0",
+       "\xF0\xAA\x9B\x9F|\xF0\xAA\x9B\xA0"},                      // U+2A6DF, U+2A6E0
+      {"\xE3\x90\x80\xE4\xB6\xBF", "\xE3\x90\x80|\xE4\xB6\xBF"},  // U+3400, U+4DBF
+      {"\xEF\xA4\x80好", "\xEF\xA4\x80|好"},                      // U+F900
       {"한국", "한|국"},
       {"\u3000", ""},
+      {"你好\xE5\x80", "你好|\xE5|\x80"},        // a cut or broken sequence led by E5
+      {"你好\xE5\x41你好", "你好|\xE5|A|你好"},  // \x41 is A
+      {"ab你好12", "ab|你好|12"},
   };
   const Pipeline p = load(false);
+  for (const auto& row : kRows) {
+    std::vector<std::string> tokens;
+    split_runs(p, row.input, tokens);
+    EXPECT_EQ(join(tokens), row.want) << "input=«" << row.input << "»";
+  }
+}
+
+// Where a CJK run ends, seen through words that would join across its end:
+// ideographs of every range stay in the run, U+4DC0 (E4 B7 80, beside
+// U+4DBF) and U+A000 (beside U+9FFF) end it.
+TEST(RunSplitting, CjkRunEnds) {
+  TempDir dir;
+  testing::write_dict(dir, "word.bin",
+                      {{"你\xE4\xB7\x80", "x"},      // 你 U+4DC0
+                       {"好\xE4\xB6\xBF", "x"},      // 好 U+4DBF
+                       {"好\xE9\xBF\xBF", "x"},      // 好 U+9FFF
+                       {"好\xEA\x80\x80", "x"},      // 好 U+A000
+                       {"好\xF0\xA0\x80\x80", "x"},  // 好 U+20000
+                       {"好\xEF\xA4\x80", "x"}});    // 好 U+F900
+  testing::write_dict(dir, "char.bin", {{"好", "hou2"}});
+  auto loaded = load_pipeline(dir.path(), UserDict{}, false);
+  ASSERT_TRUE(loaded.ok()) << loaded.error();
+  const Pipeline p = std::move(loaded).value();
+  static const struct {
+    const char* input;
+    const char* want;
+  } kRows[] = {
+      {"你\xE4\xB7\x80", "你|\xE4\xB7\x80"},
+      {"好\xE4\xB6\xBF好", "好\xE4\xB6\xBF|好"},
+      {"好\xE9\xBF\xBF", "好\xE9\xBF\xBF"},
+      {"好\xEA\x80\x80", "好|\xEA\x80\x80"},
+      {"好\xF0\xA0\x80\x80", "好\xF0\xA0\x80\x80"},
+      {"好\xEF\xA4\x80", "好\xEF\xA4\x80"},
+      {"好\xE9\xBF", "好|\xE9|\xBF"},
+  };
   for (const auto& row : kRows) {
     std::vector<std::string> tokens;
     split_runs(p, row.input, tokens);

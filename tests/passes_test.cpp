@@ -351,5 +351,34 @@ TEST(ContextPasses, RunInTableOrderOnTheReadingsEachReads) {
   EXPECT_EQ(readings, (std::vector<std::string_view>{"go3", "go2", "dei2"}));
 }
 
+// The patterns one walk finds, which decide the passes run: each pattern
+// where it lies, at the edges of the tokens, and the near misses.
+TEST(ContextPasses, TriggersFoundInOneWalk) {
+  static const struct {
+    std::vector<std::string_view> tokens;
+    unsigned want;
+  } kRows[] = {
+      {{}, 0},
+      {{"\xE9\x99\xB3", "sir"}, kSirTitleToken},  // 陳 sir
+      {{"SIR"}, kSirTitleToken},
+      {{"sirs", "si"}, 0},
+      {{"\xE4\xBA\xBA", "\xE4\xBA\xBA", "\xE5\x93\x8B"},  // 人 人 哋
+       kDeiSuffixToken | kRepeatedCodePoint},
+      {{"\xE5\x93\x8B"}, kDeiSuffixToken},
+      {{"\xE5\x93\x8B\xE5\x93\x8B"}, 0},                      // 哋哋 as one token
+      {{"\xE5\x80\x8B", "\xE4\xBA\xBA", "\xE5\x80\x8B"}, 0},  // 個 人 個
+      {{"\xE4\xBA\xBA", "\xE5\x80\x8B", "\xE5\x80\x8B"}, kRepeatedCodePoint},
+      {{"\xE5\x80\x8B", "\xE5\x80\x8C"}, 0},  // differ in the last byte only
+      {{"\xE4\xBA\xBA", "\xE5\xBA\xBA"}, 0},  // differ in the first byte only
+      {{"\xE4\xBA\xBA\xE4\xBA\xBA", "\xE4\xBA\xBA\xE4\xBA\xBA"}, 0},  // two code points
+      {{"a", "a"}, kRepeatedCodePoint},
+      {{"\xF0\xA0\x80\x80", "\xF0\xA0\x80\x80"}, kRepeatedCodePoint},
+      {{"", ""}, 0},
+  };
+  for (const auto& row : kRows) {
+    EXPECT_EQ(pass_triggers(row.tokens), row.want) << "tokens " << row.tokens.size();
+  }
+}
+
 }  // namespace
 }  // namespace quillet

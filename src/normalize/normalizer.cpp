@@ -134,15 +134,48 @@ constexpr std::array<unsigned char, 256> kPassBytes = [] {
   return bits;
 }();
 
-unsigned passes_that_may_change(std::string_view text) {
+// The passes that may change a text and, for the slang and punctuation
+// passes, the first byte they act on: a pass's walk steps over every byte
+// before it without effect, so it can start there. Most texts hold few
+// such bytes, so a new bit is rare and the walk over the rest is one
+// look-up and one test per byte.
+struct PassScan {
   unsigned bits = 0;
-  for (const char c : text) bits |= kPassBytes[static_cast<unsigned char>(c)];
-  return bits;
+  std::size_t slang_from = 0;
+  std::size_t punct_from = 0;
+};
+
+PassScan passes_that_may_change(std::string_view text) {
+  PassScan scan;
+  unsigned bits = 0;  // a local, so the walk keeps it in a register
+  const auto* const bytes = reinterpret_cast<const unsigned char*>(text.data());
+  const auto note = [&](std::size_t from, std::size_t to) {
+    for (std::size_t i = from; i < to; ++i) {
+      const unsigned added = kPassBytes[bytes[i]] & ~bits;
+      if (!added) continue;
+      if (added & kSlangBit) scan.slang_from = i;
+      if (added & kPunctBit) scan.punct_from = i;
+      bits |= added;
+    }
+  };
+  // Four bytes at a time, one test for the four; a block that adds a bit
+  // is walked again byte by byte for where.
+  constexpr std::size_t kBlock = 4;
+  std::size_t i = 0;
+  for (; text.size() - i >= kBlock; i += kBlock) {
+    const unsigned m = kPassBytes[bytes[i]] | kPassBytes[bytes[i + 1]] | kPassBytes[bytes[i + 2]] |
+                       kPassBytes[bytes[i + 3]];
+    if (m & ~bits) note(i, i + kBlock);
+  }
+  note(i, text.size());
+  scan.bits = bits;
+  return scan;
 }
 
-}  // namespace
-
-bool expand_romanized_slang_into(const DictFile& table, std::string_view text, std::string& out) {
+// expand_romanized_slang_into, starting at byte `from`, before which `text`
+// holds no ASCII letter or digit.
+bool expand_romanized_slang_from(const DictFile& table, std::string_view text, std::size_t from,
+                                 std::string& out) {
   // `out` is started at the first run that changes: text[copied, ...) is
   // still to be copied after it.
   bool changed = false;
@@ -151,7 +184,7 @@ bool expand_romanized_slang_into(const DictFile& table, std::string_view text, s
   const auto alnum_at = [&](std::size_t i) {
     return kAsciiAlnumBytes[static_cast<unsigned char>(text[i])];
   };
-  std::size_t i = 0;
+  std::size_t i = from;
   while (i < text.size()) {
     // Bytes of multi-byte sequences are never ASCII letters or digits, so a
     // byte walk finds exactly the runs a code-point walk would.
@@ -180,13 +213,23 @@ bool expand_romanized_slang_into(const DictFile& table, std::string_view text, s
   return changed;
 }
 
+}  // namespace
+
+bool expand_romanized_slang_into(const DictFile& table, std::string_view text, std::string& out) {
+  return expand_romanized_slang_from(table, text, 0, out);
+}
+
 std::string expand_romanized_slang(const DictFile& table, std::string_view text) {
   std::string out;
   if (!expand_romanized_slang_into(table, text, out)) out.assign(text);
   return out;
 }
 
-bool normalize_punctuation_into(std::string_view text, std::string& out) {
+namespace {
+
+// normalize_punctuation_into, starting at byte `from`, before which `text`
+// holds no byte that starts a code point of kPunctTable.
+bool normalize_punctuation_from(std::string_view text, std::size_t from, std::string& out) {
   // `out` is started at the first code point whose folding differs from its
   // bytes; text[copied, ...) is still to be copied after it.
   bool changed = false;
@@ -202,9 +245,17 @@ bool normalize_punctuation_into(std::string_view text, std::string& out) {
   // was one and ended where it starts: every code point it stepped over is
   // kept, and a kept one ends a run of separators.
   std::size_t separator_end = std::string_view::npos;
-  std::size_t pos = 0;
+  std::size_t pos = from;
+  const auto* const bytes = reinterpret_cast<const unsigned char*>(text.data());
+  const auto lead = [&](std::size_t i) -> unsigned { return kPunctLeadBytes[bytes[i]]; };
   while (pos < text.size()) {
-    if (!kPunctLeadBytes[static_cast<unsigned char>(text[pos])]) {
+    // Bytes the pass does not act on are stepped over four at a time where
+    // none of the four starts a code point of the table.
+    while (text.size() - pos >= 4 && !(lead(pos) | lead(pos + 1) | lead(pos + 2) | lead(pos + 3))) {
+      pos += 4;
+    }
+    if (pos >= text.size()) break;
+    if (!lead(pos)) {
       ++pos;
       continue;
     }
@@ -256,50 +307,70 @@ bool normalize_punctuation_into(std::string_view text, std::string& out) {
   return changed;
 }
 
+}  // namespace
+
+bool normalize_punctuation_into(std::string_view text, std::string& out) {
+  return normalize_punctuation_from(text, 0, out);
+}
+
 std::string normalize_punctuation(std::string_view text) {
   std::string out;
   if (!normalize_punctuation_into(text, out)) out.assign(text);
   return out;
 }
 
+namespace {
+
+// The end of the CJK run that goes on at `pos` in `text`: the first byte
+// from `pos` on that does not start an ideograph. Most ideographs are three
+// bytes led by E5 to E9 (U+5000 to U+9FFF, all in the basic block), told by
+// their bytes alone; any other code point is decoded.
+std::size_t cjk_run_end(std::string_view text, std::size_t pos) {
+  const auto* const bytes = reinterpret_cast<const unsigned char*>(text.data());
+  const std::size_t size = text.size();
+  for (;;) {
+    // b ^ 0x80 has its top two bits clear exactly for a continuation byte.
+    while (size - pos >= 3 && bytes[pos] - 0xE5u <= 0xE9u - 0xE5u &&
+           !(((bytes[pos + 1] ^ 0x80u) | (bytes[pos + 2] ^ 0x80u)) & 0xC0u)) {
+      pos += 3;
+    }
+    if (pos >= size) return pos;
+    std::size_t next = pos;
+    if (!is_cjk(next_code_point_inline(text, next))) return pos;
+    pos = next;
+  }
+}
+
+// The end of the ASCII letters and digits that go on at `pos`: the bytes of
+// a multi-byte sequence are never ASCII, so the walk is by byte.
+std::size_t alnum_run_end(std::string_view text, std::size_t pos) {
+  while (pos < text.size() && kAsciiAlnumBytes[static_cast<unsigned char>(text[pos])]) ++pos;
+  return pos;
+}
+
+}  // namespace
+
 void split_runs(const Pipeline& pipeline, std::string_view text,
                 std::vector<std::string_view>& out, std::vector<WordMatch>* matches) {
-  // The current run is a byte range of `text`: runs are contiguous, so no
-  // buffer is needed.
-  std::size_t run_begin = 0;
-  std::size_t run_end = 0;
-  CharClass run_class = CharClass::Other;
-  const auto flush = [&] {
-    if (run_end > run_begin) {
-      segment_run(text.substr(run_begin, run_end - run_begin), run_class, pipeline.word_dict,
-                  pipeline.user_dict, pipeline.user_dict_max_chars, out, matches);
-    }
-    run_begin = run_end;
-    run_class = CharClass::Other;
-  };
+  // A run is found whole from its first code point, as a byte range of
+  // `text`, and handed to segmentation: runs are contiguous, so no buffer is
+  // needed.
   std::size_t pos = 0;
   while (pos < text.size()) {
     const std::size_t start = pos;
     const char32_t c = next_code_point_inline(text, pos);
     const CharClass k = char_class(c);
-    if (k == run_class && k != CharClass::Other) {
-      run_end = pos;
-      continue;
-    }
-    flush();
-    if (k != CharClass::Other) {
-      run_begin = start;
-      run_end = pos;
-      run_class = k;
-    } else {
-      run_begin = run_end = pos;
+    if (k == CharClass::Other) {
       if (!is_white_space(c)) {
         out.push_back(text.substr(start, pos - start));
         if (matches) matches->push_back(WordMatch{});
       }
+      continue;
     }
+    pos = k == CharClass::Cjk ? cjk_run_end(text, pos) : alnum_run_end(text, pos);
+    segment_run(text.substr(start, pos - start), k, pipeline.word_dict, pipeline.user_dict,
+                pipeline.user_dict_max_chars, out, matches);
   }
-  flush();
 }
 
 void split_runs(const Pipeline& pipeline, std::string_view text,
@@ -314,27 +385,31 @@ std::string_view normalize_text(const Pipeline& pipeline, std::string_view text,
   // A pass that changes the text writes it into the buffer the current text
   // is not in; most texts pass through every pass unchanged and are never
   // copied. While the text is still the input, a pass none of whose bytes
-  // it holds is not run at all.
+  // it holds is not run at all, and the others start at their first byte.
   enum class Where { Input, Storage, Spare };
-  const unsigned may_change = passes_that_may_change(text);
+  const PassScan scan = passes_that_may_change(text);
   std::string spare;
   Where where = Where::Input;
   std::string_view current = text;
-  const auto step = [&](unsigned bit, auto&& pass) {
-    if (where == Where::Input && !(may_change & bit)) return;
+  // pass(text, from, out), where `from` is where the pass may start in the
+  // input; in a text a pass before it changed, it starts at 0.
+  const auto step = [&](unsigned bit, std::size_t from, auto&& pass) {
+    if (where == Where::Input && !(scan.bits & bit)) return;
     const Where to = where == Where::Storage ? Where::Spare : Where::Storage;
     std::string& out = to == Where::Storage ? storage : spare;
-    if (!pass(current, out)) return;
+    if (!pass(current, where == Where::Input ? from : 0, out)) return;
     where = to;
     current = out;
   };
   if (pipeline.romanized_slang) {
-    step(kSlangBit, [&](std::string_view in, std::string& out) {
-      return expand_romanized_slang_into(*pipeline.romanized_slang, in, out);
+    step(kSlangBit, scan.slang_from, [&](std::string_view in, std::size_t from, std::string& out) {
+      return expand_romanized_slang_from(*pipeline.romanized_slang, in, from, out);
     });
   }
-  if (pipeline.punc_norm) step(kPunctBit, normalize_punctuation_into);
-  step(kNumberBit, normalize_numbers_into);
+  if (pipeline.punc_norm) step(kPunctBit, scan.punct_from, normalize_punctuation_from);
+  step(kNumberBit, 0, [](std::string_view in, std::size_t, std::string& out) {
+    return normalize_numbers_into(in, out);
+  });
   if (where == Where::Spare) {
     storage.swap(spare);
     current = storage;

@@ -10,6 +10,13 @@
 
 namespace quillet {
 
+// True when `text` is the suffix 哋 (U+54CB, E5 93 8B). Asked of every
+// token, so inline; tested from the last byte, which turns most ideographs
+// away.
+inline bool is_dei_suffix(std::string_view text) {
+  return text.size() == 3 && text[2] == '\x8B' && text[1] == '\x93' && text[0] == '\xE5';
+}
+
 // For every window of three tokens (A, A, 哋), A one code point and the two
 // A byte for byte equal, enters to_tone2 of the second A's reading and of the
 // suffix's reading, each only when to_tone2 gives one; the first A is never

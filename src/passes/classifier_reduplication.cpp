@@ -13,7 +13,7 @@ ReadingChanges classifier_reduplication(std::span<const std::string_view> tokens
   ReadingChanges changes;
   if (!classifier_words || tokens.size() != readings.size() || tokens.size() < 2) return changes;
   for (std::size_t pos = 0; pos + 1 < tokens.size(); ++pos) {
-    if (tokens[pos + 1] != tokens[pos] || !is_single_code_point(tokens[pos])) continue;
+    if (!is_same_code_point(tokens[pos], tokens[pos + 1])) continue;
     if (!classifier_words->get(tokens[pos])) continue;
     if (auto changed = to_tone2(readings[pos + 1])) changes.set(pos + 1, std::move(*changed));
   }

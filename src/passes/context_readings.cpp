@@ -69,8 +69,13 @@ class RuleSearch {
   std::optional<std::string_view> reading_for(std::span<const std::string_view> tokens,
                                               std::size_t i, std::string_view kinds) {
     const std::string_view target = tokens[i];
+    // `kinds` is a few letters: a loop here costs less than a call to memchr.
     const auto has = [&](char kind) {
-      return kinds.empty() || kinds.find(kind) != std::string_view::npos;
+      if (kinds.empty()) return true;
+      for (const char k : kinds) {
+        if (k == kind) return true;
+      }
+      return false;
     };
     // A place before the first token is written as tokens.size(): outside
     // the span either way, which is_clause_edge reads as the text's edge.
@@ -138,7 +143,10 @@ ContextTargets list_context_targets(const std::optional<DictFile>& rules) {
   for_each_piece(*list, [&](std::string_view piece) {
     if (piece.empty()) return;
     // A target without its "=" entry has no rule to try.
-    if (const auto kinds = search.kinds_of(piece)) out.targets.push_back({piece, *kinds});
+    if (const auto kinds = search.kinds_of(piece)) {
+      out.targets.push_back({piece, *kinds});
+      out.ends_target[static_cast<unsigned char>(piece.back())] = true;
+    }
   });
   static_assert(kMaxTargetList < 0xFFFF, "target offsets are 16 bits");
   std::stable_sort(out.targets.begin(), out.targets.end(),
@@ -162,16 +170,24 @@ ReadingChanges context_readings(std::span<const std::string_view> tokens,
     return changes;
   }
   RuleSearch search(*rules);
-  for (std::size_t i = 0; i < tokens.size(); ++i) {
-    std::optional<std::string_view> kinds;
-    if (targets.listed) {
-      const ContextTarget* target = listed_target(targets, tokens[i]);
-      if (!target) continue;
-      kinds = target->kinds;
+  const auto propose = [&](std::size_t i, std::string_view kinds) {
+    if (auto found = search.reading_for(tokens, i, kinds)) changes.set(i, std::string(*found));
+  };
+  if (!targets.listed) {
+    for (std::size_t i = 0; i < tokens.size(); ++i) {
+      if (!contains_cjk(tokens[i])) continue;
+      if (const auto kinds = search.kinds_of(tokens[i])) propose(i, *kinds);
     }
-    if (!contains_cjk(tokens[i])) continue;
-    if (!targets.listed && !(kinds = search.kinds_of(tokens[i]))) continue;
-    if (auto found = search.reading_for(tokens, i, *kinds)) changes.set(i, std::string(*found));
+    return changes;
+  }
+  // Every token is asked and few are targets: the last byte turns most
+  // away with one look-up.
+  const bool* const ends_target = targets.ends_target.data();
+  for (std::size_t i = 0; i < tokens.size(); ++i) {
+    const std::string_view token = tokens[i];
+    if (token.empty() || !ends_target[static_cast<unsigned char>(token.back())]) continue;
+    const ContextTarget* target = listed_target(targets, token);
+    if (target && contains_cjk(token)) propose(i, target->kinds);
   }
   return changes;
 }

@@ -50,6 +50,7 @@ inline constexpr std::size_t kMaxTargetList = 1024;
 // one-byte signature of their text, so a token is compared only with the
 // targets of its own signature (mostly none). `listed` is false when the
 // file has no usable list; then every token with Chinese text is looked up.
+// `ends_target[b]` is true when some target ends in byte b.
 struct ContextTarget {
   std::string_view text;
   std::string_view kinds;
@@ -59,6 +60,7 @@ struct ContextTargets {
   std::vector<ContextTarget> targets;  // ordered by signature
   // targets[by_signature[s], by_signature[s + 1]) have signature s.
   std::array<std::uint16_t, 257> by_signature = {};
+  std::array<bool, 256> ends_target = {};
 };
 ContextTargets list_context_targets(const std::optional<DictFile>& rules);
 

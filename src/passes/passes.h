@@ -21,7 +21,6 @@
 #include <utility>
 #include <vector>
 
-#include "pipeline_data.h"
 #include "labels.h"
 #include "passes/aa_dei_sandhi.h"
 #include "passes/address_sandhi.h"
@@ -29,6 +28,8 @@
 #include "passes/context_readings.h"
 #include "passes/reading_changes.h"
 #include "passes/separable_compound.h"
+#include "pipeline_data.h"
+#include "unicode.h"
 
 namespace quillet {
 
@@ -37,6 +38,27 @@ namespace quillet {
 using ContextPassFn = ReadingChanges (*)(const Pipeline&, std::span<const std::string_view> tokens,
                                          std::span<const std::string_view> readings);
 
+// The token patterns the passes after the lookup look for. A pass changes
+// nothing in tokens that lack any of its patterns, and most texts have none
+// of them, so one walk finds which patterns the tokens hold and a pass is
+// run only when they hold all of its own.
+enum PassTrigger : unsigned {
+  kSirTitleToken = 1,      // a token is_sir_title
+  kDeiSuffixToken = 2,     // a token is_dei_suffix
+  kRepeatedCodePoint = 4,  // a token is one code point, and so is the next, the same
+};
+
+inline unsigned pass_triggers(std::span<const std::string_view> tokens) {
+  if (tokens.empty()) return 0;
+  unsigned found = 0;
+  for (auto t = tokens.begin(), last = tokens.end() - 1;; ++t) {
+    if (is_sir_title(*t)) found |= kSirTitleToken;
+    if (is_dei_suffix(*t)) found |= kDeiSuffixToken;
+    if (t == last) return found;
+    if (is_same_code_point(*t, t[1])) found |= kRepeatedCodePoint;
+  }
+}
+
 struct ContextPass {
   std::string_view source;  // the label a token this pass changes gets
   std::size_t reach;        // see the head of this file
@@ -44,6 +66,7 @@ struct ContextPass {
   // pass's changes, which are applied after it (so its own changes win
   // where both change a token).
   bool reads_previous_changes;
+  unsigned triggers;  // the PassTrigger bits the pass needs all of
   ContextPassFn run;
 };
 
@@ -83,13 +106,13 @@ constexpr ChoicePass kChoicePass = {
 // and neither changes a tone-2 reading, so the readings come out as if it
 // read AA-dei's changes; only the label of such a token depends on it.
 constexpr ContextPass kContextPasses[] = {
-    {label::kAddressSandhi, 1, true,
+    {label::kAddressSandhi, 1, true, kSirTitleToken,
      [](const Pipeline&, std::span<const std::string_view> tokens,
         std::span<const std::string_view> readings) { return address_sandhi(tokens, readings); }},
-    {label::kAaDeiSandhi, 2, true,
+    {label::kAaDeiSandhi, 2, true, kDeiSuffixToken | kRepeatedCodePoint,
      [](const Pipeline&, std::span<const std::string_view> tokens,
         std::span<const std::string_view> readings) { return aa_dei_sandhi(tokens, readings); }},
-    {label::kClassifierReduplication, 1, false,
+    {label::kClassifierReduplication, 1, false, kRepeatedCodePoint,
      [](const Pipeline& p, std::span<const std::string_view> tokens,
         std::span<const std::string_view> readings) {
        return classifier_reduplication(tokens, readings, p.classifier_words);
@@ -109,6 +132,7 @@ inline constexpr std::size_t kPassReach = [] {
 template <class Apply>
 void run_context_passes(const Pipeline& p, std::span<const std::string_view> tokens,
                         std::span<std::string_view> readings, Apply&& apply) {
+  const unsigned found = pass_triggers(tokens);
   ReadingChanges held;
   const ContextPass* held_by = nullptr;
   for (const ContextPass& pass : kContextPasses) {
@@ -116,7 +140,8 @@ void run_context_passes(const Pipeline& p, std::span<const std::string_view> tok
       apply(std::move(held), *held_by);
       held_by = nullptr;
     }
-    ReadingChanges changes = pass.run(p, tokens, readings);
+    ReadingChanges changes;
+    if ((found & pass.triggers) == pass.triggers) changes = pass.run(p, tokens, readings);
     if (held_by) apply(std::move(held), *held_by);
     held = std::move(changes);
     held_by = &pass;
