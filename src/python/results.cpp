@@ -76,11 +76,11 @@ PyObject* tuple_of(const TokenFields& f, ListKind kind, StrCache& cache) {
 }
 
 TokenFields fields_of(std::string_view token, const ResolutionView& view) {
-  const std::string_view lang = label::lang_of(token);
+  const label::Lang lang = label::lang_code(token);
   return TokenFields{token,
                      view.candidates.view(),
                      view.is_list,
-                     {lang, label_index(lang)},
+                     {label::kLangs[static_cast<unsigned char>(lang)], lang_label_index(lang)},
                      {view.confidence, label_index(view.confidence)},
                      {view.source, label_index(view.source)}};
 }
