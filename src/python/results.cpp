@@ -53,7 +53,10 @@ PyObject* untracked(PyObject* tuple) {
   return tuple;
 }
 
-PyObject* tuple_of(const TokenFields& f, ListKind kind, StrCache& cache) {
+// Inline, with fields_of, so that the fields of a token of a single call
+// stay in registers rather than being written out and read back.
+[[gnu::always_inline]] inline PyObject* tuple_of(const TokenFields& f, ListKind kind,
+                                                 StrCache& cache) {
   PyObject* lang = cache.label(f.lang);
   PyObject* confidence = lang ? cache.label(f.confidence) : nullptr;
   PyObject* source = confidence ? cache.label(f.source) : nullptr;
@@ -75,7 +78,8 @@ PyObject* tuple_of(const TokenFields& f, ListKind kind, StrCache& cache) {
   return untracked(PyTuple_Pack(5, token.object, jyutping.object, lang, confidence, source));
 }
 
-TokenFields fields_of(std::string_view token, const ResolutionView& view) {
+[[gnu::always_inline]] inline TokenFields fields_of(std::string_view token,
+                                                   const ResolutionView& view) {
   const label::Lang lang = label::lang_code(token);
   return TokenFields{token,
                      view.candidates.view(),
