@@ -35,20 +35,25 @@ inline constexpr std::string_view kClassifierReduplication = "classifier_redupli
 // empty text included); Punct otherwise.
 enum class Lang : unsigned char { Yue, En, Punct };
 
-inline Lang lang_code(std::string_view token) {
-  if (contains_cjk(token)) return Lang::Yue;
+// lang_code of a token already known to hold no CJK ideograph.
+inline Lang lang_code_without_cjk(std::string_view token) {
   for (char c : token) {
     if (!is_ascii_alnum(static_cast<unsigned char>(c))) return Lang::Punct;
   }
   return Lang::En;
 }
 
+inline Lang lang_code(std::string_view token) {
+  return contains_cjk(token) ? Lang::Yue : lang_code_without_cjk(token);
+}
+
 // The label of each Lang, in its order.
 inline constexpr std::string_view kLangs[] = {kYue, kEn, kPunct};
 
-// The label of lang_code(token); the view is a constant.
-inline std::string_view lang_of(std::string_view token) {
-  return kLangs[static_cast<unsigned char>(lang_code(token))];
-}
+// The label of `lang`; the view is a constant.
+inline std::string_view lang_label(Lang lang) { return kLangs[static_cast<unsigned char>(lang)]; }
+
+// The label of lang_code(token).
+inline std::string_view lang_of(std::string_view token) { return lang_label(lang_code(token)); }
 
 }  // namespace quillet::label

@@ -140,7 +140,8 @@ void resolve_views(const Pipeline& p, std::span<const std::string_view> tokens,
 }
 
 // All records of `text`, each appended to the list by `add(list, token,
-// view)` from a token and its resolution, built in place. A text in one
+// view, first)` from a token, its resolution and its first candidate, built
+// in place. A text in one
 // window fills a list sized for it; a longer
 // one reserves room for the whole text, guessed from its length (a token is
 // mostly a Chinese character or word of three bytes or more), which spares
@@ -153,7 +154,7 @@ std::vector<Record> all_records(const Pipeline& p, std::string_view text,
   while (windows.next()) {
     if (out.empty()) out.reserve(windows.size() + (windows.last() ? 0 : text.size() / 3));
     for (std::size_t i = 0; i < windows.size(); ++i) {
-      add(out, windows.token(i), windows.resolution(i));
+      add(out, windows.token(i), windows.resolution(i), windows.first(i));
     }
   }
   return out;
@@ -206,8 +207,9 @@ std::vector<Token> convert_detailed(const Pipeline& p, std::string_view text,
                                     std::size_t window_bytes) {
   return all_records<Token>(
       p, text, window_bytes,
-      [](std::vector<Token>& out, std::string_view token, const ResolutionView& view) {
-        out.emplace_back(token, view.first(), label::lang_of(token), view.confidence,
+      [](std::vector<Token>& out, std::string_view token, const ResolutionView& view,
+         std::string_view first) {
+        out.emplace_back(token, first, label::lang_label(view.lang), view.confidence,
                          view.source);
       });
 }
@@ -220,9 +222,10 @@ std::vector<CandidateToken> convert_candidates(const Pipeline& p, std::string_vi
                                                std::size_t window_bytes) {
   return all_records<CandidateToken>(
       p, text, window_bytes,
-      [](std::vector<CandidateToken>& out, std::string_view token, const ResolutionView& view) {
-        out.emplace_back(token, candidates_of(view), label::lang_of(token), view.confidence,
-                         view.source);
+      [](std::vector<CandidateToken>& out, std::string_view token, const ResolutionView& view,
+         std::string_view) {
+        out.emplace_back(token, candidates_of(view), label::lang_label(view.lang),
+                         view.confidence, view.source);
       });
 }
 

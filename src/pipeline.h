@@ -114,6 +114,8 @@ class ResolvedWindows {
   std::size_t size() const { return emit_end_ - emit_begin_; }
   std::string_view token(std::size_t i) const { return tokens_[emit_begin_ + i]; }
   const ResolutionView& resolution(std::size_t i) const { return views_[emit_begin_ + i]; }
+  // resolution(i).first(), found once for the passes already.
+  std::string_view first(std::size_t i) const { return readings_[emit_begin_ + i]; }
   // True once the window holding the text's last token has been reached.
   bool last() const { return windows_.window().last; }
 

@@ -9,6 +9,7 @@
 #include <string_view>
 #include <vector>
 
+#include "labels.h"
 #include "pipeline_data.h"
 #include "passes/reading_changes.h"
 #include "dict/segment.h"
@@ -39,6 +40,8 @@ inline std::string_view first_candidate(std::string_view value) {
 struct ResolutionView {
   TextSlot candidates;   // one reading, or a '|'-joined list when is_list
   bool is_list = false;
+  // label::lang_code of the token, which the lookup has all but worked out.
+  label::Lang lang = label::Lang::Yue;
   std::string_view confidence;
   std::string_view source;
 

@@ -68,23 +68,26 @@ PyObject* untracked(PyObject* tuple) {
     if (candidates.object == nullptr) return nullptr;
     return PyTuple_Pack(5, token.object, candidates.object, lang, confidence, source);
   }
-  const std::string_view reading = f.is_list ? first_candidate(f.readings) : f.readings;
   // A token that is its own reading (no CJK ideograph) needs one str.
-  if (reading.data() == f.token.data() && reading.size() == f.token.size()) {
+  if (f.first.data() == f.token.data() && f.first.size() == f.token.size()) {
     return untracked(PyTuple_Pack(5, token.object, token.object, lang, confidence, source));
   }
-  const Ref jyutping(cache.text(reading));
+  const Ref jyutping(cache.text(f.first));
   if (jyutping.object == nullptr) return nullptr;
   return untracked(PyTuple_Pack(5, token.object, jyutping.object, lang, confidence, source));
 }
 
+// The fields of a token whose resolution is `view`, with `first` its first
+// candidate.
 [[gnu::always_inline]] inline TokenFields fields_of(std::string_view token,
-                                                   const ResolutionView& view) {
-  const label::Lang lang = label::lang_code(token);
+                                                   const ResolutionView& view,
+                                                   std::string_view first) {
+  const label::Lang lang = view.lang;
   return TokenFields{token,
                      view.candidates.view(),
+                     first,
                      view.is_list,
-                     {label::kLangs[static_cast<unsigned char>(lang)], lang_label_index(lang)},
+                     {label::lang_label(lang), lang_label_index(lang)},
                      {view.confidence, label_index(view.confidence)},
                      {view.source, label_index(view.source)}};
 }
@@ -122,7 +125,8 @@ PyObject* converted_list(const Pipeline& pipeline, StrTable& kept, std::string_v
     }
     if (list == nullptr) return nullptr;
     for (std::size_t i = 0; i < windows.size(); ++i) {
-      PyObject* tuple = tuple_of(fields_of(windows.token(i), windows.resolution(i)), kind, cache);
+      PyObject* tuple = tuple_of(
+          fields_of(windows.token(i), windows.resolution(i), windows.first(i)), kind, cache);
       if (tuple != nullptr && sized) {
         PyList_SetItem(list, static_cast<Py_ssize_t>(i), tuple);  // steals tuple
         continue;
@@ -153,7 +157,7 @@ void prepare_list(const Pipeline& pipeline, std::string_view text, PreparedList&
     for (std::size_t i = 0; i < windows.size(); ++i) {
       const std::string_view token = windows.token(i);
       const ResolutionView& view = windows.resolution(i);
-      TokenFields f = fields_of(token, view);
+      TokenFields f = fields_of(token, view, windows.first(i));
       f.token = out.bytes.keep(token);
       // Every other borrowed reading views the Pipeline, which outlives `out`.
       if (f.readings.data() == token.data() && f.readings.size() == token.size()) {
@@ -161,6 +165,7 @@ void prepare_list(const Pipeline& pipeline, std::string_view text, PreparedList&
       } else if (view.candidates.is_owned()) {
         f.readings = out.bytes.keep(f.readings);
       }
+      f.first = f.readings.substr(0, f.first.size());
       out.fields.push_back(f);
     }
   }
