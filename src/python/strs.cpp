@@ -42,15 +42,6 @@ namespace detail {
 
 std::array<PyObject*, kConstantLabels.size()> g_label_strs{};
 
-int long_label_index(std::string_view label) {
-  for (std::size_t i = 0; i < kConstantLabels.size(); ++i) {
-    if (kConstantLabels[i].size() > kMaxWordLabel && same_bytes(kConstantLabels[i], label)) {
-      return static_cast<int>(i);
-    }
-  }
-  return -1;
-}
-
 }  // namespace detail
 
 PyObject* str_of(std::string_view text) {
