@@ -2,6 +2,8 @@
 // position, each tuple made in one call, one str per distinct text.
 #include "python/results.h"
 
+#include <algorithm>
+#include <array>
 #include <utility>
 
 #include "labels.h"
@@ -23,25 +25,47 @@ struct Ref {
   ~Ref() { Py_XDECREF(object); }
 };
 
-// The candidate list of `readings` (split at '|' like split_candidates).
-PyObject* candidate_list(std::string_view readings, bool is_list, StrCache& cache) {
-  Py_ssize_t n = 1;
-  if (is_list) {
-    for (char c : readings) n += c == '|';
-  }
-  PyObject* list = PyList_New(n);
+// The list of the strs of `pieces`, or nullptr.
+template <class Pieces>
+PyObject* list_of_pieces(std::size_t n, Pieces next_piece, StrCache& cache) {
+  PyObject* list = PyList_New(static_cast<Py_ssize_t>(n));
   if (list == nullptr) return nullptr;
-  for (Py_ssize_t i = 0; i < n; ++i) {
-    const std::size_t bar = is_list ? readings.find('|') : std::string_view::npos;
-    PyObject* item = cache.text(readings.substr(0, bar));
+  for (std::size_t i = 0; i < n; ++i) {
+    PyObject* item = cache.text(next_piece(i));
     if (item == nullptr) {
       Py_DECREF(list);
       return nullptr;
     }
-    PyList_SetItem(list, i, item);  // steals item
-    if (bar != std::string_view::npos) readings.remove_prefix(bar + 1);
+    PyList_SetItem(list, static_cast<Py_ssize_t>(i), item);  // steals item
   }
   return list;
+}
+
+// The candidate list of `readings` (split at '|' like split_candidates).
+PyObject* candidate_list(std::string_view readings, bool is_list, StrCache& cache) {
+  // A list of a few readings (nearly every one) is cut in the same scan
+  // that counts them.
+  constexpr std::size_t kFew = 16;
+  std::array<std::string_view, kFew> few;
+  std::size_t n = 0;
+  for (std::string_view rest = readings; n < kFew;) {
+    const std::size_t bar = is_list ? rest.find('|') : std::string_view::npos;
+    few[n++] = rest.substr(0, bar);
+    if (bar == std::string_view::npos) {
+      return list_of_pieces(n, [&](std::size_t i) { return few[i]; }, cache);
+    }
+    rest.remove_prefix(bar + 1);
+  }
+  n = 1 + static_cast<std::size_t>(std::count(readings.begin(), readings.end(), '|'));
+  return list_of_pieces(
+      n,
+      [&](std::size_t) {
+        const std::size_t bar = readings.find('|');
+        const std::string_view piece = readings.substr(0, bar);
+        if (bar != std::string_view::npos) readings.remove_prefix(bar + 1);
+        return piece;
+      },
+      cache);
 }
 
 // `tuple` (or nullptr) out of the cycle collector's sight. A tuple of strs
