@@ -141,9 +141,8 @@ void resolve_views(const Pipeline& p, std::span<const std::string_view> tokens,
 
 // All records of `text`, each appended to the list by `add(list, token,
 // view, first)` from a token, its resolution and its first candidate, built
-// in place. A text in one
-// window fills a list sized for it; a longer
-// one reserves room for the whole text, guessed from its length (a token is
+// in place. A text in one window fills a list sized for it; a longer one
+// reserves room for the whole text, guessed from its length (a token is
 // mostly a Chinese character or word of three bytes or more), which spares
 // it most of the regrowth, and the page faults, of its list.
 template <class Record, class Add>

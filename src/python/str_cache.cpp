@@ -31,7 +31,7 @@ StrTable::~StrTable() {
 PyObject* StrTable::add(std::string_view text, bool& failed) {
   if (text.size() > max_key_bytes_) return nullptr;
   // Small to start with: most builds convert one short text.
-  slots_.resize(16);
+  if (slots_.empty()) slots_.resize(16);
   return find_or_add(text, failed);
 }
 
