@@ -54,9 +54,9 @@ struct ResolutionView {
 // separable-compound reading for this token, or nullptr; it is moved into the
 // result. Views in the result point into `pipeline` and `token`, which must
 // outlive it. `word` is what segmentation knows of the token's word_dict
-// entry (a Miss or Hit must be true of `pipeline.word_dict`); the result is
-// the same whatever it says. Never fails. Reads only; safe from any number of
-// threads.
+// entry (a Miss or Hit only of a token of a Chinese run, and true of
+// `pipeline.word_dict`); the result is the same whatever it says. Never
+// fails. Reads only; safe from any number of threads.
 ResolutionView resolve_token_view(const Pipeline& pipeline, std::string_view token,
                                   std::string* override_reading, WordMatch word = {});
 
