@@ -204,13 +204,12 @@ std::vector<Token> convert_detailed(const Pipeline& p, std::string_view text) {
 
 std::vector<Token> convert_detailed(const Pipeline& p, std::string_view text,
                                     std::size_t window_bytes) {
-  return all_records<Token>(
-      p, text, window_bytes,
-      [](std::vector<Token>& out, std::string_view token, const ResolutionView& view,
-         std::string_view first) {
-        out.emplace_back(token, first, label::lang_label(view.lang), view.confidence,
-                         view.source);
-      });
+  return all_records<Token>(p, text, window_bytes,
+                            [](std::vector<Token>& out, std::string_view token,
+                               const ResolutionView& view, std::string_view first) {
+                              out.emplace_back(token, first, label::lang_label(view.lang),
+                                               view.confidence, view.source);
+                            });
 }
 
 std::vector<CandidateToken> convert_candidates(const Pipeline& p, std::string_view text) {
@@ -219,13 +218,13 @@ std::vector<CandidateToken> convert_candidates(const Pipeline& p, std::string_vi
 
 std::vector<CandidateToken> convert_candidates(const Pipeline& p, std::string_view text,
                                                std::size_t window_bytes) {
-  return all_records<CandidateToken>(
-      p, text, window_bytes,
-      [](std::vector<CandidateToken>& out, std::string_view token, const ResolutionView& view,
-         std::string_view) {
-        out.emplace_back(token, candidates_of(view), label::lang_label(view.lang),
-                         view.confidence, view.source);
-      });
+  return all_records<CandidateToken>(p, text, window_bytes,
+                                     [](std::vector<CandidateToken>& out, std::string_view token,
+                                        const ResolutionView& view, std::string_view) {
+                                       out.emplace_back(token, candidates_of(view),
+                                                        label::lang_label(view.lang),
+                                                        view.confidence, view.source);
+                                     });
 }
 
 std::vector<Resolution> resolve(const Pipeline& p, std::span<const std::string> tokens) {

@@ -13,8 +13,8 @@
 #include <utility>
 #include <vector>
 
-#include "pipeline_data.h"
 #include "normalize/token_windows.h"
+#include "pipeline_data.h"
 #include "resolution.h"
 
 namespace quillet {

@@ -57,9 +57,8 @@ namespace {
 
 // The resolution of a token that find_reading answered with `found`, before
 // its language is set.
-ResolutionView resolve_found(const Pipeline& p, const ReadingTables& tables,
-                             std::string_view token, const DictKey& key,
-                             const ReadingFound& found, WordMatch word) {
+ResolutionView resolve_found(const Pipeline& p, const ReadingTables& tables, std::string_view token,
+                             const DictKey& key, const ReadingFound& found, WordMatch word) {
   // The side files share their keys, and so their entry order, with
   // word_candidates.bin, word.bin, char_candidates.bin and char.bin; a
   // stored empty label is still a hit.
@@ -104,8 +103,8 @@ ResolutionView resolve_found(const Pipeline& p, const ReadingTables& tables,
 ResolutionView resolve_token_view(const Pipeline& p, std::string_view token,
                                   std::string* override_reading, WordMatch word) {
   if (override_reading) {
-    ResolutionView view = make(TextSlot::own(std::move(*override_reading)), false,
-                               label::kCertain, label::kSeparableCompound);
+    ResolutionView view = make(TextSlot::own(std::move(*override_reading)), false, label::kCertain,
+                               label::kSeparableCompound);
     view.lang = label::lang_code(token);
     return view;
   }

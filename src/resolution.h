@@ -9,10 +9,10 @@
 #include <string_view>
 #include <vector>
 
-#include "labels.h"
-#include "pipeline_data.h"
-#include "passes/reading_changes.h"
 #include "dict/segment.h"
+#include "labels.h"
+#include "passes/reading_changes.h"
+#include "pipeline_data.h"
 #include "text_slot.h"
 
 namespace quillet {

@@ -1,6 +1,8 @@
 // label_index against a plain search of the constant labels, on the labels
 // themselves copied elsewhere, on every one-byte change, cut and extension
 // of them, and on texts of every length around the table's word sizes.
+#include "python/label_index.h"
+
 #include <gtest/gtest.h>
 
 #include <cstddef>
@@ -8,7 +10,6 @@
 #include <vector>
 
 #include "labels.h"
-#include "python/label_index.h"
 
 namespace quillet::python {
 namespace {

@@ -165,11 +165,11 @@ TEST_F(ResolutionSteps, LanguageIsTheRulesOnEveryRoad) {
     bool chinese_run;  // every code point an ideograph: segmentation may have cut it
   };
   const Row rows[] = {
-      {"abc", false},      {"A1", false},    {"a-b", false},     {"\xEF\xBC\x8C", false},
-      {"", false},         {"\xC3\xA9", false}, {"好a", false}, {"a好", false},
-      {"用戶", true},      {"銀行", true},   {"重新", true},     {"食飯", true},
-      {"我", true},        {"長", true},     {"人", true},       {"人好", true},
-      {"鬼", true},        {"鬼怪", true},
+      {"abc", false}, {"A1", false},       {"a-b", false}, {"\xEF\xBC\x8C", false},
+      {"", false},    {"\xC3\xA9", false}, {"好a", false}, {"a好", false},
+      {"用戶", true}, {"銀行", true},      {"重新", true}, {"食飯", true},
+      {"我", true},   {"長", true},        {"人", true},   {"人好", true},
+      {"鬼", true},   {"鬼怪", true},
   };
   for (const auto& row : rows) {
     const label::Lang expected = label::lang_code(row.token);

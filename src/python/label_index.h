@@ -21,13 +21,26 @@ namespace quillet::python {
 // data directory, gets a str per call, shared within the call. The three
 // Lang labels come first, in Lang's order, so a Lang is its own index.
 inline constexpr std::array<std::string_view, 20> kConstantLabels = {
-    label::kYue,          label::kEn,           label::kPunct,
-    label::kCertain,      label::kTied,         label::kRanked,
-    label::kUnknown,      label::kUserDict,     label::kPassthrough,
-    label::kCharFallback, label::kUnresolved,   label::kSeparableCompound,
-    label::kAddressSandhi, label::kAaDeiSandhi, label::kClassifierReduplication,
-    "rime",               "tojyutping",         "tojyutping_tiebreak",
-    "oral_hk",            "unihan",
+    label::kYue,
+    label::kEn,
+    label::kPunct,
+    label::kCertain,
+    label::kTied,
+    label::kRanked,
+    label::kUnknown,
+    label::kUserDict,
+    label::kPassthrough,
+    label::kCharFallback,
+    label::kUnresolved,
+    label::kSeparableCompound,
+    label::kAddressSandhi,
+    label::kAaDeiSandhi,
+    label::kClassifierReduplication,
+    "rime",
+    "tojyutping",
+    "tojyutping_tiebreak",
+    "oral_hk",
+    "unihan",
 };
 static_assert(kConstantLabels[static_cast<int>(label::Lang::Yue)] == label::kYue &&
               kConstantLabels[static_cast<int>(label::Lang::En)] == label::kEn &&
@@ -100,7 +113,9 @@ inline constexpr unsigned char kNoLabel = 0xFF;
 
 inline constexpr auto kLabelWords = [] {
   std::array<LabelWords, kConstantLabels.size()> words{};
-  for (std::size_t i = 0; i < kConstantLabels.size(); ++i) words[i] = constant_words(kConstantLabels[i]);
+  for (std::size_t i = 0; i < kConstantLabels.size(); ++i) {
+    words[i] = constant_words(kConstantLabels[i]);
+  }
   return words;
 }();
 

@@ -52,7 +52,8 @@ PyObject* candidate_list(std::string_view readings, bool is_list, StrCache& cach
     const std::size_t bar = is_list ? rest.find('|') : std::string_view::npos;
     few[n++] = rest.substr(0, bar);
     if (bar == std::string_view::npos) {
-      return list_of_pieces(n, [&](std::size_t i) { return few[i]; }, cache);
+      return list_of_pieces(
+          n, [&](std::size_t i) { return few[i]; }, cache);
     }
     rest.remove_prefix(bar + 1);
   }
@@ -104,8 +105,8 @@ PyObject* untracked(PyObject* tuple) {
 // The fields of a token whose resolution is `view`, with `first` its first
 // candidate.
 [[gnu::always_inline]] inline TokenFields fields_of(std::string_view token,
-                                                   const ResolutionView& view,
-                                                   std::string_view first) {
+                                                    const ResolutionView& view,
+                                                    std::string_view first) {
   const label::Lang lang = view.lang;
   return TokenFields{token,
                      view.candidates.view(),

@@ -85,7 +85,9 @@ inline std::size_t hash_bytes(std::string_view text) {
     // The first, middle and last byte are every byte of 1 to 3 (the length
     // is in h already), read without a loop: most token texts are one
     // three-byte character.
-    const auto byte = [&](std::size_t k) { return std::uint64_t{static_cast<unsigned char>(p[k])}; };
+    const auto byte = [&](std::size_t k) {
+      return std::uint64_t{static_cast<unsigned char>(p[k])};
+    };
     mix(byte(0) | (byte(n >> 1) << 8) | (byte(n - 1) << 16));
   } else {
     mix(0);

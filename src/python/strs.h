@@ -30,6 +30,8 @@ extern std::array<PyObject*, kConstantLabels.size()> g_label_strs;
 
 // A borrowed reference to the str of the label at `index` (a label_index
 // result >= 0), alive for the whole process.
-inline PyObject* label_str(int index) { return detail::g_label_strs[static_cast<std::size_t>(index)]; }
+inline PyObject* label_str(int index) {
+  return detail::g_label_strs[static_cast<std::size_t>(index)];
+}
 
 }  // namespace quillet::python
