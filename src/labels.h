@@ -30,15 +30,30 @@ inline constexpr std::string_view kAddressSandhi = "address_sandhi";
 inline constexpr std::string_view kAaDeiSandhi = "aa_dei_sandhi";
 inline constexpr std::string_view kClassifierReduplication = "classifier_reduplication";
 
-// The language of a token text, first match wins: "yue" when any code point
-// is a CJK ideograph; "en" when every byte is an ASCII letter or digit (the
-// empty text included); "punct" otherwise. The view is a constant.
-inline std::string_view lang_of(std::string_view token) {
-  if (contains_cjk(token)) return kYue;
+// The language of a token text, first match wins: Yue when any code point
+// is a CJK ideograph; En when every byte is an ASCII letter or digit (the
+// empty text included); Punct otherwise.
+enum class Lang : unsigned char { Yue, En, Punct };
+
+// lang_code of a token already known to hold no CJK ideograph.
+inline Lang lang_code_without_cjk(std::string_view token) {
   for (char c : token) {
-    if (!is_ascii_alnum(static_cast<unsigned char>(c))) return kPunct;
+    if (!is_ascii_alnum(static_cast<unsigned char>(c))) return Lang::Punct;
   }
-  return kEn;
+  return Lang::En;
 }
+
+inline Lang lang_code(std::string_view token) {
+  return contains_cjk(token) ? Lang::Yue : lang_code_without_cjk(token);
+}
+
+// The label of each Lang, in its order.
+inline constexpr std::string_view kLangs[] = {kYue, kEn, kPunct};
+
+// The label of `lang`; the view is a constant.
+inline std::string_view lang_label(Lang lang) { return kLangs[static_cast<unsigned char>(lang)]; }
+
+// The label of lang_code(token).
+inline std::string_view lang_of(std::string_view token) { return lang_label(lang_code(token)); }
 
 }  // namespace quillet::label

@@ -111,15 +111,26 @@ void append_joined(std::span<const std::string_view> readings, bool& started, st
   }
 }
 
+// Empties `v` and makes room for `n` elements, at least doubling its room
+// when it grows: the records of a long text's windows come from a resource
+// that frees nothing until the cursor ends, so growing a little at each
+// window would keep every old block.
+template <class T>
+void clear_for(std::pmr::vector<T>& v, std::size_t n) {
+  v.clear();
+  if (n > v.capacity()) v.reserve(std::max(n, 2 * v.capacity()));
+}
+
 // The candidate road with all passes applied, before anything is copied out.
-// Views point into `p` and `tokens`.
+// Views point into `p` and `tokens`; `readings` is room for the first
+// candidates the passes read.
 void resolve_views(const Pipeline& p, std::span<const std::string_view> tokens,
-                   std::span<const WordMatch> matches, std::vector<ResolutionView>& views) {
+                   std::span<const WordMatch> matches, std::pmr::vector<ResolutionView>& views,
+                   std::pmr::vector<std::string_view>& readings) {
   // Overrides come in index order; each one's text moves into its resolution.
   ReadingChanges overrides = kOverridePass.run(p, tokens);
   auto next_override = overrides.begin();
-  views.clear();
-  views.reserve(tokens.size());
+  clear_for(views, tokens.size());
   for (std::size_t i = 0; i < tokens.size(); ++i) {
     std::string* override_reading = nullptr;
     if (next_override != overrides.end() && next_override->index == i) {
@@ -129,8 +140,7 @@ void resolve_views(const Pipeline& p, std::span<const std::string_view> tokens,
     views.push_back(resolve_token_view(p, tokens[i], override_reading,
                                        i < matches.size() ? matches[i] : WordMatch{}));
   }
-  std::vector<std::string_view> readings;
-  readings.reserve(views.size());
+  clear_for(readings, views.size());
   for (const auto& view : views) readings.push_back(view.first());
   // A context reading among a token's candidates moves first; the token
   // keeps its source and is "ranked".
@@ -158,9 +168,9 @@ void resolve_views(const Pipeline& p, std::span<const std::string_view> tokens,
 }
 
 // All records of `text`, each appended to the list by `add(list, token,
-// view)` from a token and its resolution, built in place. A text in one
-// window fills a list sized for it; a longer
-// one reserves room for the whole text, guessed from its length (a token is
+// view, first)` from a token, its resolution and its first candidate, built
+// in place. A text in one window fills a list sized for it; a longer one
+// reserves room for the whole text, guessed from its length (a token is
 // mostly a Chinese character or word of three bytes or more), which spares
 // it most of the regrowth, and the page faults, of its list.
 template <class Record, class Add>
@@ -171,7 +181,7 @@ std::vector<Record> all_records(const Pipeline& p, std::string_view text,
   while (windows.next()) {
     if (out.empty()) out.reserve(windows.size() + (windows.last() ? 0 : text.size() / 3));
     for (std::size_t i = 0; i < windows.size(); ++i) {
-      add(out, windows.token(i), windows.resolution(i));
+      add(out, windows.token(i), windows.resolution(i), windows.first(i));
     }
   }
   return out;
@@ -186,7 +196,7 @@ ResolvedWindows::ResolvedWindows(const Pipeline& pipeline, std::string_view text
 bool ResolvedWindows::next() {
   if (!windows_.next()) return false;
   const TokenWindow& window = windows_.window();
-  resolve_views(pipeline_, window.tokens, window.matches, views_);
+  resolve_views(pipeline_, window.tokens, window.matches, views_, readings_);
   tokens_ = window.tokens;
   emit_begin_ = window.emit_begin;
   emit_end_ = window.emit_end;
@@ -231,12 +241,12 @@ std::vector<Token> convert_detailed(const Pipeline& p, std::string_view text) {
 
 std::vector<Token> convert_detailed(const Pipeline& p, std::string_view text,
                                     std::size_t window_bytes) {
-  return all_records<Token>(
-      p, text, window_bytes,
-      [](std::vector<Token>& out, std::string_view token, const ResolutionView& view) {
-        out.emplace_back(token, view.first(), label::lang_of(token), view.confidence,
-                         view.source);
-      });
+  return all_records<Token>(p, text, window_bytes,
+                            [](std::vector<Token>& out, std::string_view token,
+                               const ResolutionView& view, std::string_view first) {
+                              out.emplace_back(token, first, label::lang_label(view.lang),
+                                               view.confidence, view.source);
+                            });
 }
 
 std::vector<CandidateToken> convert_candidates(const Pipeline& p, std::string_view text) {
@@ -245,18 +255,20 @@ std::vector<CandidateToken> convert_candidates(const Pipeline& p, std::string_vi
 
 std::vector<CandidateToken> convert_candidates(const Pipeline& p, std::string_view text,
                                                std::size_t window_bytes) {
-  return all_records<CandidateToken>(
-      p, text, window_bytes,
-      [](std::vector<CandidateToken>& out, std::string_view token, const ResolutionView& view) {
-        out.emplace_back(token, candidates_of(view), label::lang_of(token), view.confidence,
-                         view.source);
-      });
+  return all_records<CandidateToken>(p, text, window_bytes,
+                                     [](std::vector<CandidateToken>& out, std::string_view token,
+                                        const ResolutionView& view, std::string_view) {
+                                       out.emplace_back(token, candidates_of(view),
+                                                        label::lang_label(view.lang),
+                                                        view.confidence, view.source);
+                                     });
 }
 
 std::vector<Resolution> resolve(const Pipeline& p, std::span<const std::string> tokens) {
   const std::vector<std::string_view> texts(tokens.begin(), tokens.end());
-  std::vector<ResolutionView> views;
-  resolve_views(p, texts, {}, views);
+  std::pmr::vector<ResolutionView> views;
+  std::pmr::vector<std::string_view> readings;
+  resolve_views(p, texts, {}, views, readings);
   std::vector<Resolution> out;
   out.reserve(views.size());
   for (auto& view : views) out.push_back(to_resolution(std::move(view)));

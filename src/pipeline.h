@@ -5,14 +5,16 @@
 // owns its strings.
 #pragma once
 
+#include <cstddef>
+#include <memory_resource>
 #include <span>
 #include <string>
 #include <string_view>
 #include <utility>
 #include <vector>
 
-#include "pipeline_data.h"
 #include "normalize/token_windows.h"
+#include "pipeline_data.h"
 #include "resolution.h"
 
 namespace quillet {
@@ -102,6 +104,9 @@ class ResolvedWindows {
  public:
   ResolvedWindows(const Pipeline& pipeline, std::string_view text,
                   std::size_t window_bytes = kWindowBytes);
+  // The records may live in the cursor itself.
+  ResolvedWindows(const ResolvedWindows&) = delete;
+  ResolvedWindows& operator=(const ResolvedWindows&) = delete;
 
   // Moves to the next window; false when every token has been delivered.
   bool next();
@@ -109,14 +114,24 @@ class ResolvedWindows {
   std::size_t size() const { return emit_end_ - emit_begin_; }
   std::string_view token(std::size_t i) const { return tokens_[emit_begin_ + i]; }
   const ResolutionView& resolution(std::size_t i) const { return views_[emit_begin_ + i]; }
+  // resolution(i).first(), found once for the passes already.
+  std::string_view first(std::size_t i) const { return readings_[emit_begin_ + i]; }
   // True once the window holding the text's last token has been reached.
   bool last() const { return windows_.window().last; }
 
  private:
+  // Room in the cursor for the records of a window of a few dozen tokens,
+  // so that a call on a short text (nearly every call) takes none of them
+  // from the heap; a larger window's records come from the heap as usual.
+  static constexpr std::size_t kScratchBytes = 4096;
+
   const Pipeline& pipeline_;
   TokenWindows windows_;
   std::span<const std::string_view> tokens_;
-  std::vector<ResolutionView> views_;
+  alignas(std::max_align_t) std::byte scratch_[kScratchBytes];
+  std::pmr::monotonic_buffer_resource scratch_resource_{scratch_, sizeof scratch_};
+  std::pmr::vector<ResolutionView> views_{&scratch_resource_};
+  std::pmr::vector<std::string_view> readings_{&scratch_resource_};  // first candidates
   std::size_t emit_begin_ = 0;
   std::size_t emit_end_ = 0;
 };

@@ -53,18 +53,12 @@ std::vector<std::string> split_candidates(std::string_view value) {
   }
 }
 
-ResolutionView resolve_token_view(const Pipeline& p, std::string_view token,
-                                  std::string* override_reading, WordMatch word) {
-  if (override_reading) {
-    return make(TextSlot::own(std::move(*override_reading)), false, label::kCertain,
-                label::kSeparableCompound);
-  }
-  const ReadingTables tables{p.word_dict, p.char_dict, p.user_dict,
-                             p.word_candidates ? &*p.word_candidates : nullptr,
-                             p.char_candidates ? &*p.char_candidates : nullptr};
-  // Read once for the lookups of every layer and side file below.
-  const DictKey key(token);
-  const ReadingFound found = find_reading(tables, key, word);
+namespace {
+
+// The resolution of a token that find_reading answered with `found`, before
+// its language is set.
+ResolutionView resolve_found(const Pipeline& p, const ReadingTables& tables, std::string_view token,
+                             const DictKey& key, const ReadingFound& found, WordMatch word) {
   // The side files share their keys, and so their entry order, with
   // word_candidates.bin, word.bin, char_candidates.bin and char.bin; a
   // stored empty label is still a hit.
@@ -102,6 +96,32 @@ ResolutionView resolve_token_view(const Pipeline& p, std::string_view token,
   std::string reading = char_by_char_reading(tables, token);
   const std::string_view source = reading == token ? label::kUnresolved : label::kCharFallback;
   return make(TextSlot::own(std::move(reading)), false, label::kCertain, source);
+}
+
+}  // namespace
+
+ResolutionView resolve_token_view(const Pipeline& p, std::string_view token,
+                                  std::string* override_reading, WordMatch word) {
+  if (override_reading) {
+    ResolutionView view = make(TextSlot::own(std::move(*override_reading)), false, label::kCertain,
+                               label::kSeparableCompound);
+    view.lang = label::lang_code(token);
+    return view;
+  }
+  const ReadingTables tables{p.word_dict, p.char_dict, p.user_dict,
+                             p.word_candidates ? &*p.word_candidates : nullptr,
+                             p.char_candidates ? &*p.char_candidates : nullptr};
+  // Read once for the lookups of every layer and side file below.
+  const DictKey key(token);
+  const ReadingFound found = find_reading(tables, key, word);
+  ResolutionView view = resolve_found(p, tables, token, key, found, word);
+  // find_reading answers Passthrough exactly for a token that segmentation
+  // did not cut from a Chinese run and that holds no CJK ideograph; every
+  // other token holds one (a token of a Chinese run is all ideographs), so
+  // its language needs no second look at its text.
+  view.lang = found.layer == ReadingLayer::Passthrough ? label::lang_code_without_cjk(token)
+                                                       : label::Lang::Yue;
+  return view;
 }
 
 std::vector<std::string> candidates_of(const ResolutionView& view) {

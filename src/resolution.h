@@ -9,9 +9,10 @@
 #include <string_view>
 #include <vector>
 
-#include "pipeline_data.h"
-#include "passes/reading_changes.h"
 #include "dict/segment.h"
+#include "labels.h"
+#include "passes/reading_changes.h"
+#include "pipeline_data.h"
 #include "text_slot.h"
 
 namespace quillet {
@@ -39,6 +40,8 @@ inline std::string_view first_candidate(std::string_view value) {
 struct ResolutionView {
   TextSlot candidates;   // one reading, or a '|'-joined list when is_list
   bool is_list = false;
+  // label::lang_code of the token, which the lookup has all but worked out.
+  label::Lang lang = label::Lang::Yue;
   std::string_view confidence;
   std::string_view source;
 
@@ -51,9 +54,9 @@ struct ResolutionView {
 // separable-compound reading for this token, or nullptr; it is moved into the
 // result. Views in the result point into `pipeline` and `token`, which must
 // outlive it. `word` is what segmentation knows of the token's word_dict
-// entry (a Miss or Hit must be true of `pipeline.word_dict`); the result is
-// the same whatever it says. Never fails. Reads only; safe from any number of
-// threads.
+// entry (a Miss or Hit only of a token of a Chinese run, and true of
+// `pipeline.word_dict`); the result is the same whatever it says. Never
+// fails. Reads only; safe from any number of threads.
 ResolutionView resolve_token_view(const Pipeline& pipeline, std::string_view token,
                                   std::string* override_reading, WordMatch word = {});
 

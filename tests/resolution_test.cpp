@@ -155,6 +155,41 @@ TEST_F(ResolutionSteps, EachStepAndItsLabels) {
   }
 }
 
+// The language a resolution carries is the Lang rule's for its token on
+// every road through the lookup (passthrough, each table, the fallback, an
+// override), and for a token of a Chinese run whatever segmentation says of
+// its word.
+TEST_F(ResolutionSteps, LanguageIsTheRulesOnEveryRoad) {
+  struct Row {
+    const char* token;
+    bool chinese_run;  // every code point an ideograph: segmentation may have cut it
+  };
+  const Row rows[] = {
+      {"abc", false}, {"A1", false},       {"a-b", false}, {"\xEF\xBC\x8C", false},
+      {"", false},    {"\xC3\xA9", false}, {"好a", false}, {"a好", false},
+      {"用戶", true}, {"銀行", true},      {"重新", true}, {"食飯", true},
+      {"我", true},   {"長", true},        {"人", true},   {"人好", true},
+      {"鬼", true},   {"鬼怪", true},
+  };
+  for (const auto& row : rows) {
+    const label::Lang expected = label::lang_code(row.token);
+    EXPECT_EQ(resolve_token_view(*pipeline_, row.token, nullptr).lang, expected)
+        << "token '" << row.token << "'";
+    std::string override_reading = "x";
+    EXPECT_EQ(resolve_token_view(*pipeline_, row.token, &override_reading).lang, expected)
+        << "token '" << row.token << "' overridden";
+    if (!row.chinese_run) continue;
+    WordMatch seen;
+    if (const auto entry = pipeline_->word_dict.find(row.token)) {
+      seen = {WordMatch::Kind::Hit, entry->value, entry->index};
+    } else {
+      seen.kind = WordMatch::Kind::Miss;
+    }
+    EXPECT_EQ(resolve_token_view(*pipeline_, row.token, nullptr, seen).lang, expected)
+        << "token '" << row.token << "' seen by segmentation";
+  }
+}
+
 TEST(Resolution, WithoutOptionalFilesEverythingIsCertain) {
   TempDir dir;
   write_dict(dir, "word.bin", {{"食飯", "sik6 faan6"}, {"我", "ngo5"}});

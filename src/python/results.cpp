@@ -2,6 +2,8 @@
 // position, each tuple made in one call, one str per distinct text.
 #include "python/results.h"
 
+#include <algorithm>
+#include <array>
 #include <utility>
 
 #include "labels.h"
@@ -23,25 +25,48 @@ struct Ref {
   ~Ref() { Py_XDECREF(object); }
 };
 
-// The candidate list of `readings` (split at '|' like split_candidates).
-PyObject* candidate_list(std::string_view readings, bool is_list, StrCache& cache) {
-  Py_ssize_t n = 1;
-  if (is_list) {
-    for (char c : readings) n += c == '|';
-  }
-  PyObject* list = PyList_New(n);
+// The list of the strs of `pieces`, or nullptr.
+template <class Pieces>
+PyObject* list_of_pieces(std::size_t n, Pieces next_piece, StrCache& cache) {
+  PyObject* list = PyList_New(static_cast<Py_ssize_t>(n));
   if (list == nullptr) return nullptr;
-  for (Py_ssize_t i = 0; i < n; ++i) {
-    const std::size_t bar = is_list ? readings.find('|') : std::string_view::npos;
-    PyObject* item = cache.text(readings.substr(0, bar));
+  for (std::size_t i = 0; i < n; ++i) {
+    PyObject* item = cache.text(next_piece(i));
     if (item == nullptr) {
       Py_DECREF(list);
       return nullptr;
     }
-    PyList_SetItem(list, i, item);  // steals item
-    if (bar != std::string_view::npos) readings.remove_prefix(bar + 1);
+    PyList_SetItem(list, static_cast<Py_ssize_t>(i), item);  // steals item
   }
   return list;
+}
+
+// The candidate list of `readings` (split at '|' like split_candidates).
+PyObject* candidate_list(std::string_view readings, bool is_list, StrCache& cache) {
+  // A list of a few readings (nearly every one) is cut in the same scan
+  // that counts them.
+  constexpr std::size_t kFew = 16;
+  std::array<std::string_view, kFew> few;
+  std::size_t n = 0;
+  for (std::string_view rest = readings; n < kFew;) {
+    const std::size_t bar = is_list ? rest.find('|') : std::string_view::npos;
+    few[n++] = rest.substr(0, bar);
+    if (bar == std::string_view::npos) {
+      return list_of_pieces(
+          n, [&](std::size_t i) { return few[i]; }, cache);
+    }
+    rest.remove_prefix(bar + 1);
+  }
+  n = 1 + static_cast<std::size_t>(std::count(readings.begin(), readings.end(), '|'));
+  return list_of_pieces(
+      n,
+      [&](std::size_t) {
+        const std::size_t bar = readings.find('|');
+        const std::string_view piece = readings.substr(0, bar);
+        if (bar != std::string_view::npos) readings.remove_prefix(bar + 1);
+        return piece;
+      },
+      cache);
 }
 
 // `tuple` (or nullptr) out of the cycle collector's sight. A tuple of strs
@@ -53,7 +78,10 @@ PyObject* untracked(PyObject* tuple) {
   return tuple;
 }
 
-PyObject* tuple_of(const TokenFields& f, ListKind kind, StrCache& cache) {
+// Inline, with fields_of, so that the fields of a token of a single call
+// stay in registers rather than being written out and read back.
+[[gnu::always_inline]] inline PyObject* tuple_of(const TokenFields& f, ListKind kind,
+                                                 StrCache& cache) {
   PyObject* lang = cache.label(f.lang);
   PyObject* confidence = lang ? cache.label(f.confidence) : nullptr;
   PyObject* source = confidence ? cache.label(f.source) : nullptr;
@@ -65,22 +93,26 @@ PyObject* tuple_of(const TokenFields& f, ListKind kind, StrCache& cache) {
     if (candidates.object == nullptr) return nullptr;
     return PyTuple_Pack(5, token.object, candidates.object, lang, confidence, source);
   }
-  const std::string_view reading = f.is_list ? first_candidate(f.readings) : f.readings;
   // A token that is its own reading (no CJK ideograph) needs one str.
-  if (reading.data() == f.token.data() && reading.size() == f.token.size()) {
+  if (f.first.data() == f.token.data() && f.first.size() == f.token.size()) {
     return untracked(PyTuple_Pack(5, token.object, token.object, lang, confidence, source));
   }
-  const Ref jyutping(cache.text(reading));
+  const Ref jyutping(cache.text(f.first));
   if (jyutping.object == nullptr) return nullptr;
   return untracked(PyTuple_Pack(5, token.object, jyutping.object, lang, confidence, source));
 }
 
-TokenFields fields_of(std::string_view token, const ResolutionView& view) {
-  const std::string_view lang = label::lang_of(token);
+// The fields of a token whose resolution is `view`, with `first` its first
+// candidate.
+[[gnu::always_inline]] inline TokenFields fields_of(std::string_view token,
+                                                    const ResolutionView& view,
+                                                    std::string_view first) {
+  const label::Lang lang = view.lang;
   return TokenFields{token,
                      view.candidates.view(),
+                     first,
                      view.is_list,
-                     {lang, label_index(lang)},
+                     {label::lang_label(lang), lang_label_index(lang)},
                      {view.confidence, label_index(view.confidence)},
                      {view.source, label_index(view.source)}};
 }
@@ -118,7 +150,8 @@ PyObject* converted_list(const Pipeline& pipeline, StrTable& kept, std::string_v
     }
     if (list == nullptr) return nullptr;
     for (std::size_t i = 0; i < windows.size(); ++i) {
-      PyObject* tuple = tuple_of(fields_of(windows.token(i), windows.resolution(i)), kind, cache);
+      PyObject* tuple = tuple_of(
+          fields_of(windows.token(i), windows.resolution(i), windows.first(i)), kind, cache);
       if (tuple != nullptr && sized) {
         PyList_SetItem(list, static_cast<Py_ssize_t>(i), tuple);  // steals tuple
         continue;
@@ -149,7 +182,7 @@ void prepare_list(const Pipeline& pipeline, std::string_view text, PreparedList&
     for (std::size_t i = 0; i < windows.size(); ++i) {
       const std::string_view token = windows.token(i);
       const ResolutionView& view = windows.resolution(i);
-      TokenFields f = fields_of(token, view);
+      TokenFields f = fields_of(token, view, windows.first(i));
       f.token = out.bytes.keep(token);
       // Every other borrowed reading views the Pipeline, which outlives `out`.
       if (f.readings.data() == token.data() && f.readings.size() == token.size()) {
@@ -157,6 +190,7 @@ void prepare_list(const Pipeline& pipeline, std::string_view text, PreparedList&
       } else if (view.candidates.is_owned()) {
         f.readings = out.bytes.keep(f.readings);
       }
+      f.first = f.readings.substr(0, f.first.size());
       out.fields.push_back(f);
     }
   }

@@ -42,10 +42,12 @@ class GcPause {
 enum class ListKind { Detailed, Candidates };
 
 // One token of a list result as views: the token text, its reading (or, when
-// is_list, its '|'-joined candidate list) and its three labels.
+// is_list, its '|'-joined candidate list), the first of those and its three
+// labels.
 struct TokenFields {
   std::string_view token;
   std::string_view readings;
+  std::string_view first;  // a prefix of readings
   bool is_list = false;
   LabelText lang;
   LabelText confidence;

@@ -24,30 +24,18 @@ std::string_view TextArena::keep(std::string_view text) {
   return kept;
 }
 
-namespace {
-
-// Probes past the home slot before a text is given up on. At most half the
-// slots are used, so a run this long means texts that collide on purpose.
-constexpr std::size_t kMaxProbes = 16;
-
-}  // namespace
-
 StrTable::~StrTable() {
   for (Slot& slot : slots_) Py_XDECREF(slot.str);
 }
 
-PyObject* StrTable::find_or_add(std::string_view text, bool& failed) {
-  failed = false;
+PyObject* StrTable::add(std::string_view text, bool& failed) {
   if (text.size() > max_key_bytes_) return nullptr;
   // Small to start with: most builds convert one short text.
   if (slots_.empty()) slots_.resize(16);
-  const std::size_t hash = hash_bytes(text);
-  const std::size_t mask = slots_.size() - 1;
-  std::size_t i = hash & mask;
-  for (std::size_t probes = 0; slots_[i].str != nullptr; i = (i + 1) & mask) {
-    if (slots_[i].hash == hash && same_bytes(slots_[i].key, text)) return slots_[i].str;
-    if (++probes > kMaxProbes) return nullptr;
-  }
+  return find_or_add(text, failed);
+}
+
+PyObject* StrTable::add_at(std::size_t i, std::size_t hash, std::string_view text, bool& failed) {
   if (used_ >= max_entries_) return nullptr;
   PyObject* made = str_of(text);
   if (made == nullptr) {
@@ -85,25 +73,20 @@ StrCache::~StrCache() {
   for (PyObject* str : spilled_) Py_DECREF(str);
 }
 
-PyObject* StrCache::text(std::string_view text) {
-  bool failed = false;
-  if (kept_ != nullptr) {
-    if (PyObject* str = kept_->find_or_add(text, failed)) return Py_NewRef(str);
-    if (failed) return nullptr;
-  }
+PyObject* StrCache::unkept_text(std::string_view text) {
   if (share_texts_) {
+    bool failed = false;
     if (PyObject* str = build_.find_or_add(text, failed)) return Py_NewRef(str);
     if (failed) return nullptr;
   }
   return str_of(text);
 }
 
-PyObject* StrCache::label(const LabelText& label) {
-  if (label.index >= 0) return label_str(label.index);
+PyObject* StrCache::unknown_label(std::string_view text) {
   bool failed = false;
-  if (PyObject* str = build_.find_or_add(label.text, failed)) return str;
+  if (PyObject* str = build_.find_or_add(text, failed)) return str;
   if (failed) return nullptr;
-  PyObject* made = str_of(label.text);
+  PyObject* made = str_of(text);
   if (made == nullptr) return nullptr;
   try {
     spilled_.push_back(made);

@@ -8,6 +8,8 @@
 #include <vector>
 
 #include "python/python_api.h"
+#include "python/short_bytes.h"
+#include "python/strs.h"
 
 namespace quillet::python {
 
@@ -47,15 +49,35 @@ class StrTable {
   // A borrowed reference to the table's str of `text`, made and added now
   // when there is room. nullptr when the table does not take `text` (too
   // long, full, or too many collisions; `failed` stays false) or when memory
-  // ran out (`failed` set; a Python error is set).
-  PyObject* find_or_add(std::string_view text, bool& failed);
+  // ran out (`failed` set; a Python error is set). A text already held is
+  // found inline: every token of a result asks for one or two.
+  [[gnu::always_inline]] PyObject* find_or_add(std::string_view text, bool& failed) {
+    failed = false;
+    if (text.size() > max_key_bytes_ || slots_.empty()) return add(text, failed);
+    const std::size_t hash = hash_bytes(text);
+    const std::size_t mask = slots_.size() - 1;
+    std::size_t i = hash & mask;
+    for (std::size_t probes = 0; slots_[i].str != nullptr; i = (i + 1) & mask) {
+      if (slots_[i].hash == hash && same_bytes(slots_[i].key, text)) return slots_[i].str;
+      if (++probes > kMaxProbes) return nullptr;
+    }
+    return add_at(i, hash, text, failed);
+  }
 
  private:
+  // Probes past the home slot before a text is given up on. At most half the
+  // slots are used, so a run this long means texts that collide on purpose.
+  static constexpr std::size_t kMaxProbes = 16;
+
   struct Slot {
     std::size_t hash = 0;
     std::string_view key;     // into keys_
     PyObject* str = nullptr;  // nullptr: free slot
   };
+  // find_or_add of a text too long for the table, or of the first text.
+  PyObject* add(std::string_view text, bool& failed);
+  // Adds `text` (hashing to `hash`) in free slot `i`, when there is room.
+  PyObject* add_at(std::size_t i, std::size_t hash, std::string_view text, bool& failed);
   void grow();
   std::size_t max_entries_;
   std::size_t max_key_bytes_;
@@ -89,11 +111,23 @@ class StrCache {
 
   // A borrowed reference to the shared str of `label`, alive while this
   // cache is; nullptr with a Python error set when memory runs out.
-  PyObject* label(const LabelText& label);
+  PyObject* label(const LabelText& label) {
+    return label.index >= 0 ? label_str(label.index) : unknown_label(label.text);
+  }
   // A new reference to a str of `text`; nullptr as above.
-  PyObject* text(std::string_view text);
+  [[gnu::always_inline]] PyObject* text(std::string_view text) {
+    if (kept_ != nullptr) {
+      bool failed = false;
+      if (PyObject* str = kept_->find_or_add(text, failed)) return Py_NewRef(str);
+      if (failed) return nullptr;
+    }
+    return unkept_text(text);
+  }
 
  private:
+  PyObject* unknown_label(std::string_view text);
+  PyObject* unkept_text(std::string_view text);
+
   StrTable* kept_;
   bool share_texts_;
   StrTable build_{static_cast<std::size_t>(-1), static_cast<std::size_t>(-1)};

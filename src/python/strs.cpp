@@ -36,41 +36,13 @@ Py_ssize_t decode_utf8(std::string_view text, wchar_t* out) {
   return n;
 }
 
-// The labels with one str for the whole process, made by make_label_strs:
-// those the pipeline sets, then the sources the bundled data files carry
-// (written by tools/data_build/merge.py). Any other label, from some other
-// data directory, gets a str per call, shared within the call.
-constexpr std::array<std::string_view, 20> kConstantLabels = {
-    label::kYue,          label::kEn,           label::kPunct,
-    label::kCertain,      label::kTied,         label::kRanked,
-    label::kUnknown,      label::kUserDict,     label::kPassthrough,
-    label::kCharFallback, label::kUnresolved,   label::kSeparableCompound,
-    label::kAddressSandhi, label::kAaDeiSandhi, label::kClassifierReduplication,
-    "rime",               "tojyutping",         "tojyutping_tiebreak",
-    "oral_hk",            "unihan",
-};
+}  // namespace
 
-// Never freed: labels are needed as long as the module can be called.
+namespace detail {
+
 std::array<PyObject*, kConstantLabels.size()> g_label_strs{};
 
-// The constants by length, so that a lookup compares one or two of them:
-// kBySize[n] lists the indices of those of n bytes, then kNone.
-constexpr std::size_t kMaxLabelSize = 31;
-constexpr std::size_t kPerSize = 4;
-constexpr unsigned char kNone = 0xFF;
-constexpr auto kBySize = [] {
-  std::array<std::array<unsigned char, kPerSize + 1>, kMaxLabelSize + 1> table{};
-  for (auto& row : table) row.fill(kNone);
-  for (std::size_t i = 0; i < kConstantLabels.size(); ++i) {
-    auto& row = table[kConstantLabels[i].size()];  // out of range: not a constant
-    std::size_t k = 0;
-    while (row[k] != kNone) ++k;
-    row.at(k) = static_cast<unsigned char>(i);  // past kPerSize: not a constant
-  }
-  return table;
-}();
-
-}  // namespace
+}  // namespace detail
 
 PyObject* str_of(std::string_view text) {
   // ASCII (readings, English, digits) is CPython's own fast case.
@@ -84,24 +56,11 @@ PyObject* str_of(std::string_view text) {
 
 bool make_label_strs() {
   for (std::size_t i = 0; i < kConstantLabels.size(); ++i) {
-    if (g_label_strs[i] != nullptr) continue;
-    g_label_strs[i] = str_of(kConstantLabels[i]);
-    if (g_label_strs[i] == nullptr) return false;
+    if (detail::g_label_strs[i] != nullptr) continue;
+    detail::g_label_strs[i] = str_of(kConstantLabels[i]);
+    if (detail::g_label_strs[i] == nullptr) return false;
   }
   return true;
 }
-
-int label_index(std::string_view label) {
-  if (label.size() > kMaxLabelSize) return -1;
-  for (const unsigned char i : kBySize[label.size()]) {
-    if (i == kNone) break;
-    // The pipeline's own labels are mostly these very constants.
-    const std::string_view known = kConstantLabels[i];
-    if (known.data() == label.data() || same_bytes(known, label)) return i;
-  }
-  return -1;
-}
-
-PyObject* label_str(int index) { return g_label_strs[static_cast<std::size_t>(index)]; }
 
 }  // namespace quillet::python

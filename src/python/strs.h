@@ -1,9 +1,12 @@
 // New str objects from UTF-8 text, and the one shared str of each label the
-// pipeline sets itself. Every function needs the interpreter lock.
+// pipeline sets itself. Every function that touches a Python object needs
+// the interpreter lock.
 #pragma once
 
+#include <array>
 #include <string_view>
 
+#include "python/label_index.h"
 #include "python/python_api.h"
 
 namespace quillet::python {
@@ -17,13 +20,18 @@ PyObject* str_of(std::string_view text);
 // with a Python error set when memory runs out.
 bool make_label_strs();
 
-// Where `label` is among the labels with one str for the process (those
-// the pipeline sets itself and the common data sources), or -1. Touches no
-// Python object, so any thread may call it.
-int label_index(std::string_view label);
+namespace detail {
+
+// The strs of kConstantLabels, set once by make_label_strs and never freed:
+// labels are needed as long as the module can be called.
+extern std::array<PyObject*, kConstantLabels.size()> g_label_strs;
+
+}  // namespace detail
 
 // A borrowed reference to the str of the label at `index` (a label_index
 // result >= 0), alive for the whole process.
-PyObject* label_str(int index);
+inline PyObject* label_str(int index) {
+  return detail::g_label_strs[static_cast<std::size_t>(index)];
+}
 
 }  // namespace quillet::python

@@ -102,3 +102,27 @@ def test_source_labels_repeat_exactly(quillet, tmp_path):
         for c, source in zip(chars, SOURCES):
             assert pipeline.convert_detailed(c)[0][4] == source
         assert [t[4] for t in pipeline.convert_candidates("".join(chars))] == SOURCES
+
+
+# Candidate lists of every length from one reading to well past the few a
+# list is cut into at once, with empty pieces among them.
+LIST_CHARS = [chr(0x5000 + n) for n in range(1, 41)]
+LIST_VALUES = {ch: "|".join("" if k % 7 == 3 else f"r{n}x{k}" for k in range(n))
+               for n, ch in enumerate(LIST_CHARS, start=1)}
+
+
+@pytest.fixture(scope="module")
+def list_pipeline(quillet, tmp_path_factory):
+    from conftest import make_data_dir
+    d = make_data_dir(tmp_path_factory.mktemp("lists"),
+                      chars={ch: "c" for ch in LIST_CHARS},
+                      extra={"char_candidates.bin": LIST_VALUES})
+    return quillet.PyPipeline(data_dir=str(d))
+
+
+def test_candidate_lists_of_every_length_split_at_every_bar(list_pipeline):
+    text = "".join(LIST_CHARS)
+    want = [LIST_VALUES[ch].split("|") for ch in LIST_CHARS]
+    assert [t[1] for t in list_pipeline.convert_candidates(text)] == want
+    assert [t[1] for t in list_pipeline.convert_candidates_batch([text, text])[1]] == want
+    assert [t[1] for t in list_pipeline.convert_detailed(text)] == [w[0] for w in want]
