@@ -49,7 +49,7 @@ struct RefFile {
   std::vector<RefEntry> entries;
   bool well_formed = false;  // every range inside the pool, keys strictly ascending
   bool index_fits = false;   // an index header after the pool whose tables fit in the file
-  bool prefixes_fit = false; // a prefix table header after that index whose slots fit
+  bool prefixes_fit = false;  // a prefix table header after that index whose slots fit
 };
 
 RefFile parse(std::string_view b) {

@@ -73,10 +73,15 @@ void dict_file_seeds(SeedDir seeds) {
   seeds.put(edges.substr(0, index_at + 8) + std::string(4, '\xFF') + edges.substr(index_at + 12));
   // With a prefix table after the index, so that mutations reach its
   // header and slots too.
-  seeds.put(dict_bytes({{"\u98DF", "sik6"}, {"\u98DF\u98EF", "sik6 faan6"},
-                        {"\u98DF\u98EF\u5531", "x"}, {"\u98EF", "faan6"},
-                        {"\u4E00", "jat1"}, {"\u4E00\u500B", "jat1 go3"}, {"a", "1"},
-                        {"ab", "2"}, {"\xC0\xAF", "3"}},
+  seeds.put(dict_bytes({{"\u98DF", "sik6"},
+                        {"\u98DF\u98EF", "sik6 faan6"},
+                        {"\u98DF\u98EF\u5531", "x"},
+                        {"\u98EF", "faan6"},
+                        {"\u4E00", "jat1"},
+                        {"\u4E00\u500B", "jat1 go3"},
+                        {"a", "1"},
+                        {"ab", "2"},
+                        {"\xC0\xAF", "3"}},
                        quillet::PrefixTable::Write));
   // Hand-made: one entry whose value runs past the pool.
   seeds.put(std::string("CJYP\x01\0\0\0\x01\0\0\0\x02\0\0\0", 16) +

@@ -29,9 +29,15 @@ using testing::u32;
 // Code points of one to four bytes, two sharing a lead, and bytes that are
 // no UTF-8: a stray continuation byte and a sequence cut short.
 const std::vector<std::string>& pieces() {
-  static const std::vector<std::string> p = {"a",           "b",           "\xC3\xA9",
-                                             "\xE4\xB8\x80", "\xE4\xB8\x81", "\xE4\xBA\x8C",
-                                             "\xF0\xA0\x80\x80", "\x80",   "\xE4\xB8"};
+  static const std::vector<std::string> p = {"a",
+                                             "b",
+                                             "\xC3\xA9",
+                                             "\xE4\xB8\x80",
+                                             "\xE4\xB8\x81",
+                                             "\xE4\xBA\x8C",
+                                             "\xF0\xA0\x80\x80",
+                                             "\x80",
+                                             "\xE4\xB8"};
   return p;
 }
 
@@ -79,8 +85,10 @@ DictFile::Node scanned(const std::vector<std::string>& keys, std::string_view pr
     if (std::string_view(keys[i]).substr(0, prefix.size()) != prefix) continue;
     n.present = true;
     n.entry = i;
-    if (keys[i].size() == prefix.size()) n.exact = true;
-    else n.longer = true;
+    if (keys[i].size() == prefix.size())
+      n.exact = true;
+    else
+      n.longer = true;
   }
   return n;
 }
@@ -127,8 +135,8 @@ TEST(DictPrefixTable, EveryAnswerIsTheScans) {
         ++known;
         DictFile::Node want = scanned(t.keys, prefix);
         if (!want.present) want = {true, false, false, false, 0};
-        ASSERT_EQ(shown(got), shown(want)) << "trial " << trial << ", prefix of "
-                                           << prefix.size() << " bytes";
+        ASSERT_EQ(shown(got), shown(want))
+            << "trial " << trial << ", prefix of " << prefix.size() << " bytes";
       }
     }
   }
@@ -240,25 +248,29 @@ TEST(DictPrefixTable, DamagedTableNeverNamesAWrongEntry) {
       {"fewer entry bits", header(slot_bits, entry_bits - 1) + sound.substr(16), true},
       {"all entry bits", header(slot_bits, 32) + sound.substr(16), true},
       {"all empty", with_slots([](std::size_t, std::uint32_t) { return 0u; }), true},
-      {"all full of one value",
-       with_slots([](std::size_t, std::uint32_t) { return 0xFFFFFFFFu; }), true},
-      {"entries one later", with_slots([&](std::size_t, std::uint32_t v) {
-         return v == 0 ? v : v + 1;
-       }), true},
+      {"all full of one value", with_slots([](std::size_t, std::uint32_t) { return 0xFFFFFFFFu; }),
+       true},
+      {"entries one later",
+       with_slots([&](std::size_t, std::uint32_t v) { return v == 0 ? v : v + 1; }), true},
       {"entries one earlier", with_slots([&](std::size_t, std::uint32_t v) {
          return v == 0 || (v & entry_mask) == 1 ? v : v - 1;
-       }), true},
+       }),
+       true},
       {"entries of the next slot", with_slots([&](std::size_t i, std::uint32_t) {
          return format::load_u32(sound.data() + 16 + 4 * ((i + 1) % slots));
-       }), true},
+       }),
+       true},
       {"tags dropped", with_slots([&](std::size_t, std::uint32_t v) { return v & entry_mask; }),
        true},
-      {"random", with_slots([&](std::size_t, std::uint32_t) {
-         return static_cast<std::uint32_t>(rng());
-       }), true},
+      {"random",
+       with_slots([&](std::size_t, std::uint32_t) { return static_cast<std::uint32_t>(rng()); }),
+       true},
       {"random entries, kept tags", with_slots([&](std::size_t, std::uint32_t v) {
-         return v == 0 ? v : (v & ~entry_mask) | (1 + static_cast<std::uint32_t>(rng() % t.keys.size()));
-       }), true},
+         return v == 0
+                    ? v
+                    : (v & ~entry_mask) | (1 + static_cast<std::uint32_t>(rng() % t.keys.size()));
+       }),
+       true},
   };
   TempDir dir;
   std::vector<std::string> texts = t.keys;

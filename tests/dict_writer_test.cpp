@@ -222,6 +222,32 @@ TEST(DictWriter, CheckDetectsBrokenFiles) {
   EXPECT_FALSE(read_dict_file(dir.file("absent.bin")).ok());
 }
 
+// `bytes` with the u32 at `offset` set to `v`.
+std::string with_u32(std::string bytes, std::size_t offset, std::uint32_t v) {
+  bytes.replace(offset, 4, u32(v));
+  return bytes;
+}
+
+// A file for the checker and what it must say: empty, the file passes.
+struct CheckCase {
+  const char* name;
+  std::string bytes;
+  std::string message;
+};
+
+void expect_check(const std::vector<CheckCase>& cases, std::size_t entries) {
+  for (const auto& c : cases) {
+    auto decoded = decode_dict(c.bytes);
+    if (c.message.empty()) {
+      ASSERT_TRUE(decoded.ok()) << c.name << ": " << decoded.error();
+      EXPECT_EQ(decoded.value().size(), entries) << c.name;
+    } else {
+      ASSERT_FALSE(decoded.ok()) << c.name;
+      EXPECT_EQ(decoded.error(), c.message) << c.name;
+    }
+  }
+}
+
 // The checker holds the index to the one the keys give, naming the first
 // field that differs; a file without one still passes.
 TEST(DictWriter, CheckDetectsAWrongIndex) {
@@ -234,46 +260,31 @@ TEST(DictWriter, CheckDetectsAWrongIndex) {
   ASSERT_NE(at, std::string::npos);
   const std::size_t pages_at = at + 16, slots_at = pages_at + 4 * 0x138;
   ASSERT_EQ(bytes.size(), slots_at + 2 * 65 * 4);
-  const auto with = [&](std::size_t offset, std::uint32_t v) {
-    std::string b = bytes;
-    b.replace(offset, 4, u32(v));
-    return b;
-  };
-  struct Case {
-    const char* name;
-    std::string bytes;
-    std::string message;  // empty: the file passes
-  };
-  const Case cases[] = {
-      {"as written", bytes, ""},
-      {"no index", bytes.substr(0, at), ""},
-      {"other bytes after the pool", bytes.substr(0, at) + "CJY", ""},
-      {"header cut short", bytes.substr(0, at + 15), "index: header cut short"},
-      {"slots cut short", bytes.substr(0, bytes.size() - 1),
-       "index: 312 pages and 2 slots exceed the file"},
-      {"page count past the file", with(at + 8, 0xFFFFFFFF),
-       "index: 4294967295 pages and 2 slots exceed the file"},
-      {"page count short", with(at + 8, 0x137), "index: page count is 311, the keys give 312"},
-      {"slot count short", with(at + 12, 1), "index: slot count is 1, the keys give 2"},
-      {"first page off", with(at + 4, 2), "index: first page is 2, the keys give 1"},
-      {"page without its slot", with(pages_at, format::kNoSlot),
-       "index: slot of page 0x1 is 4294967295, the keys give 0"},
-      {"empty page with a slot", with(pages_at + 4, 0),
-       "index: slot of page 0x2 is 0, the keys give 4294967295"},
-      // 'b' is code point 34 of page 1: one key ('a') sorts before it.
-      {"start off", with(slots_at + 4 * 34, 9), "index: start 34 of slot 0 is 9, the keys give 1"},
-      {"last start off", with(bytes.size() - 4, 0), "index: start 64 of slot 1 is 0, the keys give 3"},
-  };
-  for (const auto& c : cases) {
-    auto decoded = decode_dict(c.bytes);
-    if (c.message.empty()) {
-      ASSERT_TRUE(decoded.ok()) << c.name << ": " << decoded.error();
-      EXPECT_EQ(decoded.value().size(), 3u) << c.name;
-    } else {
-      ASSERT_FALSE(decoded.ok()) << c.name;
-      EXPECT_EQ(decoded.error(), c.message) << c.name;
-    }
-  }
+  const auto with = [&](std::size_t offset, std::uint32_t v) { return with_u32(bytes, offset, v); };
+  expect_check(
+      {
+          {"as written", bytes, ""},
+          {"no index", bytes.substr(0, at), ""},
+          {"other bytes after the pool", bytes.substr(0, at) + "CJY", ""},
+          {"header cut short", bytes.substr(0, at + 15), "index: header cut short"},
+          {"slots cut short", bytes.substr(0, bytes.size() - 1),
+           "index: 312 pages and 2 slots exceed the file"},
+          {"page count past the file", with(at + 8, 0xFFFFFFFF),
+           "index: 4294967295 pages and 2 slots exceed the file"},
+          {"page count short", with(at + 8, 0x137), "index: page count is 311, the keys give 312"},
+          {"slot count short", with(at + 12, 1), "index: slot count is 1, the keys give 2"},
+          {"first page off", with(at + 4, 2), "index: first page is 2, the keys give 1"},
+          {"page without its slot", with(pages_at, format::kNoSlot),
+           "index: slot of page 0x1 is 4294967295, the keys give 0"},
+          {"empty page with a slot", with(pages_at + 4, 0),
+           "index: slot of page 0x2 is 0, the keys give 4294967295"},
+          // 'b' is code point 34 of page 1: one key ('a') sorts before it.
+          {"start off", with(slots_at + 4 * 34, 9),
+           "index: start 34 of slot 0 is 9, the keys give 1"},
+          {"last start off", with(bytes.size() - 4, 0),
+           "index: start 64 of slot 1 is 0, the keys give 3"},
+      },
+      3);
 }
 
 // The checker holds a prefix table to the one the keys give as well.
@@ -294,37 +305,21 @@ TEST(DictWriter, CheckDetectsAWrongPrefixTable) {
       if (format::load_u32(bytes.data() + at + 16 + 4 * i) == 0) return i;
     }
   }();
-  const auto with = [&](std::size_t offset, std::uint32_t v) {
-    std::string b = bytes;
-    b.replace(offset, 4, u32(v));
-    return b;
-  };
-  struct Case {
-    const char* name;
-    std::string bytes;
-    std::string message;  // empty: the file passes
-  };
-  const Case cases[] = {
-      {"as written", bytes, ""},
-      {"no table", bytes.substr(0, at), ""},
-      {"other bytes after the index", bytes.substr(0, at) + "CJY", ""},
-      {"header cut short", bytes.substr(0, at + 15), "prefix table: header cut short"},
-      {"slots cut short", bytes.substr(0, bytes.size() - 1), "prefix table: 4 slots exceed the file"},
-      {"slot bits off", with(at + 4, 3), "prefix table: slot bits is 3, the keys give 2"},
-      {"entry bits off", with(at + 8, 3), "prefix table: entry bits is 3, the keys give 2"},
-      {"empty slot filled", with(at + 16 + 4 * empty_slot, 1),
-       "prefix table: slot " + std::to_string(empty_slot) + " is 1, the keys give 0"},
-  };
-  for (const auto& c : cases) {
-    auto decoded = decode_dict(c.bytes);
-    if (c.message.empty()) {
-      ASSERT_TRUE(decoded.ok()) << c.name << ": " << decoded.error();
-      EXPECT_EQ(decoded.value().size(), 3u) << c.name;
-    } else {
-      ASSERT_FALSE(decoded.ok()) << c.name;
-      EXPECT_EQ(decoded.error(), c.message) << c.name;
-    }
-  }
+  const auto with = [&](std::size_t offset, std::uint32_t v) { return with_u32(bytes, offset, v); };
+  expect_check(
+      {
+          {"as written", bytes, ""},
+          {"no table", bytes.substr(0, at), ""},
+          {"other bytes after the index", bytes.substr(0, at) + "CJY", ""},
+          {"header cut short", bytes.substr(0, at + 15), "prefix table: header cut short"},
+          {"slots cut short", bytes.substr(0, bytes.size() - 1),
+           "prefix table: 4 slots exceed the file"},
+          {"slot bits off", with(at + 4, 3), "prefix table: slot bits is 3, the keys give 2"},
+          {"entry bits off", with(at + 8, 3), "prefix table: entry bits is 3, the keys give 2"},
+          {"empty slot filled", with(at + 16 + 4 * empty_slot, 1),
+           "prefix table: slot " + std::to_string(empty_slot) + " is 1, the keys give 0"},
+      },
+      3);
 }
 
 }  // namespace

@@ -142,7 +142,8 @@ bool starts_with_magic(std::string_view rest, const char (&magic)[4]) {
 // Checks the index that may follow the pool (`rest`: the bytes after it)
 // against the one the keys give, and gives its size. No index at all passes
 // (size 0): it is optional.
-Result<std::uint64_t> check_index(std::string_view rest, const std::vector<std::string_view>& keys) {
+Result<std::uint64_t> check_index(std::string_view rest,
+                                  const std::vector<std::string_view>& keys) {
   if (!starts_with_magic(rest, format::kIndexMagic)) return std::uint64_t{0};
   if (rest.size() < format::kIndexHeaderSize) return Error{"index: header cut short"};
   const std::uint32_t first_page = load_u32(rest.data() + format::kIndexFirstPageAt);
@@ -198,8 +199,7 @@ Status check_prefix_table(std::string_view rest, const std::vector<std::string_v
   if (slot_bits != want.slot_bits) return differs("slot bits", slot_bits, want.slot_bits);
   if (entry_bits != want.entry_bits) return differs("entry bits", entry_bits, want.entry_bits);
   if (format::prefix_table_size(slot_bits) > rest.size()) {
-    return Error{"prefix table: " + std::to_string(want.slots.size()) +
-                 " slots exceed the file"};
+    return Error{"prefix table: " + std::to_string(want.slots.size()) + " slots exceed the file"};
   }
   const char* slots = rest.data() + format::kPrefixHeaderSize;
   for (std::size_t i = 0; i < want.slots.size(); ++i) {

@@ -46,8 +46,8 @@
 
 #include <bit>
 #include <cstddef>
-#include <cstring>
 #include <cstdint>
+#include <cstring>
 #include <string>
 #include <string_view>
 

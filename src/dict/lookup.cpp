@@ -128,9 +128,8 @@ inline lookup_detail::OrderKey DictFile::order_key(std::size_t i) const {
   // Eight bytes are read at once wherever the mapping holds them (the pool
   // is followed by its index, so that is almost every key); the bytes past
   // the key are masked away.
-  const std::uint64_t head = offset + 8 <= pool_mapped_
-                                 ? load_be8(p) & high_bytes(length)
-                                 : head_word(p, length < 8 ? length : 8);
+  const std::uint64_t head = offset + 8 <= pool_mapped_ ? load_be8(p) & high_bytes(length)
+                                                        : head_word(p, length < 8 ? length : 8);
   return {std::string_view(p, length), head};
 }
 
@@ -492,9 +491,10 @@ DictFile::Node DictFile::prefix_node(std::string_view prefix) const {
     // Keys sharing the prefix follow the entry, so the next one tells
     // whether any key is longer (only an entry equal to the prefix can be
     // the last of them).
-    const bool equal = format::load_u16(base_ + format::entry_at(entry) + format::kKeyLengthAt) == n;
-    const bool longer = !equal || (entry + 1 < entry_count_ && holds_prefix(entry + 1) &&
-                                   key_at(entry + 1));
+    const bool equal =
+        format::load_u16(base_ + format::entry_at(entry) + format::kKeyLengthAt) == n;
+    const bool longer =
+        !equal || (entry + 1 < entry_count_ && holds_prefix(entry + 1) && key_at(entry + 1));
     return {true, true, equal && value_at(entry).has_value(), longer, entry};
   }
   return {};

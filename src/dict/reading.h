@@ -93,7 +93,8 @@ inline ReadingFound find_reading(const ReadingTables& t, std::string_view token,
 // inlined.
 inline ReadingFound find_reading(const ReadingTables& t, const DictKey& key,
                                  const WordMatch& word = {}) {
-  return reading_detail::find_reading(t, key.bytes, [&]() -> const DictKey& { return key; }, word);
+  return reading_detail::find_reading(
+      t, key.bytes, [&]() -> const DictKey& { return key; }, word);
 }
 inline ReadingFound find_reading(const ReadingTables& t, std::string_view token,
                                  const WordMatch& word = {}) {
