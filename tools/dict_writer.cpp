@@ -108,15 +108,13 @@ PrefixTables prefix_table_of(const std::vector<std::string_view>& keys) {
   if (bits > format::kMaxPrefixSlotBits) return t;
   t.slot_bits = bits;
   t.entry_bits = static_cast<std::uint32_t>(std::bit_width(keys.size()));
-  const std::uint64_t tag_mask =
-      t.entry_bits == 32 ? 0 : (std::uint64_t{1} << (32 - t.entry_bits)) - 1;
   t.slots.assign(std::size_t{1} << bits, 0);
   const std::size_t slot_mask = t.slots.size() - 1;
   for (const auto& [node, entry] : nodes) {
     const std::uint64_t hash = format::prefix_hash(node);
-    std::size_t slot = static_cast<std::size_t>(hash >> (64 - bits));
+    std::size_t slot = static_cast<std::size_t>(format::prefix_first_slot(hash, bits));
     while (t.slots[slot] != 0) slot = (slot + 1) & slot_mask;
-    t.slots[slot] = static_cast<std::uint32_t>((hash & tag_mask) << t.entry_bits | (entry + 1));
+    t.slots[slot] = format::prefix_slot_value(hash, entry, t.entry_bits);
   }
   return t;
 }

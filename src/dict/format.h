@@ -142,6 +142,26 @@ constexpr std::uint64_t prefix_table_size(std::uint32_t slot_bits) {
   return kPrefixHeaderSize + (std::uint64_t{4} << slot_bits);
 }
 
+// A slot value of the prefix table: a node's tag (the low 32 - entry_bits
+// bits of its hash) above its entry + 1, for a table whose entries take
+// entry_bits (1 to 32) bits; and the masks that take the two apart.
+constexpr std::uint32_t prefix_entry_mask(std::uint32_t entry_bits) {
+  return static_cast<std::uint32_t>((std::uint64_t{1} << entry_bits) - 1);
+}
+constexpr std::uint32_t prefix_tag_mask(std::uint32_t entry_bits) {
+  return entry_bits >= 32 ? 0
+                          : static_cast<std::uint32_t>((std::uint64_t{1} << (32 - entry_bits)) - 1);
+}
+constexpr std::uint32_t prefix_slot_value(std::uint64_t hash, std::uint64_t entry,
+                                          std::uint32_t entry_bits) {
+  return static_cast<std::uint32_t>((hash & prefix_tag_mask(entry_bits)) << entry_bits |
+                                    (entry + 1));
+}
+// The slot a probe for a node of this hash starts at: the hash's high bits.
+constexpr std::uint64_t prefix_first_slot(std::uint64_t hash, std::uint32_t slot_bits) {
+  return hash >> (64 - slot_bits);
+}
+
 // The ends of the nodes a key gives: after each code point, a lead byte
 // counting the bytes of its sequence (utf8_length in unicode.h, which the
 // segmentation walk steps by) and the last one cut at the key's end. Calls

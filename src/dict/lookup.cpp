@@ -232,10 +232,10 @@ Result<DictFile> DictFile::open(std::string_view path) {
           entry_bits <= 32 && format::prefix_table_size(slot_bits) <= size - at) {
         prefixes.slots = base + at + format::kPrefixHeaderSize;
         prefixes.slot_mask = (std::uint32_t{1} << slot_bits) - 1;
-        prefixes.hash_shift = 64 - slot_bits;
+        prefixes.slot_bits = slot_bits;
         prefixes.entry_bits = entry_bits;
-        prefixes.entry_mask = static_cast<std::uint32_t>((std::uint64_t{1} << entry_bits) - 1);
-        prefixes.tag_mask = entry_bits == 32 ? 0 : ~prefixes.entry_mask >> entry_bits;
+        prefixes.entry_mask = format::prefix_entry_mask(entry_bits);
+        prefixes.tag_mask = format::prefix_tag_mask(entry_bits);
       }
     }
   }
@@ -473,7 +473,7 @@ DictFile::Node DictFile::prefix_node(std::string_view prefix) const {
   };
   const std::uint64_t hash = format::prefix_hash(head, prefix);
   const std::uint32_t tag = static_cast<std::uint32_t>(hash) & prefixes_.tag_mask;
-  std::size_t slot = static_cast<std::size_t>(hash >> prefixes_.hash_shift);
+  std::size_t slot = static_cast<std::size_t>(format::prefix_first_slot(hash, prefixes_.slot_bits));
   for (std::size_t probe = 0; probe < kMaxNodeProbes;
        ++probe, slot = (slot + 1) & prefixes_.slot_mask) {
     const std::uint32_t value = load_u32(prefixes_.slots + 4 * slot);

@@ -158,7 +158,7 @@ class DictFile {
   struct Prefixes {
     const unsigned char* slots = nullptr;
     std::uint32_t slot_mask = 0;
-    unsigned hash_shift = 0;  // 64 - slot_bits: a hash's high bits pick its first slot
+    std::uint32_t slot_bits = 0;
     unsigned entry_bits = 0;
     std::uint32_t entry_mask = 0;
     std::uint32_t tag_mask = 0;
