@@ -41,7 +41,7 @@ bool collect_texts(PyObject* texts, std::vector<std::string_view>& out) {
 // builds the Python list with `to_python`, all of whose calls share one
 // StrCache over `kept` (null for the string results).
 template <class Slot, class ConvertOne, class ToPython>
-PyObject* run_batch(const Pipeline& pipeline, StrTable* kept, PyObject* texts_obj,
+PyObject* run_batch(const Pipeline& pipeline, KeptObjects* kept, PyObject* texts_obj,
                     ConvertOne convert_one, ToPython to_python) {
   std::vector<std::string_view> texts;
   if (!collect_texts(texts_obj, texts)) return nullptr;
@@ -67,7 +67,8 @@ PyObject* run_batch(const Pipeline& pipeline, StrTable* kept, PyObject* texts_ob
   }
 
   const GcPause pause;
-  StrCache cache(kept, true);  // texts repeat across a batch
+  // Texts repeat across a batch.
+  StrCache cache(kept ? &kept->strs : nullptr, kept ? &kept->tuples : nullptr, true);
   PyObject* list = PyList_New(static_cast<Py_ssize_t>(n));
   if (list == nullptr) return nullptr;
   for (std::size_t i = 0; i < n; ++i) {
@@ -83,7 +84,7 @@ PyObject* run_batch(const Pipeline& pipeline, StrTable* kept, PyObject* texts_ob
 
 // The list conversions: the workers prepare each text's tuples as plain
 // data, so the calling thread only makes the objects.
-PyObject* list_batch(const Pipeline& pipeline, StrTable& kept, PyObject* texts, ListKind kind) {
+PyObject* list_batch(const Pipeline& pipeline, KeptObjects& kept, PyObject* texts, ListKind kind) {
   return run_batch<PreparedList>(
       pipeline, &kept, texts,
       [](const Pipeline& p, std::string_view t, PreparedList& out) { prepare_list(p, t, out); },
@@ -99,11 +100,11 @@ PyObject* convert_batch(const Pipeline& pipeline, PyObject* texts) {
       [](const std::string& r, StrCache&) { return str_of(r); });
 }
 
-PyObject* convert_detailed_batch(const Pipeline& pipeline, StrTable& kept, PyObject* texts) {
+PyObject* convert_detailed_batch(const Pipeline& pipeline, KeptObjects& kept, PyObject* texts) {
   return list_batch(pipeline, kept, texts, ListKind::Detailed);
 }
 
-PyObject* convert_candidates_batch(const Pipeline& pipeline, StrTable& kept, PyObject* texts) {
+PyObject* convert_candidates_batch(const Pipeline& pipeline, KeptObjects& kept, PyObject* texts) {
   return list_batch(pipeline, kept, texts, ListKind::Candidates);
 }
 

@@ -5,16 +5,16 @@
 #pragma once
 
 #include "pipeline_data.h"
+#include "python/kept_objects.h"
 #include "python/python_api.h"
-#include "python/str_cache.h"
 
 namespace quillet::python {
 
 // Each takes the bound `texts` argument and returns a new list, or nullptr
 // with TypeError / UnicodeEncodeError / MemoryError set (see arguments.h).
-// The list forms take their token and reading strs from `kept` first.
+// The list forms take their tuples and strs from `kept` first.
 PyObject* convert_batch(const Pipeline& pipeline, PyObject* texts);
-PyObject* convert_detailed_batch(const Pipeline& pipeline, StrTable& kept, PyObject* texts);
-PyObject* convert_candidates_batch(const Pipeline& pipeline, StrTable& kept, PyObject* texts);
+PyObject* convert_detailed_batch(const Pipeline& pipeline, KeptObjects& kept, PyObject* texts);
+PyObject* convert_candidates_batch(const Pipeline& pipeline, KeptObjects& kept, PyObject* texts);
 
 }  // namespace quillet::python

@@ -73,7 +73,7 @@ PyObject* wrap_pipeline(PyTypeObject* type, Pipeline&& pipeline) {
   if (self == nullptr) return nullptr;
   auto* object = reinterpret_cast<PyPipelineObject*>(self);
   new (object->storage) Pipeline(std::move(pipeline));
-  new (object->kept_strs) StrTable(kKeptStrs, kKeptStrBytes);
+  new (object->kept) KeptObjects();
   return self;
 }
 
@@ -117,7 +117,7 @@ PyObject* pipeline_new(PyTypeObject* type, PyObject* args, PyObject* kwargs) {
 
 void pipeline_dealloc(PyObject* self) {
   PyTypeObject* type = Py_TYPE(self);
-  kept_strs_of(self).~StrTable();
+  kept_of(self).~KeptObjects();
   std::launder(reinterpret_cast<Pipeline*>(reinterpret_cast<PyPipelineObject*>(self)->storage))
       ->~Pipeline();
   auto free_slot = reinterpret_cast<freefunc>(PyType_GetSlot(type, Py_tp_free));
@@ -187,17 +187,17 @@ PyObject* method_convert(PyObject* self, PyObject* const* args, Py_ssize_t nargs
 
 PyObject* method_convert_detailed(PyObject* self, PyObject* const* args, Py_ssize_t nargs,
                                   PyObject* kw) {
-  return text_method<kDetailedSig>(self, args, nargs, kw, [](PyObject* instance, std::string_view t) {
-    return converted_list(pipeline_of(instance), kept_strs_of(instance), t, ListKind::Detailed);
-  });
+  return text_method<kDetailedSig>(
+      self, args, nargs, kw, [](PyObject* instance, std::string_view t) {
+        return converted_list(pipeline_of(instance), kept_of(instance), t, ListKind::Detailed);
+      });
 }
 
 PyObject* method_convert_candidates(PyObject* self, PyObject* const* args, Py_ssize_t nargs,
                                     PyObject* kw) {
   return text_method<kCandidatesSig>(
       self, args, nargs, kw, [](PyObject* instance, std::string_view t) {
-        return converted_list(pipeline_of(instance), kept_strs_of(instance), t,
-                              ListKind::Candidates);
+        return converted_list(pipeline_of(instance), kept_of(instance), t, ListKind::Candidates);
       });
 }
 
@@ -212,7 +212,7 @@ PyObject* method_convert_detailed_batch(PyObject* self, PyObject* const* args, P
                                         PyObject* kw) {
   return one_argument_method<kDetailedBatchSig>(
       self, args, nargs, kw, [](PyObject* instance, PyObject* texts) {
-        return convert_detailed_batch(pipeline_of(instance), kept_strs_of(instance), texts);
+        return convert_detailed_batch(pipeline_of(instance), kept_of(instance), texts);
       });
 }
 
@@ -220,7 +220,7 @@ PyObject* method_convert_candidates_batch(PyObject* self, PyObject* const* args,
                                           PyObject* kw) {
   return one_argument_method<kCandidatesBatchSig>(
       self, args, nargs, kw, [](PyObject* instance, PyObject* texts) {
-        return convert_candidates_batch(pipeline_of(instance), kept_strs_of(instance), texts);
+        return convert_candidates_batch(pipeline_of(instance), kept_of(instance), texts);
       });
 }
 
@@ -287,8 +287,9 @@ PyType_Slot g_slots[] = {
 };
 
 // No Py_TPFLAGS_BASETYPE: the class cannot be subclassed. No GC flag: an
-// instance references only its kept strs, and a str is never in a cycle. Immutable, because the one class
-// object is shared by every import of the module in the process.
+// instance references only its kept strs and tuples of strs, which are never
+// in a cycle. Immutable, because the one class object is shared by every
+// import of the module in the process.
 PyType_Spec g_spec = {
     "builtins.PyPipeline",
     static_cast<int>(sizeof(PyPipelineObject)),

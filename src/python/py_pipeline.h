@@ -6,15 +6,15 @@
 #include <new>
 
 #include "pipeline_data.h"
+#include "python/kept_objects.h"
 #include "python/python_api.h"
-#include "python/str_cache.h"
 
 namespace quillet::python {
 
 struct PyPipelineObject {
   PyObject_HEAD
   alignas(Pipeline) unsigned char storage[sizeof(Pipeline)];
-  alignas(StrTable) unsigned char kept_strs[sizeof(StrTable)];
+  alignas(KeptObjects) unsigned char kept[sizeof(KeptObjects)];
 };
 
 // The Pipeline of a live PyPipeline instance; valid while `self` lives.
@@ -23,11 +23,11 @@ inline const Pipeline& pipeline_of(PyObject* self) {
       reinterpret_cast<PyPipelineObject*>(self)->storage));
 }
 
-// The kept strs of a live PyPipeline instance. Touched only with the
+// The kept objects of a live PyPipeline instance. Touched only with the
 // interpreter lock held, never by a batch worker.
-inline StrTable& kept_strs_of(PyObject* self) {
+inline KeptObjects& kept_of(PyObject* self) {
   return *std::launder(
-      reinterpret_cast<StrTable*>(reinterpret_cast<PyPipelineObject*>(self)->kept_strs));
+      reinterpret_cast<KeptObjects*>(reinterpret_cast<PyPipelineObject*>(self)->kept));
 }
 
 }  // namespace quillet::python

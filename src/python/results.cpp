@@ -7,6 +7,7 @@
 #include <utility>
 
 #include "labels.h"
+#include "python/tuple_table.h"
 
 namespace quillet::python {
 
@@ -78,10 +79,9 @@ PyObject* untracked(PyObject* tuple) {
   return tuple;
 }
 
-// Inline, with fields_of, so that the fields of a token of a single call
-// stay in registers rather than being written out and read back.
-[[gnu::always_inline]] inline PyObject* tuple_of(const TokenFields& f, ListKind kind,
-                                                 StrCache& cache) {
+// The tuple of `f`, made now.
+[[gnu::always_inline]] inline PyObject* new_tuple_of(const TokenFields& f, ListKind kind,
+                                                     StrCache& cache) {
   PyObject* lang = cache.label(f.lang);
   PyObject* confidence = lang ? cache.label(f.confidence) : nullptr;
   PyObject* source = confidence ? cache.label(f.source) : nullptr;
@@ -100,6 +100,32 @@ PyObject* untracked(PyObject* tuple) {
   const Ref jyutping(cache.text(f.first));
   if (jyutping.object == nullptr) return nullptr;
   return untracked(PyTuple_Pack(5, token.object, jyutping.object, lang, confidence, source));
+}
+
+// Inline, with fields_of, so that the fields of a token of a single call
+// stay in registers rather than being written out and read back. A detailed
+// tuple comes from the kept tuples when they hold it, and is kept when made.
+[[gnu::always_inline]] inline PyObject* tuple_of(const TokenFields& f, ListKind kind,
+                                                 StrCache& cache) {
+  TupleTable* kept = cache.kept_tuples();
+  if (kind == ListKind::Candidates || kept == nullptr) return new_tuple_of(f, kind, cache);
+  const bool reading_is_token =
+      f.first.data() == f.token.data() && f.first.size() == f.token.size();
+  const TupleKey key{f.token,       f.first, reading_is_token, f.lang.index, f.confidence.index,
+                     f.source.index};
+  if (!TupleTable::takes(key)) return new_tuple_of(f, kind, cache);
+  const std::size_t hash = TupleTable::hash(key);
+  if (PyObject* tuple = kept->find(key, hash)) return Py_NewRef(tuple);
+  PyObject* tuple = new_tuple_of(f, kind, cache);
+  if (tuple != nullptr) {
+    try {
+      kept->add(key, hash, tuple);
+    } catch (...) {
+      Py_DECREF(tuple);
+      throw;
+    }
+  }
+  return tuple;
 }
 
 // The fields of a token whose resolution is `view`, with `first` its first
@@ -133,10 +159,10 @@ PyObject* list_of(const std::vector<TokenFields>& fields, ListKind kind, StrCach
   return list;
 }
 
-PyObject* converted_list(const Pipeline& pipeline, StrTable& kept, std::string_view text,
+PyObject* converted_list(const Pipeline& pipeline, KeptObjects& kept, std::string_view text,
                          ListKind kind) {
   const GcPause pause;
-  StrCache cache(&kept, text.size() > kShareTextsFrom);
+  StrCache cache(&kept.strs, &kept.tuples, text.size() > kShareTextsFrom);
   PyObject* list = nullptr;  // made at the first window
   ResolvedWindows windows(pipeline, text);
   while (windows.next()) {

@@ -11,8 +11,8 @@
 #include <vector>
 
 #include "pipeline.h"
+#include "python/kept_objects.h"
 #include "python/python_api.h"
-#include "python/str_cache.h"
 #include "python/strs.h"
 
 namespace quillet::python {
@@ -58,7 +58,7 @@ struct TokenFields {
 // the engine's views window by window, so a long text never holds all its
 // engine records and all its Python objects at once.
 // Token texts and readings come from `kept` first (see StrCache).
-PyObject* converted_list(const Pipeline& pipeline, StrTable& kept, std::string_view text,
+PyObject* converted_list(const Pipeline& pipeline, KeptObjects& kept, std::string_view text,
                          ListKind kind);
 
 // A text's list result made ready by a batch worker, without Python: the

@@ -13,6 +13,8 @@
 
 namespace quillet::python {
 
+class TupleTable;
+
 // A label of a token: its text and its label_index, found by whoever
 // gathers the fields (a batch worker, off the interpreter lock).
 struct LabelText {
@@ -101,10 +103,12 @@ inline constexpr std::size_t kKeptStrBytes = 32;
 // the build, shared. Token texts and readings come from `kept` (the
 // PyPipeline's strs, or null) when it takes them; otherwise, with
 // `share_texts` (a long text or a batch, where they repeat), they are shared
-// within the build, and else each gets its own str.
+// within the build, and else each gets its own str. `kept_tuples` (or null)
+// are the PyPipeline's detailed tuples, which the build uses and adds to.
 class StrCache {
  public:
-  StrCache(StrTable* kept, bool share_texts) : kept_(kept), share_texts_(share_texts) {}
+  StrCache(StrTable* kept, TupleTable* kept_tuples, bool share_texts)
+      : kept_(kept), kept_tuples_(kept_tuples), share_texts_(share_texts) {}
   StrCache(const StrCache&) = delete;
   StrCache& operator=(const StrCache&) = delete;
   ~StrCache();
@@ -123,12 +127,14 @@ class StrCache {
     }
     return unkept_text(text);
   }
+  TupleTable* kept_tuples() const { return kept_tuples_; }
 
  private:
   PyObject* unknown_label(std::string_view text);
   PyObject* unkept_text(std::string_view text);
 
   StrTable* kept_;
+  TupleTable* kept_tuples_;
   bool share_texts_;
   StrTable build_{static_cast<std::size_t>(-1), static_cast<std::size_t>(-1)};
   // Labels build_ did not take, owned until the build ends.

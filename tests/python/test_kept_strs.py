@@ -65,9 +65,13 @@ def test_long_texts_are_not_kept_but_still_shared_in_a_long_call(quillet, data_d
     assert many[0][0] == word and many[0][0] is many[-1][0]
 
 
-def test_kept_strs_go_with_the_pipeline(quillet, data_dir):
+def test_kept_strs_and_tuples_go_with_the_pipeline(quillet, data_dir):
     p = quillet.PyPipeline(data_dir=str(data_dir))
-    reading = p.convert_detailed("香港")[0][1]
-    held = sys.getrefcount(reading)
+    row = p.convert_detailed("香港")[0]
+    reading = row[1]
+    held_row, held_reading = sys.getrefcount(row), sys.getrefcount(reading)
     del p
-    assert sys.getrefcount(reading) == held - 1
+    # The kept tuple's reference goes, and the kept str's; `row` still holds
+    # its reading.
+    assert sys.getrefcount(row) == held_row - 1
+    assert sys.getrefcount(reading) == held_reading - 1

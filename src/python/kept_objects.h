@@ -1,0 +1,22 @@
+// What a PyPipeline keeps from one call to the next for the results it
+// builds: strs of token texts and readings, and whole detailed tuples.
+// Touched only with the interpreter lock held, never by a batch worker.
+#pragma once
+
+#include <cstddef>
+
+#include "python/str_cache.h"
+#include "python/tuple_table.h"
+
+namespace quillet::python {
+
+// Tuples kept: as many as the strs, which they are mostly made of (under
+// 1 MB of slots and about 1.3 MB of tuples when full).
+inline constexpr std::size_t kKeptTuples = kKeptStrs;
+
+struct KeptObjects {
+  StrTable strs{kKeptStrs, kKeptStrBytes};
+  TupleTable tuples{kKeptTuples};
+};
+
+}  // namespace quillet::python
