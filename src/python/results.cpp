@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <array>
+#include <functional>
 #include <utility>
 
 #include "labels.h"
@@ -194,10 +195,17 @@ PyObject* converted_list(const Pipeline& pipeline, KeptObjects& kept, std::strin
 }
 
 void prepare_list(const Pipeline& pipeline, std::string_view text, PreparedList& out) {
-  // Token texts, and the readings the conversion built, live only as long as
-  // their window, so they are copied into the list's arena.
   out.fields.clear();
   out.bytes = TextArena(text.size() + 64);
+  // A token the normalization left as it was views `text` itself, which
+  // outlives `out`; other token texts, and the readings the conversion
+  // built, live only as long as their window, so they are copied into the
+  // list's arena (allocated only when some are).
+  const auto in_text = [&](std::string_view piece) {
+    const std::less<const char*> before;
+    return !before(piece.data(), text.data()) &&
+           !before(text.data() + text.size(), piece.data() + piece.size());
+  };
   ResolvedWindows windows(pipeline, text);
   while (windows.next()) {
     // Sized for the window of a short text; a long one guesses a token per
@@ -209,7 +217,7 @@ void prepare_list(const Pipeline& pipeline, std::string_view text, PreparedList&
       const std::string_view token = windows.token(i);
       const ResolutionView& view = windows.resolution(i);
       TokenFields f = fields_of(token, view, windows.first(i));
-      f.token = out.bytes.keep(token);
+      if (!in_text(token)) f.token = out.bytes.keep(token);
       // Every other borrowed reading views the Pipeline, which outlives `out`.
       if (f.readings.data() == token.data() && f.readings.size() == token.size()) {
         f.readings = f.token;

@@ -62,15 +62,16 @@ PyObject* converted_list(const Pipeline& pipeline, KeptObjects& kept, std::strin
                          ListKind kind);
 
 // A text's list result made ready by a batch worker, without Python: the
-// fields view the Pipeline's data or `bytes` (text the conversion built,
-// copied here so that it outlives the conversion).
+// fields view the Pipeline's data, the text converted, or `bytes` (text the
+// conversion built, copied here so that it outlives the conversion).
 struct PreparedList {
   std::vector<TokenFields> fields;
   TextArena bytes;
 };
 
 // Fills `out` from the conversion of `text`. No Python object is touched, so
-// any thread may call it; the views live as long as `out` and `pipeline`.
+// any thread may call it; the views live as long as `out`, `pipeline` and
+// `text`.
 void prepare_list(const Pipeline& pipeline, std::string_view text, PreparedList& out);
 
 // The list of tuples for `fields`, its strings taken from `cache`.

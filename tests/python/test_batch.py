@@ -12,7 +12,8 @@ import pytest
 from conftest import BUILD_DIR
 
 PIECES = ["我哋", "去", "食飯", "香港", "銀行", "行山", "今日", "好", "一", "二", "行",
-          "hello", "OK", " ", "12", "3.5", "，", "。", "!", "「", "」", "龘", "é", "\U00020000"]
+          "hello", "OK", " ", "12", "3.5", "，", "。", "!", "「", "」", "龘", "é", "\U00020000",
+          "ＯＫ", "３"]  # full-width forms: the digit is rewritten, as "12" is
 
 BATCH_OF = {
     "convert": "convert_batch",
