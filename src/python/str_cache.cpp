@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "python/open_table.h"
 #include "python/short_bytes.h"
 #include "python/strs.h"
 
@@ -57,16 +58,7 @@ PyObject* StrTable::add_at(std::size_t i, std::size_t hash, std::string_view tex
 }
 
 void StrTable::grow() {
-  std::vector<Slot> old(slots_.size() * 2);
-  old.swap(slots_);
-  const std::size_t mask = slots_.size() - 1;
-  for (Slot& slot : old) {
-    if (slot.str == nullptr) continue;
-    std::size_t i = slot.hash & mask;
-    while (slots_[i].str != nullptr) i = (i + 1) & mask;
-    slots_[i] = slot;
-    slot.str = nullptr;
-  }
+  grow_open_table(slots_, [](const Slot& slot) { return slot.str != nullptr; });
 }
 
 StrCache::~StrCache() {

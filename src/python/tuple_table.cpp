@@ -3,6 +3,8 @@
 
 #include <string>
 
+#include "python/open_table.h"
+
 namespace quillet::python {
 
 TupleTable::~TupleTable() {
@@ -36,16 +38,7 @@ void TupleTable::add(const TupleKey& key, std::size_t hash, PyObject* tuple) {
 }
 
 void TupleTable::grow() {
-  std::vector<Slot> old(slots_.size() * 2);
-  old.swap(slots_);
-  const std::size_t mask = slots_.size() - 1;
-  for (Slot& slot : old) {
-    if (slot.tuple == nullptr) continue;
-    std::size_t i = slot.hash & mask;
-    while (slots_[i].tuple != nullptr) i = (i + 1) & mask;
-    slots_[i] = slot;
-    slot.tuple = nullptr;
-  }
+  grow_open_table(slots_, [](const Slot& slot) { return slot.tuple != nullptr; });
 }
 
 }  // namespace quillet::python
