@@ -69,29 +69,6 @@ void read_window(const Pipeline& p, const TokenWindow& window,
 // `out` itself cannot tell). The bytes are sized first and written in one
 // pass: per-reading appends spend more on their checks than on the few
 // bytes they copy.
-// Copies `r` to `dst` and returns the end of the copy. Most readings are a
-// syllable or two, from 2 to 16 bytes, and a call to memcpy for each would
-// cost more than the copy: such a reading is copied as two blocks of fixed
-// size that may overlap, each one load and one store (a shorter one byte by
-// byte), reading and writing no byte outside `r` and its copy.
-char* copy_reading(std::string_view r, char* dst) {
-  const std::size_t n = r.size();
-  const char* src = r.data();
-  if (n > 16) return std::copy(r.begin(), r.end(), dst);
-  if (n >= 8) {
-    std::memcpy(dst, src, 8);
-    std::memcpy(dst + n - 8, src + n - 8, 8);
-  } else if (n >= 4) {
-    std::memcpy(dst, src, 4);
-    std::memcpy(dst + n - 4, src + n - 4, 4);
-  } else if (n > 0) {  // 1 to 3 bytes: the first, the middle and the last
-    dst[0] = src[0];
-    dst[n / 2] = src[n / 2];
-    dst[n - 1] = src[n - 1];
-  }
-  return dst + n;
-}
-
 // Tokens of a window whose readings convert keeps on the stack.
 constexpr std::size_t kLocalReadings = 16;
 
@@ -106,7 +83,7 @@ void append_joined(std::span<const std::string_view> readings, bool& started, st
   char* dst = out.data() + at;
   for (std::string_view r : readings) {
     if (started) *dst++ = ' ';
-    dst = copy_reading(r, dst);
+    dst = copy_text(r, dst);
     started = true;
   }
 }

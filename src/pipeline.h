@@ -28,11 +28,11 @@ struct Token {
   // lists in place from views rather than moving records built aside.
   Token(std::string_view token_text, std::string_view reading, std::string_view lang_label,
         std::string_view confidence_label, std::string_view source_label)
-      : token(token_text),
-        jyutping(reading),
-        lang(lang_label),
-        confidence(confidence_label),
-        source(source_label) {}
+      : token(owned_copy(token_text)),
+        jyutping(owned_copy(reading)),
+        lang(owned_copy(lang_label)),
+        confidence(owned_copy(confidence_label)),
+        source(owned_copy(source_label)) {}
 
   std::string token;
   std::string jyutping;
@@ -49,11 +49,11 @@ struct CandidateToken {
   CandidateToken(std::string_view token_text, std::vector<std::string>&& readings,
                  std::string_view lang_label, std::string_view confidence_label,
                  std::string_view source_label)
-      : token(token_text),
+      : token(owned_copy(token_text)),
         candidate_readings(std::move(readings)),
-        lang(lang_label),
-        confidence(confidence_label),
-        source(source_label) {}
+        lang(owned_copy(lang_label)),
+        confidence(owned_copy(confidence_label)),
+        source(owned_copy(source_label)) {}
 
   std::string token;
   std::vector<std::string> candidate_readings;

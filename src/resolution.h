@@ -5,8 +5,12 @@
 // reading, character-by-character fallback).
 #pragma once
 
+#include <algorithm>
+#include <array>
+#include <cstring>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "dict/segment.h"
@@ -16,6 +20,51 @@
 #include "text_slot.h"
 
 namespace quillet {
+
+// Copies `text` to `dst` and returns the end of the copy. Most texts a
+// conversion copies out (a syllable or two, a token, a label) hold 2 to 16
+// bytes, and a call to memcpy for each would cost more than the copy: such a
+// text is copied as two blocks of fixed size that may overlap, each one load
+// and one store (a shorter one byte by byte), reading and writing no byte
+// outside `text` and its copy.
+inline char* copy_text(std::string_view text, char* dst) {
+  const std::size_t n = text.size();
+  const char* src = text.data();
+  if (n > 16) return std::copy(text.begin(), text.end(), dst);
+  if (n >= 8) {
+    std::memcpy(dst, src, 8);
+    std::memcpy(dst + n - 8, src + n - 8, 8);
+  } else if (n >= 4) {
+    std::memcpy(dst, src, 4);
+    std::memcpy(dst + n - 4, src + n - 4, 4);
+  } else if (n > 0) {  // 1 to 3 bytes: the first, the middle and the last
+    dst[0] = src[0];
+    dst[n / 2] = src[n / 2];
+    dst[n - 1] = src[n - 1];
+  }
+  return dst + n;
+}
+
+// std::string(text) for a text of N bytes, N fixed: the library's copy is
+// then a few loads and stores, where for a size known only at run time it
+// calls memcpy, which costs more than the copy for a short text.
+template <std::size_t N>
+std::string owned_copy_of_size(const char* text) {
+  return std::string(text, N);
+}
+template <std::size_t... N>
+constexpr auto owned_copies(std::index_sequence<N...>) {
+  return std::array<std::string (*)(const char*), sizeof...(N)>{&owned_copy_of_size<N>...};
+}
+// One for each size that fits in a string's own buffer (15 bytes in
+// libstdc++), which nearly every label, token and reading of a record does.
+inline constexpr auto kOwnedCopies = owned_copies(std::make_index_sequence<16>{});
+
+// std::string(text), copied by one of kOwnedCopies when the text is short.
+inline std::string owned_copy(std::string_view text) {
+  if (text.size() < kOwnedCopies.size()) return kOwnedCopies[text.size()](text.data());
+  return std::string(text);
+}
 
 // One token's readings in rank order (never empty) and its labels, owned.
 struct Resolution {

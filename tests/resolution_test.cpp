@@ -51,6 +51,24 @@ TEST(SplitCandidates, KeepsEveryPiece) {
   }
 }
 
+// Every size around the fixed-size copies' edges (the in-place buffer's 15
+// bytes, the two-block copies' 4, 8 and 16), cut from the middle of a larger
+// buffer: the copy equals std::string's and no byte around it moves.
+TEST(OwnedCopy, EverySizeAsTheLibraryCopies) {
+  std::string source;
+  for (int i = 0; i < 64; ++i) source.push_back(static_cast<char>(i * 37 + 11));
+  for (std::size_t n = 0; n <= 40; ++n) {
+    const std::string_view text = std::string_view(source).substr(3, n);
+    const std::string copy = owned_copy(text);
+    EXPECT_EQ(copy, std::string(text)) << "size " << n;
+    EXPECT_EQ(copy.size(), n);
+    std::string out(n + 4, '#');
+    char* end = copy_text(text, out.data() + 2);
+    EXPECT_EQ(end, out.data() + 2 + n) << "size " << n;
+    EXPECT_EQ(out, "##" + std::string(text) + "##") << "size " << n;
+  }
+}
+
 TEST(Lang, FirstMatchWins) {
   struct Row {
     const char* token;

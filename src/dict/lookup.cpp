@@ -320,7 +320,7 @@ std::optional<std::string_view> DictFile::get_near(const DictKey& key, std::size
   return get(key);
 }
 
-bool DictFile::index_guess(const DictKey& key, Range& guess) const {
+inline bool DictFile::index_guess(const DictKey& key, Range& guess) const {
   if (key.first.length == 0) return false;
   const char32_t c = key.first.code_point;
   // Unsigned: a page before first_page wraps past page_count (0 without an
@@ -359,15 +359,15 @@ DictFile::Probe DictFile::search_exact(std::size_t lo, std::size_t hi, const Dic
   return {lo, false};
 }
 
-bool DictFile::sorts_before(std::size_t i, const DictKey& key) const {
+inline bool DictFile::sorts_before(std::size_t i, const DictKey& key) const {
   return i == 0 || key_order(order_key(i - 1), key) < 0;
 }
 
-bool DictFile::sorts_after(std::size_t i, const DictKey& key) const {
+inline bool DictFile::sorts_after(std::size_t i, const DictKey& key) const {
   return i == entry_count_ || key_order(order_key(i), key) > 0;
 }
 
-std::optional<DictFile::Found> DictFile::found_at(std::size_t i) const {
+inline std::optional<DictFile::Found> DictFile::found_at(std::size_t i) const {
   if (!key_at(i)) return std::nullopt;  // a broken entry is a miss
   const auto value = value_at(i);
   if (!value) return std::nullopt;
@@ -377,27 +377,40 @@ std::optional<DictFile::Found> DictFile::found_at(std::size_t i) const {
 std::optional<DictFile::Found> DictFile::find(std::string_view key) const { return find(DictKey(key)); }
 
 std::optional<DictFile::Found> DictFile::find(const DictKey& needle) const {
-  const std::string_view key = needle.bytes;
+  // An entry that equals the key is the one a sorted table holds once, so a
+  // hit needs no check. A miss is trusted once the table itself shows the
+  // key falls between two neighbouring entries, whatever the index said.
   Range guess;
-  if (index_.page_count != 0 && index_guess(needle, guess)) {
-    // An entry that equals `key` is the one a sorted table holds once, so a
-    // hit needs no check. A miss is trusted once the table itself shows
-    // `key` falls between two neighbouring entries, whatever the index said.
-    if (key.size() == needle.first.length) {
-      // A key of one code point sorts first in its block: the block's first
-      // entry alone decides, with the entry before it for a miss.
-      const int c = guess.lo == entry_count_ ? 1 : key_order(order_key(guess.lo), needle);
-      if (c == 0) return found_at(guess.lo);
-      if (c > 0 && sorts_before(guess.lo, needle)) return std::nullopt;
-    } else {
-      // Where the search ends, the entries on either side were compared and
-      // found before and after `key`, except at the block's edges.
-      const Probe p = search_exact(guess.lo, guess.hi, needle);
-      if (p.equal) return found_at(p.at);
-      if ((p.at != guess.lo || sorts_before(p.at, needle)) &&
-          (p.at != guess.hi || sorts_after(p.at, needle))) {
-        return std::nullopt;
-      }
+  const bool guessed = index_guess(needle, guess);
+  if (guessed && needle.bytes.size() == needle.first.length) {
+    // A key of one code point (most lookups) sorts first in its block: the
+    // block's first entry alone decides, with the entry before it for a
+    // miss. The key has at most four bytes, so equal heads and lengths are
+    // equal keys, and the entry, holding a non-empty key, is not broken.
+    const OrderKey k = guess.lo == entry_count_ ? OrderKey{} : order_key(guess.lo);
+    if (k.head == needle.head && k.key.size() == needle.bytes.size()) {
+      const auto value = value_at(guess.lo);
+      if (!value) return std::nullopt;
+      return Found{*value, guess.lo};
+    }
+    if ((guess.lo == entry_count_ || key_order(k, needle) > 0) && sorts_before(guess.lo, needle)) {
+      return std::nullopt;
+    }
+    return find_searched(needle, false, guess);
+  }
+  return find_searched(needle, guessed, guess);
+}
+
+std::optional<DictFile::Found> DictFile::find_searched(const DictKey& needle, bool guessed,
+                                                       Range guess) const {
+  if (guessed) {
+    // Where the search ends, the entries on either side were compared and
+    // found before and after the key, except at the block's edges.
+    const Probe p = search_exact(guess.lo, guess.hi, needle);
+    if (p.equal) return found_at(p.at);
+    if ((p.at != guess.lo || sorts_before(p.at, needle)) &&
+        (p.at != guess.hi || sorts_after(p.at, needle))) {
+      return std::nullopt;
     }
   }
   const Probe p = search_exact(0, entry_count_, needle);

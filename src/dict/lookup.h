@@ -196,6 +196,11 @@ class DictFile {
   // whether entry i sorts after it (i = entry_count: none).
   bool sorts_before(std::size_t i, const DictKey& key) const;
   bool sorts_after(std::size_t i, const DictKey& key) const;
+  // find() past its one-code-point path: a search of the block `guess`
+  // when `guessed`, then of the whole table unless that settled it. Apart,
+  // so that the common path saves few registers.
+  [[gnu::noinline]] std::optional<Found> find_searched(const DictKey& needle, bool guessed,
+                                                       Range guess) const;
   // find()'s answer once a comparison has shown that entry `i` (inside the
   // table) holds `key`: a miss when the entry is broken.
   std::optional<Found> found_at(std::size_t i) const;
