@@ -500,12 +500,15 @@ DictFile::Node DictFile::prefix_node(std::string_view prefix) const {
     // A broken entry orders as the empty key, so it holds no prefix but the
     // empty one; key_at tells it apart.
     if (!holds_prefix(entry) || !key_at(entry)) continue;
-    if (entry != 0 && holds_prefix(entry - 1) && key_at(entry - 1)) continue;
+    // An entry equal to the prefix is the first key holding it (keys are
+    // unique and sorted), so only another entry needs the one before it
+    // read: one key fewer for every word a walk finds.
+    const bool equal =
+        format::load_u16(base_ + format::entry_at(entry) + format::kKeyLengthAt) == n;
+    if (!equal && entry != 0 && holds_prefix(entry - 1) && key_at(entry - 1)) continue;
     // Keys sharing the prefix follow the entry, so the next one tells
     // whether any key is longer (only an entry equal to the prefix can be
     // the last of them).
-    const bool equal =
-        format::load_u16(base_ + format::entry_at(entry) + format::kKeyLengthAt) == n;
     const bool longer =
         !equal || (entry + 1 < entry_count_ && holds_prefix(entry + 1) && key_at(entry + 1));
     return {true, true, equal && value_at(entry).has_value(), longer, entry};
