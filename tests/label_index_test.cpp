@@ -67,5 +67,40 @@ TEST(LabelIndex, LangsAreTheirOwnIndex) {
   }
 }
 
+// A memo answers as the table does whatever order labels come in: the same
+// place again, another place holding the same bytes, a prefix of a label at
+// the same place (same start, shorter), more places than it keeps, unknown
+// labels and the empty label.
+TEST(LabelIndex, MemoAnswersAsTheTable) {
+  const std::string pool = "tojyutpingrimecertainxyz";
+  const std::string copy = "certain";
+  const std::string_view at = pool;
+  const std::vector<std::string_view> sequence = {at.substr(0, 10),
+                                                  at.substr(0, 10),
+                                                  at.substr(10, 4),
+                                                  at.substr(0, 10),
+                                                  at.substr(14, 7),
+                                                  copy,
+                                                  at.substr(14, 7),
+                                                  at.substr(0, 2),
+                                                  at.substr(0, 10),
+                                                  at.substr(21, 3),
+                                                  {},
+                                                  at.substr(0, 0),
+                                                  at.substr(10, 4),
+                                                  at.substr(10, 3),
+                                                  at.substr(10, 4),
+                                                  label::kRanked,
+                                                  label::kRanked,
+                                                  label::kCertain,
+                                                  at.substr(14, 7),
+                                                  label::kTied};
+  LabelMemo memo;
+  for (std::size_t i = 0; i < sequence.size(); ++i) {
+    EXPECT_EQ(memo.index_of(sequence[i]), searched_index(sequence[i]))
+        << "item " << i << " \"" << sequence[i] << "\"";
+  }
+}
+
 }  // namespace
 }  // namespace quillet::python

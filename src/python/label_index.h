@@ -174,4 +174,31 @@ inline constexpr LabelTable kLabelTable = [] {
              : -1;
 }
 
+// label_index of the labels of one call's tokens, remembered by where their
+// bytes lie. Tokens mostly repeat a few labels, each stored once (a
+// constant, or one value in a data file's pool), so the same bytes come
+// back at the same place and the table is read once per place. Lives for
+// one call only: the places are valid while its results are built.
+class LabelMemo {
+ public:
+  [[gnu::always_inline]] int index_of(std::string_view label) {
+    for (Place& p : places_) {
+      if (p.data == label.data() && p.size == label.size()) return p.index;
+    }
+    places_[1] = places_[0];
+    places_[0] = {label.data(), label.size(), label_index(label)};
+    return places_[0].index;
+  }
+
+ private:
+  struct Place {
+    const char* data = nullptr;
+    std::size_t size = 0;
+    int index = -1;
+  };
+  // Two places: a call's tokens mostly alternate between two of each kind
+  // of label (a word's source and a character's, say).
+  std::array<Place, 2> places_{};
+};
+
 }  // namespace quillet::python

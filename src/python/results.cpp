@@ -129,19 +129,25 @@ PyObject* untracked(PyObject* tuple) {
   return tuple;
 }
 
+// The labels of one call's tokens: which constant each is.
+struct CallLabels {
+  LabelMemo confidence;
+  LabelMemo source;
+};
+
 // The fields of a token whose resolution is `view`, with `first` its first
 // candidate.
 [[gnu::always_inline]] inline TokenFields fields_of(std::string_view token,
                                                     const ResolutionView& view,
-                                                    std::string_view first) {
+                                                    std::string_view first, CallLabels& labels) {
   const label::Lang lang = view.lang;
   return TokenFields{token,
                      view.candidates.view(),
                      first,
                      view.is_list,
                      {label::lang_label(lang), lang_label_index(lang)},
-                     {view.confidence, label_index(view.confidence)},
-                     {view.source, label_index(view.source)}};
+                     {view.confidence, labels.confidence.index_of(view.confidence)},
+                     {view.source, labels.source.index_of(view.source)}};
 }
 
 }  // namespace
@@ -165,6 +171,7 @@ PyObject* converted_list(const Pipeline& pipeline, KeptObjects& kept, std::strin
   const GcPause pause;
   StrCache cache(&kept.strs, &kept.tuples, text.size() > kShareTextsFrom);
   PyObject* list = nullptr;  // made at the first window
+  CallLabels labels;
   ResolvedWindows windows(pipeline, text);
   while (windows.next()) {
     // A text in one window (nearly every one) fills a list sized up front;
@@ -177,8 +184,9 @@ PyObject* converted_list(const Pipeline& pipeline, KeptObjects& kept, std::strin
     }
     if (list == nullptr) return nullptr;
     for (std::size_t i = 0; i < windows.size(); ++i) {
-      PyObject* tuple = tuple_of(
-          fields_of(windows.token(i), windows.resolution(i), windows.first(i)), kind, cache);
+      PyObject* tuple =
+          tuple_of(fields_of(windows.token(i), windows.resolution(i), windows.first(i), labels),
+                   kind, cache);
       if (tuple != nullptr && sized) {
         PyList_SetItem(list, static_cast<Py_ssize_t>(i), tuple);  // steals tuple
         continue;
@@ -206,6 +214,7 @@ void prepare_list(const Pipeline& pipeline, std::string_view text, PreparedList&
     return !before(piece.data(), text.data()) &&
            !before(text.data() + text.size(), piece.data() + piece.size());
   };
+  CallLabels labels;
   ResolvedWindows windows(pipeline, text);
   while (windows.next()) {
     // Sized for the window of a short text; a long one guesses a token per
@@ -216,7 +225,7 @@ void prepare_list(const Pipeline& pipeline, std::string_view text, PreparedList&
     for (std::size_t i = 0; i < windows.size(); ++i) {
       const std::string_view token = windows.token(i);
       const ResolutionView& view = windows.resolution(i);
-      TokenFields f = fields_of(token, view, windows.first(i));
+      TokenFields f = fields_of(token, view, windows.first(i), labels);
       if (!in_text(token)) f.token = out.bytes.keep(token);
       // Every other borrowed reading views the Pipeline, which outlives `out`.
       if (f.readings.data() == token.data() && f.readings.size() == token.size()) {
