@@ -24,6 +24,7 @@ namespace quillet {
 namespace {
 
 using testing::TempDir;
+using testing::u16;
 using testing::u32;
 
 // Code points of one to four bytes, two sharing a lead, and bytes that are
@@ -46,11 +47,13 @@ struct Table {
   std::vector<DictEntry> entries;
 };
 
-Table random_table(std::mt19937& rng, std::size_t max_keys, std::size_t max_len) {
+// Keys of min_len to max_len pieces.
+Table random_table(std::mt19937& rng, std::size_t max_keys, std::size_t max_len,
+                   std::size_t min_len = 1) {
   Table t;
   for (std::size_t i = 0, n = rng() % (max_keys + 1); i < n; ++i) {
     std::string k;
-    for (std::size_t j = 0, len = 1 + rng() % max_len; j < len; ++j) {
+    for (std::size_t j = 0, len = min_len + rng() % (max_len - min_len + 1); j < len; ++j) {
       k += pieces()[rng() % pieces().size()];
     }
     if (std::find(t.keys.begin(), t.keys.end(), k) != t.keys.end()) continue;
@@ -165,21 +168,34 @@ TEST(DictPrefixTable, OnlyFilesWrittenWithItHaveIt) {
   EXPECT_TRUE(decode_dict(with.value()).ok());
 }
 
+// Whether a key is one code point as the walk cuts prefixes: its length is
+// that of the sequence its first byte leads.
+bool one_code_point(std::string_view key) {
+  return !key.empty() && utf8_length(static_cast<unsigned char>(key[0])) == key.size();
+}
+
 // Segmentation cuts the same tokens, with the same matches, whether a step
 // is answered by the table or by the search; texts may end inside a code
-// point, a step the table cannot answer.
+// point, a step the table cannot answer. Every third table has no key of
+// one piece, so that the walk skips asking for one code point alone.
 TEST(DictPrefixTable, SegmentationCutsAsWithoutIt) {
   std::mt19937 rng(12);
   TempDir dir;
-  std::size_t tokens = 0;
-  for (int trial = 0; trial < 60; ++trial) {
-    const Table t = random_table(rng, trial % 6 == 0 ? 1500 : 80, 4);
+  std::size_t tokens = 0, skipping = 0;
+  for (int trial = 0; trial < 90; ++trial) {
+    const Table t = random_table(rng, trial % 6 == 0 ? 1500 : 80, 4, trial % 3 == 0 ? 2 : 1);
     auto plain = encode_dict(t.entries);
     auto with = encode_dict(t.entries, PrefixTable::Write);
     ASSERT_TRUE(plain.ok() && with.ok());
     auto p = open_bytes(dir, plain.value(), "p.bin");
     auto w = open_bytes(dir, with.value(), "w.bin");
     ASSERT_TRUE(p.ok() && w.ok());
+    const bool any_single = std::any_of(t.keys.begin(), t.keys.end(), one_code_point);
+    ASSERT_TRUE(p.value().may_have_one_code_point_keys()) << "no table, nothing skipped";
+    if (!t.keys.empty()) {
+      ASSERT_EQ(w.value().may_have_one_code_point_keys(), any_single) << "trial " << trial;
+    }
+    skipping += !w.value().may_have_one_code_point_keys();
     for (int i = 0; i < 80; ++i) {
       const std::string text = text_of(rng, 14);
       std::vector<std::string_view> want, got;
@@ -197,6 +213,101 @@ TEST(DictPrefixTable, SegmentationCutsAsWithoutIt) {
     }
   }
   EXPECT_GT(tokens, 10000u);
+  EXPECT_GT(skipping, 10u);
+}
+
+// Which tables open finds free of keys of one code point, judged by length
+// and first byte, so a broken entry or a stray byte counts as one (the walk
+// then asks as before) and a code point cut short does not (the walk never
+// asks for it with a table).
+TEST(DictPrefixTable, OneCodePointKeysAreFoundByLengthAndLead) {
+  struct Case {
+    const char* name;
+    std::vector<std::string> keys;
+    bool may_have;
+  };
+  const Case cases[] = {
+      {"words of two ideographs", {"\xE4\xB8\x80\xE4\xBA\x8C", "\xE4\xBA\x8C\xE4\xB8\x80"}, false},
+      {"one ideograph among them", {"\xE4\xB8\x80", "\xE4\xB8\x80\xE4\xBA\x8C"}, true},
+      {"one ideograph, last", {"\xE4\xB8\x80\xE4\xBA\x8C", "\xE4\xBA\x8C"}, true},
+      {"ASCII letter", {"a", "bc"}, true},
+      {"two ASCII letters", {"ab", "bc"}, false},
+      {"two-byte code point", {"\xC3\xA9", "ab"}, true},
+      {"four-byte code point", {"ab", "\xF0\xA0\x80\x80"}, true},
+      {"two four-byte code points", {"\xF0\xA0\x80\x80\xF0\xA0\x80\x80"}, false},
+      {"stray continuation byte", {"\x80", "ab"}, true},
+      {"code point cut short", {"\xE4\xB8", "ab"}, false},
+  };
+  TempDir dir;
+  for (const auto& c : cases) {
+    std::vector<DictEntry> entries;
+    for (const auto& k : c.keys) entries.push_back({k, "v"});
+    auto bytes = encode_dict(entries, PrefixTable::Write);
+    ASSERT_TRUE(bytes.ok()) << c.name;
+    auto f = open_bytes(dir, bytes.value(), "t.bin");
+    ASSERT_TRUE(f.ok()) << c.name;
+    ASSERT_TRUE(f.value().has_prefix_table()) << c.name;
+    EXPECT_EQ(f.value().may_have_one_code_point_keys(), c.may_have) << c.name;
+  }
+}
+
+// A file whose index hides its key of one code point (every start in the
+// slots damaged) or whose short key runs outside the pool: the key is still
+// found by the walk, or the walk asks as before, so segmentation matches
+// each key and marks the same misses as on the file without a prefix table.
+TEST(DictPrefixTable, DamageNeverHidesAKeyOfOneCodePoint) {
+  const std::string one = "\xE4\xB8\x80", two = "\xE4\xBA\x8C";
+  const std::vector<DictEntry> entries = {{one, "1"}, {one + two, "12"}, {two + two, "22"}};
+  auto plain = encode_dict(entries);
+  auto written = encode_dict(entries, PrefixTable::Write);
+  ASSERT_TRUE(plain.ok() && written.ok());
+  const std::string& sound = written.value();
+  const std::size_t pool_end =
+      format::entry_at(entries.size()) + format::load_u32(sound.data() + format::kPoolSizeAt);
+  ASSERT_EQ(sound.substr(pool_end, 4), "CJYI") << "the index follows the pool";
+  const std::uint32_t page_count =
+      format::load_u32(sound.data() + pool_end + format::kIndexPageCountAt);
+  const std::uint32_t slot_count =
+      format::load_u32(sound.data() + pool_end + format::kIndexSlotCountAt);
+  const std::size_t slots_at = pool_end + format::kIndexHeaderSize + 4 * std::size_t{page_count};
+
+  std::string hidden = sound;  // every start says: the blocks begin at entry 1
+  for (std::size_t i = 0; i < slot_count * format::kSlotStarts; ++i) {
+    hidden.replace(slots_at + 4 * i, 4, u32(1));
+  }
+  std::string broken = sound;  // entry 2's key (six bytes) cut to three, past the pool
+  broken.replace(format::entry_at(2) + format::kKeyOffsetAt, 4, u32(0xFFFFFF00));
+  broken.replace(format::entry_at(2) + format::kKeyLengthAt, 2, u16(3));
+
+  TempDir dir;
+  auto p = open_bytes(dir, plain.value(), "p.bin");
+  ASSERT_TRUE(p.ok());
+  const std::string texts[] = {one, one + two, two, two + two + one, one + one + two + two};
+  struct Case {
+    const char* name;
+    const std::string& bytes;
+  };
+  for (const Case& c : {Case{"index hides it", hidden}, Case{"key past the pool", broken}}) {
+    auto f = open_bytes(dir, c.bytes, "d.bin");
+    ASSERT_TRUE(f.ok()) << c.name;
+    ASSERT_TRUE(f.value().has_prefix_table()) << c.name;
+    EXPECT_TRUE(f.value().may_have_one_code_point_keys()) << c.name;
+    auto reference = c.bytes == broken ? open_bytes(dir, c.bytes.substr(0, pool_end), "r.bin")
+                                       : open_bytes(dir, plain.value(), "r.bin");
+    ASSERT_TRUE(reference.ok());
+    for (const auto& text : texts) {
+      std::vector<std::string_view> want, got;
+      std::vector<WordMatch> want_m, got_m;
+      segment_run(text, CharClass::Cjk, reference.value(), {}, 0, want, &want_m);
+      segment_run(text, CharClass::Cjk, f.value(), {}, 0, got, &got_m);
+      ASSERT_EQ(got, want) << c.name;
+      ASSERT_EQ(got_m.size(), want_m.size()) << c.name;
+      for (std::size_t j = 0; j < got_m.size(); ++j) {
+        EXPECT_EQ(got_m[j].kind, want_m[j].kind) << c.name << " token " << j;
+        EXPECT_EQ(got_m[j].index, want_m[j].index) << c.name << " token " << j;
+      }
+    }
+  }
 }
 
 // A damaged table on a sorted table: whatever its slots say, a prefix it

@@ -93,6 +93,27 @@ inline constexpr std::uint64_t kHighBytes[9] = {
 };
 inline std::uint64_t high_bytes(std::size_t n) { return kHighBytes[n < 8 ? n : 8]; }
 
+// Whether some entry of the table may hold a key of one code point: one
+// whose length is that of the UTF-8 sequence its first byte leads, or one
+// whose key runs outside the pool (counted, though no lookup reads it, so
+// that nothing here needs to be right about broken entries). Read from the
+// table itself, not the index, so no index can hide such a key. The walk
+// stops at the first one; word.bin has none, so all its entries are read
+// once at open (about 0.1 ms, the faults of the entry table's pages, which
+// lookups fault in anyway).
+bool may_hold_one_code_point_key(const unsigned char* base, std::uint32_t entry_count,
+                                 std::uint64_t pool_size) {
+  const unsigned char* pool = base + format::entry_at(entry_count);
+  for (std::uint64_t i = 0; i < entry_count; ++i) {
+    const unsigned char* entry = base + format::entry_at(i);
+    const std::uint64_t length = format::load_u16(entry + format::kKeyLengthAt);
+    if (length == 0 || length > 4) continue;
+    const std::uint64_t offset = load_u32(entry + format::kKeyOffsetAt);
+    if (offset + length > pool_size || utf8_length(pool[offset]) == length) return true;
+  }
+  return false;
+}
+
 }  // namespace
 
 int compare_keys(std::string_view a, std::string_view b) { return compare_keys_inline(a, b); }
@@ -236,6 +257,7 @@ Result<DictFile> DictFile::open(std::string_view path) {
         prefixes.entry_bits = entry_bits;
         prefixes.entry_mask = format::prefix_entry_mask(entry_bits);
         prefixes.tag_mask = format::prefix_tag_mask(entry_bits);
+        prefixes.one_code_point_keys = may_hold_one_code_point_key(base, entry_count, pool_size);
       }
     }
   }

@@ -3,7 +3,8 @@
 // file carries an index, a search starts from the block of keys that share the
 // query's first code point instead of the whole table. Nothing is parsed,
 // copied or built when a file is opened, so loading costs a few system calls
-// whatever the file's size.
+// whatever the file's size; only a file with a prefix table has its key
+// lengths read once.
 #pragma once
 
 #include <cstddef>
@@ -46,11 +47,12 @@ class DictFile {
   DictFile() = default;
 
   // Opens, maps and validates the file at `path`. Only the 16-byte header is
-  // read, and the index's header when one follows the pool; the table is not
-  // scanned. Fails with the exact messages the loader passes on to callers
-  // (system errors end in " (os error N)"). An index that does not fit in the
-  // file is ignored, never a failure: the file is then searched as one
-  // without an index.
+  // read, and the headers of the index and prefix table when they follow the
+  // pool; the table is not scanned, save the key lengths of a file with a
+  // prefix table (for may_have_one_code_point_keys). Fails with the exact
+  // messages the loader passes on to callers (system errors end in " (os
+  // error N)"). An index that does not fit in the file is ignored, never a
+  // failure: the file is then searched as one without an index.
   static Result<DictFile> open(std::string_view path);
 
   DictFile(DictFile&& other) noexcept;
@@ -114,6 +116,13 @@ class DictFile {
   Node prefix_node(std::string_view prefix) const;
   bool has_prefix_table() const { return prefixes_.slots != nullptr; }
 
+  // False only when the file has a prefix table and open found no entry
+  // whose key is one code point (dict/lookup.cpp says how it looked): then
+  // prefix_node of a single code point is never exact, and a walk that has
+  // found nothing longer need not ask it. True for a table that may hold
+  // such a key, and for every file without a prefix table.
+  bool may_have_one_code_point_keys() const { return prefixes_.one_code_point_keys; }
+
   // get(), also giving the index of the entry found, for get_near() in a side
   // file whose keys are those of this one. On a sorted table (keys unique)
   // the entry found is the same whether or not the file has an index.
@@ -162,6 +171,7 @@ class DictFile {
     unsigned entry_bits = 0;
     std::uint32_t entry_mask = 0;
     std::uint32_t tag_mask = 0;
+    bool one_code_point_keys = true;  // may_have_one_code_point_keys()
   };
   // A probe gives up after this many slots: a table filled by a writer never
   // gets near it, and one made to be full cannot make a lookup loop.
