@@ -21,19 +21,26 @@ ResolutionView make(TextSlot candidates, bool is_list, std::string_view confiden
   return view;
 }
 
-// A side file's value for `key`, trying first the index where the file it
-// shares its keys with holds `key`.
+// A side file's value for `key`, trying first the entry `hint`, where the
+// file it shares its keys with holds `key`.
 std::optional<std::string_view> get_near_optional(const std::optional<DictFile>& file,
-                                                  const DictKey& key, std::size_t hint) {
+                                                  std::string_view key, std::size_t hint) {
   if (!file) return std::nullopt;
   return file->get_near(key, hint);
 }
 
-std::optional<std::string_view> get_optional(const std::optional<DictFile>& file,
-                                             const DictKey& key) {
+// A side file's value for a token of one code point, which it shares with
+// no file whose entry index is known.
+std::optional<std::string_view> get_char_optional(const std::optional<DictFile>& file,
+                                                  std::string_view key) {
   if (!file) return std::nullopt;
-  return file->get(key);
+  const auto found = file->find_char(key);
+  if (!found) return std::nullopt;
+  return found->value;
 }
+
+// A hint past any table: get_near searches.
+constexpr std::size_t kNoHint = static_cast<std::size_t>(-1);
 
 }  // namespace
 
@@ -58,35 +65,34 @@ namespace {
 // The resolution of a token that find_reading answered with `found`, before
 // its language is set.
 ResolutionView resolve_found(const Pipeline& p, const ReadingTables& tables, std::string_view token,
-                             const DictKey& key, const ReadingFound& found, WordMatch word) {
+                             const ReadingFound& found, WordMatch word) {
   // The side files share their keys, and so their entry order, with
   // word_candidates.bin, word.bin, char_candidates.bin and char.bin; a
-  // stored empty label is still a hit.
+  // stored empty label is still a hit. A hint past the table (no word entry
+  // known) makes get_near search.
   switch (found.layer) {
     case ReadingLayer::Passthrough:
       return make(TextSlot::borrow(found.value), false, label::kCertain, label::kPassthrough);
     case ReadingLayer::User:
       return make(TextSlot::borrow(found.value), false, label::kCertain, label::kUserDict);
     case ReadingLayer::WordCandidates: {
-      const auto source = word.kind == WordMatch::Kind::Hit
-                              ? get_near_optional(p.word_source, key, word.index)
-                              : get_optional(p.word_source, key);
+      const std::size_t word_entry = word.kind == WordMatch::Kind::Hit ? word.index : kNoHint;
       return make(TextSlot::borrow(found.value), true,
-                  get_near_optional(p.word_candidates_confidence, key, found.index)
+                  get_near_optional(p.word_candidates_confidence, token, found.index)
                       .value_or(label::kTied),
-                  source.value_or(label::kUnknown));
+                  get_near_optional(p.word_source, token, word_entry).value_or(label::kUnknown));
     }
     case ReadingLayer::Word:
       return make(TextSlot::borrow(found.value), false, label::kCertain,
-                  get_near_optional(p.word_source, key, found.index).value_or(label::kUnknown));
+                  get_near_optional(p.word_source, token, found.index).value_or(label::kUnknown));
     case ReadingLayer::CharCandidates:
       return make(TextSlot::borrow(found.value), true,
-                  get_near_optional(p.char_candidates_confidence, key, found.index)
+                  get_near_optional(p.char_candidates_confidence, token, found.index)
                       .value_or(label::kTied),
-                  get_optional(p.char_source, key).value_or(label::kUnknown));
+                  get_char_optional(p.char_source, token).value_or(label::kUnknown));
     case ReadingLayer::Char:
       return make(TextSlot::borrow(found.value), false, label::kCertain,
-                  get_near_optional(p.char_source, key, found.index).value_or(label::kUnknown));
+                  get_near_optional(p.char_source, token, found.index).value_or(label::kUnknown));
     case ReadingLayer::Itself:
       return make(TextSlot::borrow(found.value), false, label::kCertain, label::kUnresolved);
     case ReadingLayer::CharByChar:
@@ -108,13 +114,16 @@ ResolutionView resolve_token_view(const Pipeline& p, std::string_view token,
     view.lang = label::lang_code(token);
     return view;
   }
-  const ReadingTables tables{p.word_dict, p.char_dict, p.user_dict,
+  const ReadingTables tables{p.word_dict,
+                             p.char_dict,
+                             p.user_dict,
                              p.word_candidates ? &*p.word_candidates : nullptr,
-                             p.char_candidates ? &*p.char_candidates : nullptr};
-  // Read once for the lookups of every layer and side file below.
-  const DictKey key(token);
-  const ReadingFound found = find_reading(tables, key, word);
-  ResolutionView view = resolve_found(p, tables, token, key, found, word);
+                             p.char_candidates ? &*p.char_candidates : nullptr,
+                             &p.word_candidates_keys};
+  // The token is read as a DictKey only for a search; the side files are
+  // mostly answered at the hinted entry, by one comparison.
+  const ReadingFound found = find_reading(tables, token, word);
+  ResolutionView view = resolve_found(p, tables, token, found, word);
   // find_reading answers Passthrough exactly for a token that segmentation
   // did not cut from a Chinese run and that holds no CJK ideograph; every
   // other token holds one (a token of a Chinese run is all ideographs), so

@@ -9,6 +9,7 @@
 #include <string>
 #include <string_view>
 
+#include "dict/key_filter.h"
 #include "dict/lookup.h"
 #include "dict/segment.h"
 #include "dict/user_dict.h"
@@ -24,6 +25,9 @@ struct ReadingTables {
   const UserDict& user;
   const DictFile* word_candidates = nullptr;
   const DictFile* char_candidates = nullptr;
+  // The keys of word_candidates, when known: a token it rules out is not
+  // searched for there. Null: every token is.
+  const KeyFilter* word_candidates_keys = nullptr;
 };
 
 // The layers in the order they are asked.
@@ -61,7 +65,8 @@ inline ReadingFound find_reading(const ReadingTables& t, std::string_view token,
     return {ReadingLayer::Passthrough, token};
   }
   if (const std::string* user = user_lookup(t.user, token)) return {ReadingLayer::User, *user};
-  if (t.word_candidates) {
+  if (t.word_candidates &&
+      (t.word_candidates_keys == nullptr || t.word_candidates_keys->might_hold(token))) {
     if (const auto found = t.word_candidates->find(key())) {
       return {ReadingLayer::WordCandidates, found->value, found->index};
     }
@@ -74,11 +79,11 @@ inline ReadingFound find_reading(const ReadingTables& t, std::string_view token,
   }
   if (!is_single_code_point(token)) return {ReadingLayer::CharByChar, {}};
   if (t.char_candidates) {
-    if (const auto found = t.char_candidates->find(key())) {
+    if (const auto found = t.char_candidates->find_char(token)) {
       return {ReadingLayer::CharCandidates, found->value, found->index};
     }
   }
-  if (const auto found = t.chr.find(key())) {
+  if (const auto found = t.chr.find_char(token)) {
     return {ReadingLayer::Char, found->value, found->index};
   }
   return {ReadingLayer::Itself, token};
