@@ -108,14 +108,16 @@ void resolve_views(const Pipeline& p, std::span<const std::string_view> tokens,
   ReadingChanges overrides = kOverridePass.run(p, tokens);
   auto next_override = overrides.begin();
   clear_for(views, tokens.size());
+  const ReadingTables tables = candidate_tables(p);
   for (std::size_t i = 0; i < tokens.size(); ++i) {
     std::string* override_reading = nullptr;
     if (next_override != overrides.end() && next_override->index == i) {
       override_reading = &next_override->reading;
       ++next_override;
     }
-    views.push_back(resolve_token_view(p, tokens[i], override_reading,
-                                       i < matches.size() ? matches[i] : WordMatch{}));
+    // Resolved where it is kept, sparing a move of each view.
+    resolve_token_into(p, tables, tokens[i], override_reading,
+                       i < matches.size() ? matches[i] : WordMatch{}, views.emplace_back());
   }
   clear_for(readings, views.size());
   for (const auto& view : views) readings.push_back(view.first());

@@ -13,6 +13,7 @@
 #include <utility>
 #include <vector>
 
+#include "dict/reading.h"
 #include "dict/segment.h"
 #include "labels.h"
 #include "passes/reading_changes.h"
@@ -108,6 +109,17 @@ struct ResolutionView {
 // fails. Reads only; safe from any number of threads.
 ResolutionView resolve_token_view(const Pipeline& pipeline, std::string_view token,
                                   std::string* override_reading, WordMatch word = {});
+
+// The tables the candidate road reads from `pipeline`, for
+// resolve_token_into.
+ReadingTables candidate_tables(const Pipeline& pipeline);
+
+// resolve_token_view, written into `view` (default-made), with `tables`
+// those candidate_tables gives for `pipeline`: a conversion makes them once
+// for all its tokens and builds each resolution where it keeps it.
+void resolve_token_into(const Pipeline& pipeline, const ReadingTables& tables,
+                        std::string_view token, std::string* override_reading, WordMatch word,
+                        ResolutionView& view);
 
 // The candidate readings of `view`, owned (a candidate list split).
 std::vector<std::string> candidates_of(const ResolutionView& view);
