@@ -103,12 +103,9 @@ inline ReadingFound find_reading(const ReadingTables& t, const DictKey& key,
 }
 inline ReadingFound find_reading(const ReadingTables& t, std::string_view token,
                                  const WordMatch& word = {}) {
-  std::optional<DictKey> key;
-  const auto key_of = [&]() -> const DictKey& {
-    if (!key) key.emplace(token);
-    return *key;
-  };
-  return reading_detail::find_reading(t, token, key_of, word);
+  // Made afresh for each whole-token search: few tokens need one (a token
+  // segmentation did not see, holding an ideograph), and hardly any two.
+  return reading_detail::find_reading(t, token, [token] { return DictKey(token); }, word);
 }
 
 // Each code point's piece (user, word, chr, else the character itself),
