@@ -83,15 +83,15 @@ void resolve_found(const Pipeline& p, const ReadingTables& tables, std::string_v
     }
     case ReadingLayer::Word:
       return set(view, TextSlot::borrow(found.value), false, label::kCertain,
-                  get_near_optional(p.word_source, token, found.index).value_or(label::kUnknown));
+                 get_near_optional(p.word_source, token, found.index).value_or(label::kUnknown));
     case ReadingLayer::CharCandidates:
       return set(view, TextSlot::borrow(found.value), true,
-                  get_near_optional(p.char_candidates_confidence, token, found.index)
-                      .value_or(label::kTied),
-                  get_char_optional(p.char_source, token).value_or(label::kUnknown));
+                 get_near_optional(p.char_candidates_confidence, token, found.index)
+                     .value_or(label::kTied),
+                 get_char_optional(p.char_source, token).value_or(label::kUnknown));
     case ReadingLayer::Char:
       return set(view, TextSlot::borrow(found.value), false, label::kCertain,
-                  get_near_optional(p.char_source, token, found.index).value_or(label::kUnknown));
+                 get_near_optional(p.char_source, token, found.index).value_or(label::kUnknown));
     case ReadingLayer::Itself:
       return set(view, TextSlot::borrow(found.value), false, label::kCertain, label::kUnresolved);
     case ReadingLayer::CharByChar:
