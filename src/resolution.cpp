@@ -103,8 +103,7 @@ void resolve_found(const Pipeline& p, const ReadingTables& tables, std::string_v
   return set(view, TextSlot::own(std::move(reading)), false, label::kCertain, source);
 }
 
-}  // namespace
-
+// The tables the candidate road reads.
 ReadingTables candidate_tables(const Pipeline& p) {
   return {p.word_dict,
           p.char_dict,
@@ -114,8 +113,11 @@ ReadingTables candidate_tables(const Pipeline& p) {
           &p.word_candidates_keys};
 }
 
-void resolve_token_into(const Pipeline& p, const ReadingTables& tables, std::string_view token,
-                        std::string* override_reading, WordMatch word, ResolutionView& view) {
+// resolve_token_view into `view` (default-made), inlined into the loop of
+// resolve_tokens.
+inline void resolve_one(const Pipeline& p, const ReadingTables& tables, std::string_view token,
+                        std::string* override_reading, const WordMatch& word,
+                        ResolutionView& view) {
   if (override_reading) {
     set(view, TextSlot::own(std::move(*override_reading)), false, label::kCertain,
         label::kSeparableCompound);
@@ -134,10 +136,30 @@ void resolve_token_into(const Pipeline& p, const ReadingTables& tables, std::str
                                                        : label::Lang::Yue;
 }
 
+}  // namespace
+
+void resolve_tokens(const Pipeline& p, std::span<const std::string_view> tokens,
+                    std::span<const WordMatch> matches, ReadingChanges& overrides,
+                    std::pmr::vector<ResolutionView>& views) {
+  const ReadingTables tables = candidate_tables(p);
+  auto next_override = overrides.begin();
+  const WordMatch unknown;
+  for (std::size_t i = 0; i < tokens.size(); ++i) {
+    std::string* override_reading = nullptr;
+    if (next_override != overrides.end() && next_override->index == i) {
+      override_reading = &next_override->reading;
+      ++next_override;
+    }
+    // Resolved where it is kept, sparing a move of each view.
+    resolve_one(p, tables, tokens[i], override_reading, i < matches.size() ? matches[i] : unknown,
+                views.emplace_back());
+  }
+}
+
 ResolutionView resolve_token_view(const Pipeline& p, std::string_view token,
                                   std::string* override_reading, WordMatch word) {
   ResolutionView view;
-  resolve_token_into(p, candidate_tables(p), token, override_reading, word, view);
+  resolve_one(p, candidate_tables(p), token, override_reading, word, view);
   return view;
 }
 

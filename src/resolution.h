@@ -8,12 +8,13 @@
 #include <algorithm>
 #include <array>
 #include <cstring>
+#include <memory_resource>
+#include <span>
 #include <string>
 #include <string_view>
 #include <utility>
 #include <vector>
 
-#include "dict/reading.h"
 #include "dict/segment.h"
 #include "labels.h"
 #include "passes/reading_changes.h"
@@ -110,16 +111,14 @@ struct ResolutionView {
 ResolutionView resolve_token_view(const Pipeline& pipeline, std::string_view token,
                                   std::string* override_reading, WordMatch word = {});
 
-// The tables the candidate road reads from `pipeline`, for
-// resolve_token_into.
-ReadingTables candidate_tables(const Pipeline& pipeline);
-
-// resolve_token_view, written into `view` (default-made), with `tables`
-// those candidate_tables gives for `pipeline`: a conversion makes them once
-// for all its tokens and builds each resolution where it keeps it.
-void resolve_token_into(const Pipeline& pipeline, const ReadingTables& tables,
-                        std::string_view token, std::string* override_reading, WordMatch word,
-                        ResolutionView& view);
+// resolve_token_view for each of `tokens`, appended to `views` in order
+// (each built where it is kept, the tables read once for all of them):
+// `matches` holds what segmentation knows of each (none past its end), and
+// each of `overrides` (the separable-compound readings, in index order) is
+// moved into its token's view.
+void resolve_tokens(const Pipeline& pipeline, std::span<const std::string_view> tokens,
+                    std::span<const WordMatch> matches, ReadingChanges& overrides,
+                    std::pmr::vector<ResolutionView>& views);
 
 // The candidate readings of `view`, owned (a candidate list split).
 std::vector<std::string> candidates_of(const ResolutionView& view);

@@ -104,8 +104,9 @@ inline ReadingFound find_reading(const ReadingTables& t, const DictKey& key,
   return reading_detail::find_reading(
       t, key.bytes, [&]() -> const DictKey& { return key; }, word);
 }
-inline ReadingFound find_reading(const ReadingTables& t, std::string_view token,
-                                 const WordMatch& word = {}) {
+[[gnu::always_inline]] inline ReadingFound find_reading(const ReadingTables& t,
+                                                        std::string_view token,
+                                                        const WordMatch& word = {}) {
   // Made afresh for each whole-token search: few tokens need one (a token
   // segmentation did not see, holding an ideograph), and hardly any two.
   return reading_detail::find_reading(
