@@ -106,17 +106,8 @@ void resolve_views(const Pipeline& p, std::span<const std::string_view> tokens,
                    std::pmr::vector<std::string_view>& readings) {
   // Overrides come in index order; each one's text moves into its resolution.
   ReadingChanges overrides = kOverridePass.run(p, tokens);
-  auto next_override = overrides.begin();
   clear_for(views, tokens.size());
-  for (std::size_t i = 0; i < tokens.size(); ++i) {
-    std::string* override_reading = nullptr;
-    if (next_override != overrides.end() && next_override->index == i) {
-      override_reading = &next_override->reading;
-      ++next_override;
-    }
-    views.push_back(resolve_token_view(p, tokens[i], override_reading,
-                                       i < matches.size() ? matches[i] : WordMatch{}));
-  }
+  resolve_tokens(p, tokens, matches, overrides, views);
   clear_for(readings, views.size());
   for (const auto& view : views) readings.push_back(view.first());
   // A context reading among a token's candidates moves first; the token

@@ -8,6 +8,7 @@
 #include <optional>
 #include <string_view>
 
+#include "dict/key_filter.h"
 #include "dict/lookup.h"
 #include "dict/user_dict.h"
 #include "passes/context_readings.h"
@@ -28,6 +29,10 @@ struct Pipeline {
   std::optional<DictFile> classifier_words = std::nullopt;            // classifier_words.bin
   std::optional<DictFile> context_readings = std::nullopt;            // context_readings.bin
   ContextTargets context_targets = {};  // the "=" list of context_readings.bin, read at load
+  // The keys of word_candidates, made from it when it is loaded
+  // (load_pipeline), so that a token it cannot hold is not searched for
+  // there; the default, which holds every key, when it is not loaded.
+  KeyFilter word_candidates_keys = {};
   UserDict user_dict = {};
   std::size_t user_dict_max_chars = 0;
   bool punc_norm = true;

@@ -11,29 +11,35 @@
 namespace quillet {
 namespace {
 
-ResolutionView make(TextSlot candidates, bool is_list, std::string_view confidence,
-                    std::string_view source) {
-  ResolutionView view;
+// Sets the fields of `view` that every layer gives.
+void set(ResolutionView& view, TextSlot candidates, bool is_list, std::string_view confidence,
+         std::string_view source) {
   view.candidates = std::move(candidates);
   view.is_list = is_list;
   view.confidence = confidence;
   view.source = source;
-  return view;
 }
 
-// A side file's value for `key`, trying first the index where the file it
-// shares its keys with holds `key`.
+// A side file's value for `key`, trying first the entry `hint`, where the
+// file it shares its keys with holds `key`.
 std::optional<std::string_view> get_near_optional(const std::optional<DictFile>& file,
-                                                  const DictKey& key, std::size_t hint) {
+                                                  std::string_view key, std::size_t hint) {
   if (!file) return std::nullopt;
   return file->get_near(key, hint);
 }
 
-std::optional<std::string_view> get_optional(const std::optional<DictFile>& file,
-                                             const DictKey& key) {
+// A side file's value for a token of one code point, which it shares with
+// no file whose entry index is known.
+std::optional<std::string_view> get_char_optional(const std::optional<DictFile>& file,
+                                                  std::string_view key) {
   if (!file) return std::nullopt;
-  return file->get(key);
+  const auto found = file->find_char(key);
+  if (!found) return std::nullopt;
+  return found->value;
 }
+
+// A hint past any table: get_near searches.
+constexpr std::size_t kNoHint = static_cast<std::size_t>(-1);
 
 }  // namespace
 
@@ -56,71 +62,104 @@ std::vector<std::string> split_candidates(std::string_view value) {
 namespace {
 
 // The resolution of a token that find_reading answered with `found`, before
-// its language is set.
-ResolutionView resolve_found(const Pipeline& p, const ReadingTables& tables, std::string_view token,
-                             const DictKey& key, const ReadingFound& found, WordMatch word) {
+// its language is set, written into `view`.
+void resolve_found(const Pipeline& p, const ReadingTables& tables, std::string_view token,
+                   const ReadingFound& found, WordMatch word, ResolutionView& view) {
   // The side files share their keys, and so their entry order, with
   // word_candidates.bin, word.bin, char_candidates.bin and char.bin; a
-  // stored empty label is still a hit.
+  // stored empty label is still a hit. A hint past the table (no word entry
+  // known) makes get_near search.
   switch (found.layer) {
     case ReadingLayer::Passthrough:
-      return make(TextSlot::borrow(found.value), false, label::kCertain, label::kPassthrough);
+      return set(view, TextSlot::borrow(found.value), false, label::kCertain, label::kPassthrough);
     case ReadingLayer::User:
-      return make(TextSlot::borrow(found.value), false, label::kCertain, label::kUserDict);
+      return set(view, TextSlot::borrow(found.value), false, label::kCertain, label::kUserDict);
     case ReadingLayer::WordCandidates: {
-      const auto source = word.kind == WordMatch::Kind::Hit
-                              ? get_near_optional(p.word_source, key, word.index)
-                              : get_optional(p.word_source, key);
-      return make(TextSlot::borrow(found.value), true,
-                  get_near_optional(p.word_candidates_confidence, key, found.index)
-                      .value_or(label::kTied),
-                  source.value_or(label::kUnknown));
+      const std::size_t word_entry = word.kind == WordMatch::Kind::Hit ? word.index : kNoHint;
+      return set(view, TextSlot::borrow(found.value), true,
+                 get_near_optional(p.word_candidates_confidence, token, found.index)
+                     .value_or(label::kTied),
+                 get_near_optional(p.word_source, token, word_entry).value_or(label::kUnknown));
     }
     case ReadingLayer::Word:
-      return make(TextSlot::borrow(found.value), false, label::kCertain,
-                  get_near_optional(p.word_source, key, found.index).value_or(label::kUnknown));
+      return set(view, TextSlot::borrow(found.value), false, label::kCertain,
+                 get_near_optional(p.word_source, token, found.index).value_or(label::kUnknown));
     case ReadingLayer::CharCandidates:
-      return make(TextSlot::borrow(found.value), true,
-                  get_near_optional(p.char_candidates_confidence, key, found.index)
-                      .value_or(label::kTied),
-                  get_optional(p.char_source, key).value_or(label::kUnknown));
+      return set(view, TextSlot::borrow(found.value), true,
+                 get_near_optional(p.char_candidates_confidence, token, found.index)
+                     .value_or(label::kTied),
+                 get_char_optional(p.char_source, token).value_or(label::kUnknown));
     case ReadingLayer::Char:
-      return make(TextSlot::borrow(found.value), false, label::kCertain,
-                  get_near_optional(p.char_source, key, found.index).value_or(label::kUnknown));
+      return set(view, TextSlot::borrow(found.value), false, label::kCertain,
+                 get_near_optional(p.char_source, token, found.index).value_or(label::kUnknown));
     case ReadingLayer::Itself:
-      return make(TextSlot::borrow(found.value), false, label::kCertain, label::kUnresolved);
+      return set(view, TextSlot::borrow(found.value), false, label::kCertain, label::kUnresolved);
     case ReadingLayer::CharByChar:
       break;
   }
   // Character by character; the token itself back means nothing was known.
   std::string reading = char_by_char_reading(tables, token);
   const std::string_view source = reading == token ? label::kUnresolved : label::kCharFallback;
-  return make(TextSlot::own(std::move(reading)), false, label::kCertain, source);
+  return set(view, TextSlot::own(std::move(reading)), false, label::kCertain, source);
 }
 
-}  // namespace
+// The tables the candidate road reads.
+ReadingTables candidate_tables(const Pipeline& p) {
+  return {p.word_dict,
+          p.char_dict,
+          p.user_dict,
+          p.word_candidates ? &*p.word_candidates : nullptr,
+          p.char_candidates ? &*p.char_candidates : nullptr,
+          &p.word_candidates_keys};
+}
 
-ResolutionView resolve_token_view(const Pipeline& p, std::string_view token,
-                                  std::string* override_reading, WordMatch word) {
+// resolve_token_view into `view` (default-made), inlined into the loop of
+// resolve_tokens.
+inline void resolve_one(const Pipeline& p, const ReadingTables& tables, std::string_view token,
+                        std::string* override_reading, const WordMatch& word,
+                        ResolutionView& view) {
   if (override_reading) {
-    ResolutionView view = make(TextSlot::own(std::move(*override_reading)), false, label::kCertain,
-                               label::kSeparableCompound);
+    set(view, TextSlot::own(std::move(*override_reading)), false, label::kCertain,
+        label::kSeparableCompound);
     view.lang = label::lang_code(token);
-    return view;
+    return;
   }
-  const ReadingTables tables{p.word_dict, p.char_dict, p.user_dict,
-                             p.word_candidates ? &*p.word_candidates : nullptr,
-                             p.char_candidates ? &*p.char_candidates : nullptr};
-  // Read once for the lookups of every layer and side file below.
-  const DictKey key(token);
-  const ReadingFound found = find_reading(tables, key, word);
-  ResolutionView view = resolve_found(p, tables, token, key, found, word);
+  // The token is read as a DictKey only for a search; the side files are
+  // mostly answered at the hinted entry, by one comparison.
+  const ReadingFound found = find_reading(tables, token, word);
+  resolve_found(p, tables, token, found, word, view);
   // find_reading answers Passthrough exactly for a token that segmentation
   // did not cut from a Chinese run and that holds no CJK ideograph; every
   // other token holds one (a token of a Chinese run is all ideographs), so
   // its language needs no second look at its text.
   view.lang = found.layer == ReadingLayer::Passthrough ? label::lang_code_without_cjk(token)
                                                        : label::Lang::Yue;
+}
+
+}  // namespace
+
+void resolve_tokens(const Pipeline& p, std::span<const std::string_view> tokens,
+                    std::span<const WordMatch> matches, ReadingChanges& overrides,
+                    std::pmr::vector<ResolutionView>& views) {
+  const ReadingTables tables = candidate_tables(p);
+  auto next_override = overrides.begin();
+  const WordMatch unknown;
+  for (std::size_t i = 0; i < tokens.size(); ++i) {
+    std::string* override_reading = nullptr;
+    if (next_override != overrides.end() && next_override->index == i) {
+      override_reading = &next_override->reading;
+      ++next_override;
+    }
+    // Resolved where it is kept, sparing a move of each view.
+    resolve_one(p, tables, tokens[i], override_reading, i < matches.size() ? matches[i] : unknown,
+                views.emplace_back());
+  }
+}
+
+ResolutionView resolve_token_view(const Pipeline& p, std::string_view token,
+                                  std::string* override_reading, WordMatch word) {
+  ResolutionView view;
+  resolve_one(p, candidate_tables(p), token, override_reading, word, view);
   return view;
 }
 

@@ -8,6 +8,8 @@
 #include <algorithm>
 #include <array>
 #include <cstring>
+#include <memory_resource>
+#include <span>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -108,6 +110,15 @@ struct ResolutionView {
 // fails. Reads only; safe from any number of threads.
 ResolutionView resolve_token_view(const Pipeline& pipeline, std::string_view token,
                                   std::string* override_reading, WordMatch word = {});
+
+// resolve_token_view for each of `tokens`, appended to `views` in order
+// (each built where it is kept, the tables read once for all of them):
+// `matches` holds what segmentation knows of each (none past its end), and
+// each of `overrides` (the separable-compound readings, in index order) is
+// moved into its token's view.
+void resolve_tokens(const Pipeline& pipeline, std::span<const std::string_view> tokens,
+                    std::span<const WordMatch> matches, ReadingChanges& overrides,
+                    std::pmr::vector<ResolutionView>& views);
 
 // The candidate readings of `view`, owned (a candidate list split).
 std::vector<std::string> candidates_of(const ResolutionView& view);

@@ -81,6 +81,12 @@ std::string answers(const DictFile& d, const std::vector<std::string>& keys,
                : "find miss";
   const auto got = d.get(key);
   out += got ? "; get " + std::string(*got) : "; get miss";
+  // find_char answers as find, whatever the index says, by its own road.
+  const auto by_char = d.find_char(key);
+  if (by_char.has_value() != found.has_value() ||
+      (by_char && (by_char->index != found->index || by_char->value != found->value))) {
+    out += "; BAD find_char";
+  }
   const auto step = [&](DictFile::Range within, std::string_view prefix) {
     bool exact = false;
     const DictFile::Range r = d.seek_prefix(within, prefix, exact);

@@ -226,6 +226,7 @@ TEST(DictLookup, BrokenRangesAreMisses) {
                                      c.unchecked}) {
       EXPECT_FALSE(f.value().get(probe).has_value()) << c.name << ", probe of " << probe.size() << " bytes";
       EXPECT_FALSE(f.value().get_near(probe, 0).has_value()) << c.name << ", hint at broken entry";
+      EXPECT_FALSE(f.value().find_char(probe).has_value()) << c.name;
       EXPECT_FALSE(f.value().value_of(0).has_value() && probe == "a") << c.name;
       bool exact = true;
       if (!probe.empty()) f.value().seek_prefix(f.value().all(), probe, exact);
@@ -499,6 +500,18 @@ TEST(DictLookup, HostileBytesNeverReadOutOfBounds) {
       auto v = d.get(p);
       if (v) {  // a hit must be a view inside the file's own bytes
         EXPECT_LE(v->size(), bytes.size());
+      }
+      // On any table, sorted or not, find_char takes find's decisions.
+      const auto found = d.find(p), by_char = d.find_char(p);
+      ASSERT_EQ(by_char.has_value(), found.has_value()) << "iter " << iter;
+      if (found) {
+        EXPECT_EQ(by_char->index, found->index) << "iter " << iter;
+        EXPECT_EQ(by_char->value.data(), found->value.data()) << "iter " << iter;
+      }
+      // The text form of get_near compares the hinted entry as the DictKey
+      // form does.
+      for (std::size_t hint = 0; hint <= d.entry_count(); ++hint) {
+        EXPECT_EQ(d.get_near(p, hint), d.get_near(DictKey(p), hint)) << "iter " << iter;
       }
       bool exact = false;
       DictFile::Range r = d.all();

@@ -36,7 +36,8 @@ std::string join_path(std::string_view dir, std::string_view name);
 
 // Loads the Pipeline from `dir`: the required files first, in order, and the
 // first that fails returns exactly its open error (nothing after it is
-// opened); then the optional files. Computes user_dict_max_chars.
+// opened); then the optional files. Computes user_dict_max_chars and the
+// filter of word_candidates' keys.
 Result<Pipeline> load_pipeline(std::string_view dir, UserDict user_dict, bool punc_norm);
 
 }  // namespace quillet

@@ -190,6 +190,31 @@ inline std::uint32_t load_be4(const char* p) {
   return v;
 }
 
+// Whether the n bytes at a and at b are the same. Keys are a few bytes
+// long, so words that may overlap are compared inline, where a call to
+// memcmp would cost more than the comparison.
+inline bool equal_bytes(const char* a, const char* b, std::size_t n) {
+  const auto word8 = [](const char* p) {
+    std::uint64_t v;
+    std::memcpy(&v, p, sizeof v);
+    return v;
+  };
+  const auto word4 = [](const char* p) {
+    std::uint32_t v;
+    std::memcpy(&v, p, sizeof v);
+    return v;
+  };
+  if (n >= 8) {
+    for (; n > 8; a += 8, b += 8, n -= 8) {
+      if (word8(a) != word8(b)) return false;
+    }
+    return word8(a + n - 8) == word8(b + n - 8);  // the last eight, some seen already
+  }
+  if (n >= 4) return word4(a) == word4(b) && word4(a + n - 4) == word4(b + n - 4);
+  // 0 to 3 bytes: the first, the middle and the last are all of them.
+  return n == 0 || (a[0] == b[0] && a[n / 2] == b[n / 2] && a[n - 1] == b[n - 1]);
+}
+
 // The first n bytes at p, n <= 8, as one big-endian number with zeros past
 // them, reading no byte past p + n - 1.
 inline std::uint64_t head_word(const char* p, std::size_t n) {

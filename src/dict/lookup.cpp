@@ -329,10 +329,6 @@ std::optional<std::string_view> DictFile::get(const DictKey& key) const {
   return found->value;
 }
 
-std::optional<std::string_view> DictFile::get_near(std::string_view key, std::size_t hint) const {
-  return get_near(DictKey(key), hint);
-}
-
 std::optional<std::string_view> DictFile::get_near(const DictKey& key, std::size_t hint) const {
   // Keys are unique in a sorted table. A broken entry orders as the empty
   // key but holds none.
@@ -343,20 +339,7 @@ std::optional<std::string_view> DictFile::get_near(const DictKey& key, std::size
 }
 
 inline bool DictFile::index_guess(const DictKey& key, Range& guess) const {
-  if (key.first.length == 0) return false;
-  const char32_t c = key.first.code_point;
-  // Unsigned: a page before first_page wraps past page_count (0 without an
-  // index, so that every page misses).
-  const std::uint32_t page = (c >> format::kPageBits) - index_.first_page;
-  if (page >= index_.page_count) return false;
-  const std::uint32_t slot = load_u32(index_.pages + 4 * std::size_t{page});
-  if (slot >= index_.slot_count) return false;  // kNoSlot included
-  const unsigned char* start =
-      index_.slots + format::kSlotSize * std::size_t{slot} + 4 * (c & (format::kPageSize - 1));
-  const std::size_t lo = load_u32(start), hi = load_u32(start + 4);
-  if (lo > hi || hi > entry_count_) return false;
-  guess = {lo, hi};
-  return true;
+  return key.first.length != 0 && index_block(key.first.code_point, guess);
 }
 
 bool DictFile::index_holds(Range guess, const DictKey& prefix) const {
@@ -421,6 +404,46 @@ std::optional<DictFile::Found> DictFile::find(const DictKey& needle) const {
     return find_searched(needle, false, guess);
   }
   return find_searched(needle, guessed, guess);
+}
+
+std::optional<DictFile::Found> DictFile::find_char_rest(std::string_view key) const {
+  // The answers of find()'s one-code-point path, on the same entries: a hit
+  // where the block's first entry equals the key, a miss where that entry
+  // sorts after the key and the one before it before; a broken entry, which
+  // decides neither here, is left to find().
+  char32_t c;
+  const auto b0 = key.empty() ? 0u : static_cast<unsigned char>(key[0]);
+  if (key.size() == 3 && b0 >= 0xE1 && b0 != 0xED && b0 <= 0xEF &&
+      ((static_cast<unsigned char>(key[1]) ^ 0x80) | (static_cast<unsigned char>(key[2]) ^ 0x80)) <
+          0x40) {
+    // first_code_point's common case (most ideographs), written out so that
+    // it is not a call.
+    c = (char32_t{b0} & 0x0F) << 12 | char32_t{static_cast<unsigned char>(key[1]) ^ 0x80u} << 6 |
+        (static_cast<unsigned char>(key[2]) ^ 0x80u);
+  } else {
+    const format::FirstCodePoint first = format::first_code_point(key);
+    if (first.length != key.size() || first.length == 0) return find(key);
+    c = first.code_point;
+  }
+  Range guess;
+  if (!index_block(c, guess)) return find(key);
+  int at_lo = 1;  // the end of the table sorts after every key
+  if (guess.lo < entry_count_) {
+    const auto k = key_at(guess.lo);
+    if (!k) return find(key);
+    if (k->size() == key.size() && format::equal_bytes(k->data(), key.data(), key.size())) {
+      const auto value = value_at(guess.lo);
+      if (!value) return std::nullopt;
+      return Found{*value, guess.lo};
+    }
+    at_lo = compare_keys_inline(*k, key);
+  }
+  if (at_lo > 0) {
+    if (guess.lo == 0) return std::nullopt;
+    const auto before = key_at(guess.lo - 1);
+    if (before && compare_keys_inline(*before, key) < 0) return std::nullopt;
+  }
+  return find(key);
 }
 
 std::optional<DictFile::Found> DictFile::find_searched(const DictKey& needle, bool guessed,

@@ -133,13 +133,51 @@ class DictFile {
   std::optional<Found> find(std::string_view key) const;
   std::optional<Found> find(const DictKey& key) const;
 
+  // find(key), for the lookup of one character: a key of one code point is
+  // answered from the block the index names for it, by comparing the
+  // block's first entry (and, for a miss, the entry before it) with the key
+  // itself, which is not read as a DictKey. Any other key, and a block the
+  // table does not confirm, is left to find(). Safe from any number of
+  // threads at once.
+  std::optional<Found> find_char(std::string_view key) const {
+    // Inline, the common case: an ideograph of three bytes (lead E1 to EF
+    // but ED, as first_code_point reads it) that the block's first entry
+    // holds. Everything else, misses included, is find_char_rest's.
+    if (key.size() == 3) {
+      const unsigned b0 = static_cast<unsigned char>(key[0]);
+      const unsigned b1 = static_cast<unsigned char>(key[1]) ^ 0x80u;
+      const unsigned b2 = static_cast<unsigned char>(key[2]) ^ 0x80u;
+      Range guess;
+      if (b0 >= 0xE1 && b0 <= 0xEF && b0 != 0xED && (b1 | b2) < 0x40 &&
+          index_block((b0 & 0x0F) << 12 | b1 << 6 | b2, guess) && guess.lo < entry_count_) {
+        const auto k = key_at(guess.lo);
+        if (k && k->size() == 3 && format::equal_bytes(k->data(), key.data(), 3)) {
+          const auto value = value_at(guess.lo);
+          if (!value) return std::nullopt;
+          return Found{*value, guess.lo};
+        }
+      }
+    }
+    return find_char_rest(key);
+  }
+
   // get(key), trying entry `hint` first: a file written with the same keys
   // as another holds each key at the same index, so one comparison replaces
   // the search. Any other file is still searched in full, so on a file with
   // unique keys the result is always get(key)'s (with duplicated keys, which
   // of them answers is unspecified, as for get()). Safe from any number of
   // threads at once.
-  std::optional<std::string_view> get_near(std::string_view key, std::size_t hint) const;
+  // The text form compares entry `hint`'s bytes to `key` directly and
+  // reads `key` as a DictKey only when it must search.
+  std::optional<std::string_view> get_near(std::string_view key, std::size_t hint) const {
+    if (hint < entry_count_) {
+      const auto k = key_at(hint);
+      if (k && k->size() == key.size() && format::equal_bytes(k->data(), key.data(), key.size())) {
+        return value_at(hint);
+      }
+    }
+    return get(key);
+  }
   std::optional<std::string_view> get_near(const DictKey& key, std::size_t hint) const;
 
   // The value of entry `index`, as get() would return it for that entry's
@@ -149,6 +187,14 @@ class DictFile {
   std::optional<std::string_view> value_of(std::size_t index) const {
     if (index >= entry_count_ || !key_at(index)) return std::nullopt;
     return value_at(index);
+  }
+
+  // The key of entry `index`; nullopt when `index` is past the table or the
+  // key's range runs outside the pool. For tables derived from a file when
+  // it is loaded.
+  std::optional<std::string_view> key_of(std::size_t index) const {
+    if (index >= entry_count_) return std::nullopt;
+    return key_at(index);
   }
 
  private:
@@ -186,6 +232,23 @@ class DictFile {
   // index, the key starts with no code point, the index has no page or slot
   // for it, or it names entries past the table.
   bool index_guess(const DictKey& key, Range& guess) const;
+  // The same for code point `c`, whatever key starts with it.
+  bool index_block(char32_t c, Range& guess) const {
+    // Unsigned: a page before first_page wraps past page_count (0 without an
+    // index, so that every page misses).
+    const std::uint32_t page = (c >> format::kPageBits) - index_.first_page;
+    if (page >= index_.page_count) return false;
+    const std::uint32_t slot = format::load_u32(index_.pages + 4 * std::size_t{page});
+    if (slot >= index_.slot_count) return false;  // kNoSlot included
+    const unsigned char* start =
+        index_.slots + format::kSlotSize * std::size_t{slot} + 4 * (c & (format::kPageSize - 1));
+    const std::size_t lo = format::load_u32(start), hi = format::load_u32(start + 4);
+    if (lo > hi || hi > entry_count_) return false;
+    guess = {lo, hi};
+    return true;
+  }
+  // find_char past its inline case.
+  [[gnu::noinline]] std::optional<Found> find_char_rest(std::string_view key) const;
   // Whether the table confirms a guess for the block of keys that start with
   // `prefix`: the entry before it sorts before the block and the entry at its
   // end after it. On a sorted table the guess then holds the whole block, so

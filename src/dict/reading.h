@@ -9,6 +9,7 @@
 #include <string>
 #include <string_view>
 
+#include "dict/key_filter.h"
 #include "dict/lookup.h"
 #include "dict/segment.h"
 #include "dict/user_dict.h"
@@ -24,6 +25,9 @@ struct ReadingTables {
   const UserDict& user;
   const DictFile* word_candidates = nullptr;
   const DictFile* char_candidates = nullptr;
+  // The keys of word_candidates, when known: a token it rules out is not
+  // searched for there. Null: every token is.
+  const KeyFilter* word_candidates_keys = nullptr;
 };
 
 // The layers in the order they are asked.
@@ -52,16 +56,20 @@ namespace reading_detail {
 
 // The layers in order for `token`; `key()` gives the token's DictKey, asked
 // only once a file is searched (a token segmentation found, or one with no
-// ideograph, needs none).
+// ideograph, needs none). Always inlined into its callers, the per-token
+// loops of both roads: as a call, its frame costs more than most tokens'
+// layers.
 template <class KeyOf>
-inline ReadingFound find_reading(const ReadingTables& t, std::string_view token, KeyOf&& key,
-                                 const WordMatch& word) {
+[[gnu::always_inline]] inline ReadingFound find_reading(const ReadingTables& t,
+                                                        std::string_view token, KeyOf&& key,
+                                                        const WordMatch& word) {
   // Segmentation says Hit or Miss only of tokens cut from Chinese runs.
   if (word.kind == WordMatch::Kind::Unknown && !contains_cjk(token)) {
     return {ReadingLayer::Passthrough, token};
   }
   if (const std::string* user = user_lookup(t.user, token)) return {ReadingLayer::User, *user};
-  if (t.word_candidates) {
+  if (t.word_candidates &&
+      (t.word_candidates_keys == nullptr || t.word_candidates_keys->might_hold(token))) {
     if (const auto found = t.word_candidates->find(key())) {
       return {ReadingLayer::WordCandidates, found->value, found->index};
     }
@@ -74,11 +82,11 @@ inline ReadingFound find_reading(const ReadingTables& t, std::string_view token,
   }
   if (!is_single_code_point(token)) return {ReadingLayer::CharByChar, {}};
   if (t.char_candidates) {
-    if (const auto found = t.char_candidates->find(key())) {
+    if (const auto found = t.char_candidates->find_char(token)) {
       return {ReadingLayer::CharCandidates, found->value, found->index};
     }
   }
-  if (const auto found = t.chr.find(key())) {
+  if (const auto found = t.chr.find_char(token)) {
     return {ReadingLayer::Char, found->value, found->index};
   }
   return {ReadingLayer::Itself, token};
@@ -96,14 +104,13 @@ inline ReadingFound find_reading(const ReadingTables& t, const DictKey& key,
   return reading_detail::find_reading(
       t, key.bytes, [&]() -> const DictKey& { return key; }, word);
 }
-inline ReadingFound find_reading(const ReadingTables& t, std::string_view token,
-                                 const WordMatch& word = {}) {
-  std::optional<DictKey> key;
-  const auto key_of = [&]() -> const DictKey& {
-    if (!key) key.emplace(token);
-    return *key;
-  };
-  return reading_detail::find_reading(t, token, key_of, word);
+[[gnu::always_inline]] inline ReadingFound find_reading(const ReadingTables& t,
+                                                        std::string_view token,
+                                                        const WordMatch& word = {}) {
+  // Made afresh for each whole-token search: few tokens need one (a token
+  // segmentation did not see, holding an ideograph), and hardly any two.
+  return reading_detail::find_reading(
+      t, token, [token] { return DictKey(token); }, word);
 }
 
 // Each code point's piece (user, word, chr, else the character itself),
