@@ -412,15 +412,7 @@ std::optional<DictFile::Found> DictFile::find_char_rest(std::string_view key) co
   // sorts after the key and the one before it before; a broken entry, which
   // decides neither here, is left to find().
   char32_t c;
-  const auto b0 = key.empty() ? 0u : static_cast<unsigned char>(key[0]);
-  if (key.size() == 3 && b0 >= 0xE1 && b0 != 0xED && b0 <= 0xEF &&
-      ((static_cast<unsigned char>(key[1]) ^ 0x80) | (static_cast<unsigned char>(key[2]) ^ 0x80)) <
-          0x40) {
-    // first_code_point's common case (most ideographs), written out so that
-    // it is not a call.
-    c = (char32_t{b0} & 0x0F) << 12 | char32_t{static_cast<unsigned char>(key[1]) ^ 0x80u} << 6 |
-        (static_cast<unsigned char>(key[2]) ^ 0x80u);
-  } else {
+  if (!common_ideograph(key, c)) {
     const format::FirstCodePoint first = format::first_code_point(key);
     if (first.length != key.size() || first.length == 0) return find(key);
     c = first.code_point;

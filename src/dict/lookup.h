@@ -143,20 +143,13 @@ class DictFile {
     // Inline, the common case: an ideograph of three bytes (lead E1 to EF
     // but ED, as first_code_point reads it) that the block's first entry
     // holds. Everything else, misses included, is find_char_rest's.
-    if (key.size() == 3) {
-      const unsigned b0 = static_cast<unsigned char>(key[0]);
-      const unsigned b1 = static_cast<unsigned char>(key[1]) ^ 0x80u;
-      const unsigned b2 = static_cast<unsigned char>(key[2]) ^ 0x80u;
-      Range guess;
-      if (b0 >= 0xE1 && b0 <= 0xEF && b0 != 0xED && (b1 | b2) < 0x40 &&
-          index_block((b0 & 0x0F) << 12 | b1 << 6 | b2, guess) && guess.lo < entry_count_) {
-        const auto k = key_at(guess.lo);
-        if (k && k->size() == 3 && format::equal_bytes(k->data(), key.data(), 3)) {
-          const auto value = value_at(guess.lo);
-          if (!value) return std::nullopt;
-          return Found{*value, guess.lo};
-        }
-      }
+    char32_t c;
+    Range guess;
+    if (common_ideograph(key, c) && index_block(c, guess) && guess.lo < entry_count_ &&
+        key_equals(guess.lo, key)) {
+      const auto value = value_at(guess.lo);
+      if (!value) return std::nullopt;
+      return Found{*value, guess.lo};
     }
     return find_char_rest(key);
   }
@@ -170,12 +163,7 @@ class DictFile {
   // The text form compares entry `hint`'s bytes to `key` directly and
   // reads `key` as a DictKey only when it must search.
   std::optional<std::string_view> get_near(std::string_view key, std::size_t hint) const {
-    if (hint < entry_count_) {
-      const auto k = key_at(hint);
-      if (k && k->size() == key.size() && format::equal_bytes(k->data(), key.data(), key.size())) {
-        return value_at(hint);
-      }
-    }
+    if (hint < entry_count_ && key_equals(hint, key)) return value_at(hint);
     return get(key);
   }
   std::optional<std::string_view> get_near(const DictKey& key, std::size_t hint) const;
@@ -249,6 +237,24 @@ class DictFile {
   }
   // find_char past its inline case.
   [[gnu::noinline]] std::optional<Found> find_char_rest(std::string_view key) const;
+  // The code point of `key` when it is three bytes of UTF-8 led by E1 to EF
+  // but ED (most ideographs), read as first_code_point reads them, into `c`;
+  // false for any other key.
+  static bool common_ideograph(std::string_view key, char32_t& c) {
+    if (key.size() != 3) return false;
+    const unsigned b0 = static_cast<unsigned char>(key[0]);
+    const unsigned b1 = static_cast<unsigned char>(key[1]) ^ 0x80u;
+    const unsigned b2 = static_cast<unsigned char>(key[2]) ^ 0x80u;
+    if (b0 < 0xE1 || b0 > 0xEF || b0 == 0xED || (b1 | b2) >= 0x40) return false;
+    c = (b0 & 0x0F) << 12 | b1 << 6 | b2;
+    return true;
+  }
+  // Whether entry i (inside the table) holds exactly `key`; false for a
+  // broken entry.
+  bool key_equals(std::size_t i, std::string_view key) const {
+    const auto k = key_at(i);
+    return k && k->size() == key.size() && format::equal_bytes(k->data(), key.data(), key.size());
+  }
   // Whether the table confirms a guess for the block of keys that start with
   // `prefix`: the entry before it sorts before the block and the entry at its
   // end after it. On a sorted table the guess then holds the whole block, so
