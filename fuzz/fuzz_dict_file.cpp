@@ -1,7 +1,7 @@
 // Fuzz target: arbitrary bytes as a dictionary file. The input is written to
 // an in-memory file, opened with DictFile::open and probed with the lookups
-// the engine uses (get, find, get_near, value_of, and seek_prefix as
-// segmentation walks it) using keys taken from the input. A small independent
+// the engine uses (get, find, find_char, get_near, value_of, and seek_prefix
+// as segmentation walks it) using keys taken from the input. A small independent
 // parse of the same bytes is the oracle: open must accept exactly the files
 // whose header fits and take an index exactly when its tables fit, every hit
 // must be the value of an entry whose key and value lie in the pool, and on a
@@ -169,6 +169,16 @@ void check_probe(const DictFile& file, const RefFile& ref, std::string_view key)
     fail("find disagrees with get", where);
   }
   if (found && file.value_of(found->index) != got) fail("value_of disagrees with find", where);
+  // find_char answers a one-code-point key from the index's block: on any
+  // file a hit is an entry that holds the key, and on a well-formed one
+  // (below) it is find's answer.
+  const auto found_char = file.find_char(key);
+  if (found_char) {
+    const RefEntry* e = found_char->index < count ? &ref.entries[found_char->index] : nullptr;
+    if (!e || e->key != key || e->value != found_char->value) {
+      fail("find_char returned an entry that does not hold the key", where);
+    }
+  }
 
   bool exact = false;
   const DictFile::Range range = file.seek_prefix(file.all(), key, exact);
@@ -205,6 +215,9 @@ void check_probe(const DictFile& file, const RefFile& ref, std::string_view key)
     fail("get returned the wrong value", where);
   }
   if (found && found->index != want.lo) fail("find named the wrong entry", where);
+  if (found_char.has_value() != found.has_value() || (found_char && found_char->index != want.lo)) {
+    fail("find_char disagrees with find", where);
+  }
   // A hint names the entry to try first; with unique keys, whatever it is,
   // the answer is get's.
   for (std::size_t hint : {std::size_t{0}, want.lo, count / 2, count, count + 7}) {
@@ -265,6 +278,15 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   if (file.has_index() != ref.index_fits) fail("has_index disagrees with the index header", "");
   if (file.has_prefix_table() != ref.prefixes_fit) {
     fail("has_prefix_table disagrees with the table header", "");
+  }
+  // A table said to hold no one-code-point key holds none that can be read.
+  if (!file.may_have_one_code_point_keys()) {
+    for (const RefEntry& e : ref.entries) {
+      const std::string_view k = e.key.value_or(std::string_view{});
+      if (!k.empty() && quillet::utf8_length(static_cast<unsigned char>(k[0])) == k.size()) {
+        fail("a one-code-point key in a table said to hold none", escaped(k));
+      }
+    }
   }
   for (const std::string& key : probe_keys(input, ref)) check_probe(file, ref, key);
   return 0;
