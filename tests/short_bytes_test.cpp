@@ -1,6 +1,8 @@
 // Tests of the word-wise equality, hashing and ASCII test of short byte
 // strings used by the Python result builds: every length around the word
 // sizes, unaligned copies, a difference at every position.
+#include "short_bytes.h"
+
 #include <gtest/gtest.h>
 
 #include <cstddef>
@@ -8,9 +10,7 @@
 #include <string>
 #include <string_view>
 
-#include "python/short_bytes.h"
-
-namespace quillet::python {
+namespace quillet {
 namespace {
 
 // Bytes of every length 0..40 (beyond the longest loop of 8-byte words),
@@ -83,4 +83,4 @@ TEST(ShortBytes, HashSpreadsSimilarTextsOverLowBits) {
 }
 
 }  // namespace
-}  // namespace quillet::python
+}  // namespace quillet

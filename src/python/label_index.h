@@ -11,7 +11,7 @@
 #include <string_view>
 
 #include "labels.h"
-#include "python/short_bytes.h"
+#include "short_bytes.h"
 
 namespace quillet::python {
 
@@ -73,6 +73,9 @@ constexpr LabelWords constant_words(std::string_view s) {
   if (n >= 4) return {little_endian(s.substr(0, 4)) | (little_endian(s.substr(n - 4)) << 32), 0};
   return {little_endian(s), 0};
 }
+
+using quillet::detail::load4;
+using quillet::detail::load8;
 
 // The bytes at p as a little-endian number, whatever the machine's order.
 inline std::uint64_t little_endian8(const char* p) {

@@ -4,9 +4,9 @@
 #include <algorithm>
 #include <cstring>
 
-#include "python/open_table.h"
-#include "python/short_bytes.h"
+#include "open_table.h"
 #include "python/strs.h"
+#include "short_bytes.h"
 
 namespace quillet::python {
 

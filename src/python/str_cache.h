@@ -8,8 +8,8 @@
 #include <vector>
 
 #include "python/python_api.h"
-#include "python/short_bytes.h"
 #include "python/strs.h"
+#include "short_bytes.h"
 
 namespace quillet::python {
 

@@ -8,7 +8,7 @@
 #include <cstddef>
 
 #include "labels.h"
-#include "python/short_bytes.h"
+#include "short_bytes.h"
 #include "unicode.h"
 
 namespace quillet::python {

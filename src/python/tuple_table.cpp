@@ -3,7 +3,7 @@
 
 #include <string>
 
-#include "python/open_table.h"
+#include "open_table.h"
 
 namespace quillet::python {
 

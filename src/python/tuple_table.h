@@ -12,8 +12,8 @@
 #include <vector>
 
 #include "python/python_api.h"
-#include "python/short_bytes.h"
 #include "python/str_cache.h"
+#include "short_bytes.h"
 
 namespace quillet::python {
 

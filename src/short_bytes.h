@@ -1,6 +1,6 @@
 // Equality, hashing and the ASCII test of short byte strings (labels,
 // tokens, readings: a few to a few dozen bytes), inline and in words, for
-// the str lookups of a result build, where a memcmp or std::hash call would
+// the tables keyed by token texts, where a memcmp or std::hash call would
 // cost more than the bytes they read. No read passes the end of a view.
 #pragma once
 
@@ -9,7 +9,7 @@
 #include <cstring>
 #include <string_view>
 
-namespace quillet::python {
+namespace quillet {
 
 // The word reads the functions below are made of; callers give the bounds.
 namespace detail {
@@ -95,4 +95,4 @@ inline std::size_t hash_bytes(std::string_view text) {
   return static_cast<std::size_t>(h ^ (h >> 32));
 }
 
-}  // namespace quillet::python
+}  // namespace quillet

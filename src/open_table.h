@@ -1,11 +1,11 @@
-// Growth of the open-addressed tables of the kept objects (StrTable,
+// Growth of the open-addressed tables kept from call to call (StrTable,
 // TupleTable): slots with a `hash`, probed linearly from hash & mask.
 #pragma once
 
 #include <cstddef>
 #include <vector>
 
-namespace quillet::python {
+namespace quillet {
 
 // Doubles `slots` (a power of two in size), placing each slot that `held`
 // says is in use again by its hash. Throws std::bad_alloc only, leaving
@@ -23,4 +23,4 @@ void grow_open_table(std::vector<Slot>& slots, Held held) {
   }
 }
 
-}  // namespace quillet::python
+}  // namespace quillet
