@@ -100,14 +100,14 @@ void clear_for(std::pmr::vector<T>& v, std::size_t n) {
 
 // The candidate road with all passes applied, before anything is copied out.
 // Views point into `p` and `tokens`; `readings` is room for the first
-// candidates the passes read.
+// candidates the passes read; `memo`, when there is one, answers the tokens it holds.
 void resolve_views(const Pipeline& p, std::span<const std::string_view> tokens,
                    std::span<const WordMatch> matches, std::pmr::vector<ResolutionView>& views,
-                   std::pmr::vector<std::string_view>& readings) {
+                   std::pmr::vector<std::string_view>& readings, ResolutionMemo* memo) {
   // Overrides come in index order; each one's text moves into its resolution.
   ReadingChanges overrides = kOverridePass.run(p, tokens);
   clear_for(views, tokens.size());
-  resolve_tokens(p, tokens, matches, overrides, views);
+  resolve_tokens(p, tokens, matches, overrides, views, memo);
   clear_for(readings, views.size());
   for (const auto& view : views) readings.push_back(view.first());
   // A context reading among a token's candidates moves first; the token
@@ -158,13 +158,13 @@ std::vector<Record> all_records(const Pipeline& p, std::string_view text,
 }  // namespace
 
 ResolvedWindows::ResolvedWindows(const Pipeline& pipeline, std::string_view text,
-                                 std::size_t window_bytes)
-    : pipeline_(pipeline), windows_(pipeline, text, window_bytes, kPassReach) {}
+                                 std::size_t window_bytes, ResolutionMemo* memo)
+    : pipeline_(pipeline), memo_(memo), windows_(pipeline, text, window_bytes, kPassReach) {}
 
 bool ResolvedWindows::next() {
   if (!windows_.next()) return false;
   const TokenWindow& window = windows_.window();
-  resolve_views(pipeline_, window.tokens, window.matches, views_, readings_);
+  resolve_views(pipeline_, window.tokens, window.matches, views_, readings_, memo_);
   tokens_ = window.tokens;
   emit_begin_ = window.emit_begin;
   emit_end_ = window.emit_end;
@@ -236,7 +236,7 @@ std::vector<Resolution> resolve(const Pipeline& p, std::span<const std::string> 
   const std::vector<std::string_view> texts(tokens.begin(), tokens.end());
   std::pmr::vector<ResolutionView> views;
   std::pmr::vector<std::string_view> readings;
-  resolve_views(p, texts, {}, views, readings);
+  resolve_views(p, texts, {}, views, readings, nullptr);
   std::vector<Resolution> out;
   out.reserve(views.size());
   for (auto& view : views) out.push_back(to_resolution(std::move(view)));

@@ -102,8 +102,10 @@ std::vector<CandidateToken> convert_candidates(const Pipeline& pipeline, std::st
 //   }
 class ResolvedWindows {
  public:
+  // With a `memo` (which must outlive the cursor), tokens are resolved
+  // through it: the resolutions are the same.
   ResolvedWindows(const Pipeline& pipeline, std::string_view text,
-                  std::size_t window_bytes = kWindowBytes);
+                  std::size_t window_bytes = kWindowBytes, ResolutionMemo* memo = nullptr);
   // The records may live in the cursor itself.
   ResolvedWindows(const ResolvedWindows&) = delete;
   ResolvedWindows& operator=(const ResolvedWindows&) = delete;
@@ -126,6 +128,7 @@ class ResolvedWindows {
   static constexpr std::size_t kScratchBytes = 4096;
 
   const Pipeline& pipeline_;
+  ResolutionMemo* memo_;
   TokenWindows windows_;
   std::span<const std::string_view> tokens_;
   alignas(std::max_align_t) std::byte scratch_[kScratchBytes];

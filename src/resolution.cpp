@@ -6,6 +6,7 @@
 
 #include "dict/reading.h"
 #include "labels.h"
+#include "resolution_memo.h"
 #include "unicode.h"
 
 namespace quillet {
@@ -140,7 +141,7 @@ inline void resolve_one(const Pipeline& p, const ReadingTables& tables, std::str
 
 void resolve_tokens(const Pipeline& p, std::span<const std::string_view> tokens,
                     std::span<const WordMatch> matches, ReadingChanges& overrides,
-                    std::pmr::vector<ResolutionView>& views) {
+                    std::pmr::vector<ResolutionView>& views, ResolutionMemo* memo) {
   const ReadingTables tables = candidate_tables(p);
   auto next_override = overrides.begin();
   const WordMatch unknown;
@@ -151,8 +152,17 @@ void resolve_tokens(const Pipeline& p, std::span<const std::string_view> tokens,
       ++next_override;
     }
     // Resolved where it is kept, sparing a move of each view.
-    resolve_one(p, tables, tokens[i], override_reading, i < matches.size() ? matches[i] : unknown,
-                views.emplace_back());
+    ResolutionView& view = views.emplace_back();
+    const WordMatch& word = i < matches.size() ? matches[i] : unknown;
+    // An override depends on the tokens around, so it is never kept.
+    if (memo == nullptr || override_reading != nullptr) {
+      resolve_one(p, tables, tokens[i], override_reading, word, view);
+      continue;
+    }
+    const std::size_t hash = ResolutionMemo::hash(tokens[i]);
+    if (memo->find(p, tokens[i], hash, view)) continue;
+    resolve_one(p, tables, tokens[i], nullptr, word, view);
+    memo->add(p, tokens[i], hash, view);
   }
 }
 

@@ -23,6 +23,8 @@
 
 namespace quillet {
 
+class ResolutionMemo;
+
 // Copies `text` to `dst` and returns the end of the copy. Most texts a
 // conversion copies out (a syllable or two, a token, a label) hold 2 to 16
 // bytes, and a call to memcpy for each would cost more than the copy: such a
@@ -115,10 +117,11 @@ ResolutionView resolve_token_view(const Pipeline& pipeline, std::string_view tok
 // (each built where it is kept, the tables read once for all of them):
 // `matches` holds what segmentation knows of each (none past its end), and
 // each of `overrides` (the separable-compound readings, in index order) is
-// moved into its token's view.
+// moved into its token's view. With a `memo`, a token it holds is answered
+// from it, and one it lacks is resolved and kept there: the views are the same.
 void resolve_tokens(const Pipeline& pipeline, std::span<const std::string_view> tokens,
                     std::span<const WordMatch> matches, ReadingChanges& overrides,
-                    std::pmr::vector<ResolutionView>& views);
+                    std::pmr::vector<ResolutionView>& views, ResolutionMemo* memo = nullptr);
 
 // The candidate readings of `view`, owned (a candidate list split).
 std::vector<std::string> candidates_of(const ResolutionView& view);

@@ -6,10 +6,11 @@
 #include <string_view>
 #include <vector>
 
-#include "pool/batch_pool.h"
 #include "pipeline.h"
+#include "pool/batch_pool.h"
 #include "python/arguments.h"
 #include "python/results.h"
+#include "resolution_memo.h"
 
 namespace quillet::python {
 
@@ -37,7 +38,8 @@ bool collect_texts(PyObject* texts, std::vector<std::string_view>& out) {
   return true;
 }
 
-// Converts every text with `convert_one` into its slot on the pool, then
+// Converts every text with `convert_one` into its slot on the pool (with a
+// memo of resolutions for each range of texts a worker takes), then
 // builds the Python list with `to_python`, all of whose calls share one
 // StrCache over `kept` (null for the string results).
 template <class Slot, class ConvertOne, class ToPython>
@@ -54,7 +56,9 @@ PyObject* run_batch(const Pipeline& pipeline, KeptObjects* kept, PyObject* texts
     // An exception must not leave a worker thread; the only one a
     // conversion can throw is bad_alloc, reported after the phase.
     try {
-      for (std::size_t i = lo; i < hi; ++i) convert_one(pipeline, texts[i], slots[i]);
+      // The texts of a range share the tokens they repeat.
+      ResolutionMemo memo(kMemoTokens);
+      for (std::size_t i = lo; i < hi; ++i) convert_one(pipeline, texts[i], slots[i], memo);
       filled.fetch_add(hi - lo, std::memory_order_relaxed);
     } catch (...) {
       out_of_memory.store(true, std::memory_order_relaxed);
@@ -87,7 +91,9 @@ PyObject* run_batch(const Pipeline& pipeline, KeptObjects* kept, PyObject* texts
 PyObject* list_batch(const Pipeline& pipeline, KeptObjects& kept, PyObject* texts, ListKind kind) {
   return run_batch<PreparedList>(
       pipeline, &kept, texts,
-      [](const Pipeline& p, std::string_view t, PreparedList& out) { prepare_list(p, t, out); },
+      [](const Pipeline& p, std::string_view t, PreparedList& out, ResolutionMemo& memo) {
+        prepare_list(p, t, out, &memo);
+      },
       [kind](const PreparedList& r, StrCache& cache) { return list_of(r.fields, kind, cache); });
 }
 
@@ -96,7 +102,9 @@ PyObject* list_batch(const Pipeline& pipeline, KeptObjects& kept, PyObject* text
 PyObject* convert_batch(const Pipeline& pipeline, PyObject* texts) {
   return run_batch<std::string>(
       pipeline, nullptr, texts,
-      [](const Pipeline& p, std::string_view t, std::string& out) { out = convert(p, t); },
+      [](const Pipeline& p, std::string_view t, std::string& out, ResolutionMemo&) {
+        out = convert(p, t);
+      },
       [](const std::string& r, StrCache&) { return str_of(r); });
 }
 

@@ -7,6 +7,7 @@
 
 #include "python/str_cache.h"
 #include "python/tuple_table.h"
+#include "resolution_memo.h"
 
 namespace quillet::python {
 
@@ -17,6 +18,9 @@ inline constexpr std::size_t kKeptTuples = kKeptStrs;
 struct KeptObjects {
   StrTable strs{kKeptStrs, kKeptStrBytes};
   TupleTable tuples{kKeptTuples};
+  // Holds no view into a call, so a call made while another is building
+  // its objects may use it too.
+  ResolutionMemo resolutions{kMemoTokens};
 };
 
 }  // namespace quillet::python

@@ -172,7 +172,7 @@ PyObject* converted_list(const Pipeline& pipeline, KeptObjects& kept, std::strin
   StrCache cache(&kept.strs, &kept.tuples, text.size() > kShareTextsFrom);
   PyObject* list = nullptr;  // made at the first window
   CallLabels labels;
-  ResolvedWindows windows(pipeline, text);
+  ResolvedWindows windows(pipeline, text, kWindowBytes, &kept.resolutions);
   while (windows.next()) {
     // A text in one window (nearly every one) fills a list sized up front;
     // a longer one appends.
@@ -202,7 +202,8 @@ PyObject* converted_list(const Pipeline& pipeline, KeptObjects& kept, std::strin
   return list != nullptr ? list : PyList_New(0);
 }
 
-void prepare_list(const Pipeline& pipeline, std::string_view text, PreparedList& out) {
+void prepare_list(const Pipeline& pipeline, std::string_view text, PreparedList& out,
+                  ResolutionMemo* memo) {
   out.fields.clear();
   out.bytes = TextArena(text.size() + 64);
   // A token the normalization left as it was views `text` itself, which
@@ -215,7 +216,7 @@ void prepare_list(const Pipeline& pipeline, std::string_view text, PreparedList&
            !before(text.data() + text.size(), piece.data() + piece.size());
   };
   CallLabels labels;
-  ResolvedWindows windows(pipeline, text);
+  ResolvedWindows windows(pipeline, text, kWindowBytes, memo);
   while (windows.next()) {
     // Sized for the window of a short text; a long one guesses a token per
     // three bytes, as the engine's own records do.

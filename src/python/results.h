@@ -71,8 +71,9 @@ struct PreparedList {
 
 // Fills `out` from the conversion of `text`. No Python object is touched, so
 // any thread may call it; the views live as long as `out`, `pipeline` and
-// `text`.
-void prepare_list(const Pipeline& pipeline, std::string_view text, PreparedList& out);
+// `text`. A `memo` answers the tokens it holds and keeps the others.
+void prepare_list(const Pipeline& pipeline, std::string_view text, PreparedList& out,
+                  ResolutionMemo* memo = nullptr);
 
 // The list of tuples for `fields`, its strings taken from `cache`.
 PyObject* list_of(const std::vector<TokenFields>& fields, ListKind kind, StrCache& cache);
