@@ -119,6 +119,7 @@ void resolve_views(const Pipeline& p, std::span<const std::string_view> tokens,
     view.candidates = TextSlot::own(std::move(*ranked));
     view.is_list = true;
     view.confidence = label::kRanked;
+    view.memo_entry = kNotInMemo;
     readings[proposal.index] = view.first();
   }
   // A changed token's whole resolution becomes the one new reading, with
@@ -130,6 +131,7 @@ void resolve_views(const Pipeline& p, std::span<const std::string_view> tokens,
       view.is_list = false;
       view.confidence = label::kCertain;
       view.source = pass.source;
+      view.memo_entry = kNotInMemo;
       readings[change.index] = view.first();
     }
   });

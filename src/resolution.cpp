@@ -162,7 +162,7 @@ void resolve_tokens(const Pipeline& p, std::span<const std::string_view> tokens,
     const std::size_t hash = ResolutionMemo::hash(tokens[i]);
     if (memo->find(p, tokens[i], hash, view)) continue;
     resolve_one(p, tables, tokens[i], nullptr, word, view);
-    memo->add(p, tokens[i], hash, view);
+    view.memo_entry = memo->add(p, tokens[i], hash, view);
   }
 }
 

@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cstdint>
 #include <cstring>
 #include <memory_resource>
 #include <span>
@@ -87,6 +88,9 @@ inline std::string_view first_candidate(std::string_view value) {
   return value.substr(0, value.find('|'));
 }
 
+// The memo_entry of a view no ResolutionMemo holds.
+inline constexpr std::uint32_t kNotInMemo = 0xFFFFFFFF;
+
 // A Resolution before it is copied into a result: the stored value and the
 // labels stay views into the Pipeline (or constants, or the token text) for
 // the length of one call, so each is copied at most once, into the result.
@@ -97,6 +101,9 @@ struct ResolutionView {
   label::Lang lang = label::Lang::Yue;
   std::string_view confidence;
   std::string_view source;
+  // The ResolutionMemo entry this view equals, while it does (a pass that
+  // changes the view sets kNotInMemo); kNotInMemo when none is known.
+  std::uint32_t memo_entry = kNotInMemo;
 
   std::string_view first() const {
     return is_list ? first_candidate(candidates.view()) : candidates.view();

@@ -24,54 +24,57 @@ bool fits(std::size_t n) {
 
 }  // namespace
 
-void ResolutionMemo::add(const Pipeline& pipeline, std::string_view token, std::size_t hash,
-                         const ResolutionView& view) {
+std::uint32_t ResolutionMemo::add(const Pipeline& pipeline, std::string_view token,
+                                  std::size_t hash, const ResolutionView& view) {
   if (&pipeline != pipeline_) {
     // Views into another Pipeline mean nothing for this one.
     slots_.clear();
-    used_ = 0;
+    entries_.clear();
     pipeline_ = &pipeline;
   }
   const std::string_view candidates = view.candidates.view();
-  if (used_ >= max_entries_ || view.candidates.is_owned() || token.size() > kMaxKeyBytes ||
+  if (entries_.size() >= max_entries_ || entries_.size() >= kNoEntry ||
+      view.candidates.is_owned() || token.size() > kMaxKeyBytes ||
       !fits<std::uint32_t>(candidates.size()) || !fits<std::uint16_t>(view.confidence.size()) ||
       !fits<std::uint16_t>(view.source.size())) {
-    return;
+    return kNoEntry;
   }
   // Small to start with: most callers convert a few short texts.
   if (slots_.empty()) slots_.resize(64);
   const std::size_t mask = slots_.size() - 1;
   std::size_t i = hash & mask;
-  for (std::size_t probes = 0; slots_[i].flags & kUsed; i = (i + 1) & mask) {
-    if (++probes > kMaxProbes) return;
+  for (std::size_t probes = 0; slots_[i].entry != kFree; i = (i + 1) & mask) {
+    if (++probes > kMaxProbes) return kNoEntry;
   }
-  Slot slot;
-  slot.hash = hash;
+  Entry entry;
   // A reading borrowed from the token text itself views this call's text:
   // it is kept as its place in the token, which find applies to the next
   // call's copy of the same text. Every other borrowed text is the Pipeline's.
   if (lies_in(candidates, token)) {
-    slot.flags |= kInToken;
-    slot.candidates = static_cast<std::uintptr_t>(candidates.data() - token.data());
+    entry.flags |= kInToken;
+    entry.candidates = static_cast<std::uintptr_t>(candidates.data() - token.data());
   } else {
-    slot.candidates = reinterpret_cast<std::uintptr_t>(candidates.data());
+    entry.candidates = reinterpret_cast<std::uintptr_t>(candidates.data());
   }
-  slot.candidates_size = static_cast<std::uint32_t>(candidates.size());
-  slot.confidence = view.confidence.data();
-  slot.confidence_size = static_cast<std::uint16_t>(view.confidence.size());
-  slot.source = view.source.data();
-  slot.source_size = static_cast<std::uint16_t>(view.source.size());
-  slot.key_size = static_cast<std::uint8_t>(token.size());
-  slot.flags |= kUsed | (view.is_list ? kIsList : 0);
-  slot.lang = static_cast<std::uint8_t>(view.lang);
-  if (!token.empty()) std::memcpy(slot.key, token.data(), token.size());
-  slots_[i] = slot;
+  entry.candidates_size = static_cast<std::uint32_t>(candidates.size());
+  entry.confidence = view.confidence.data();
+  entry.confidence_size = static_cast<std::uint16_t>(view.confidence.size());
+  entry.source = view.source.data();
+  entry.source_size = static_cast<std::uint16_t>(view.source.size());
+  entry.key_size = static_cast<std::uint8_t>(token.size());
+  entry.flags |= view.is_list ? kIsList : 0;
+  entry.lang = static_cast<std::uint8_t>(view.lang);
+  if (!token.empty()) std::memcpy(entry.key, token.data(), token.size());
+  const auto number = static_cast<std::uint32_t>(entries_.size());
+  entries_.push_back(entry);
+  slots_[i] = {static_cast<std::uint32_t>(hash), number};
   // At most half full, so probes stay short and a free slot always exists.
-  if (2 * ++used_ > slots_.size()) grow();
+  if (2 * entries_.size() > slots_.size()) grow();
+  return number;
 }
 
 void ResolutionMemo::grow() {
-  grow_open_table(slots_, [](const Slot& slot) { return (slot.flags & kUsed) != 0; });
+  grow_open_table(slots_, [](const Slot& slot) { return slot.entry != kFree; });
 }
 
 }  // namespace quillet

@@ -154,5 +154,50 @@ TEST_F(Memo, CollidingKeysAreToldApart) {
   EXPECT_FALSE(memo.find(*pipeline_, "k0", 8, view));
 }
 
+// A view names the entry that holds it only while it equals the entry: a
+// view a pass changed names none, and a tag tied to an entry is found again
+// by the next text's same token.
+TEST(MemoEntries, NamedOnlyByUnchangedViews) {
+  TempDir dir;
+  write_dict(dir, "word.bin", {{"我", "ngo5"}});
+  write_dict(dir, "char.bin", {{"個", "go3"}, {"哋", "dei6"}});
+  write_dict(dir, "char_candidates.bin", {{"個", "go3|go4"}, {"哋", "dei6|dei2"}});
+  write_dict(dir, "classifier_words.bin", {{"個", ""}});
+  const Pipeline p = load(dir);
+  ResolutionMemo memo(kMemoTokens);
+  struct Row {
+    const char* text;
+    std::vector<bool> named;  // per token: names a memo entry
+  };
+  // 個個哋: the classifier pass changes the second 個, AA-dei changes 哋.
+  const Row rows[] = {
+      {"我個個哋", {true, true, false, false}},
+      {"個我哋個", {true, true, true, true}},
+      {"個個哋", {true, false, false}},
+  };
+  int tag_target = 0;
+  for (const auto& row : rows) {
+    ResolvedWindows windows(p, row.text, kWindowBytes, &memo);
+    std::vector<bool> named;
+    while (windows.next()) {
+      for (std::size_t i = 0; i < windows.size(); ++i) {
+        const ResolutionView& view = windows.resolution(i);
+        named.push_back(view.memo_entry != kNotInMemo);
+        if (view.memo_entry == kNotInMemo) continue;
+        // The entry holds this very resolution, whichever call filled it.
+        ResolutionView held;
+        ASSERT_TRUE(memo.find(p, windows.token(i), ResolutionMemo::hash(windows.token(i)), held));
+        EXPECT_EQ(held.memo_entry, view.memo_entry);
+        EXPECT_EQ(show(held), show(view)) << row.text << " token " << i;
+        if (windows.token(i) == "我") {
+          if (memo.tag(view.memo_entry) == nullptr) memo.set_tag(view.memo_entry, &tag_target);
+          EXPECT_EQ(memo.tag(view.memo_entry), &tag_target);
+        }
+      }
+    }
+    EXPECT_EQ(named, row.named) << row.text;
+  }
+}
+
 }  // namespace
 }  // namespace quillet

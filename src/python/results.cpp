@@ -103,32 +103,6 @@ PyObject* untracked(PyObject* tuple) {
   return untracked(PyTuple_Pack(5, token.object, jyutping.object, lang, confidence, source));
 }
 
-// Inline, with fields_of, so that the fields of a token of a single call
-// stay in registers rather than being written out and read back. A detailed
-// tuple comes from the kept tuples when they hold it, and is kept when made.
-[[gnu::always_inline]] inline PyObject* tuple_of(const TokenFields& f, ListKind kind,
-                                                 StrCache& cache) {
-  TupleTable* kept = cache.kept_tuples();
-  if (kind == ListKind::Candidates || kept == nullptr) return new_tuple_of(f, kind, cache);
-  const bool reading_is_token =
-      f.first.data() == f.token.data() && f.first.size() == f.token.size();
-  const TupleKey key{f.token,       f.first, reading_is_token, f.lang.index, f.confidence.index,
-                     f.source.index};
-  if (!TupleTable::takes(key)) return new_tuple_of(f, kind, cache);
-  const std::size_t hash = TupleTable::hash(key);
-  if (PyObject* tuple = kept->find(key, hash)) return Py_NewRef(tuple);
-  PyObject* tuple = new_tuple_of(f, kind, cache);
-  if (tuple != nullptr) {
-    try {
-      kept->add(key, hash, tuple);
-    } catch (...) {
-      Py_DECREF(tuple);
-      throw;
-    }
-  }
-  return tuple;
-}
-
 // The labels of one call's tokens: which constant each is.
 struct CallLabels {
   LabelMemo confidence;
@@ -148,6 +122,58 @@ struct CallLabels {
                      {label::lang_label(lang), lang_label_index(lang)},
                      {view.confidence, labels.confidence.index_of(view.confidence)},
                      {view.source, labels.source.index_of(view.source)}};
+}
+
+// Inline, with fields_of, so that the fields of a token of a single call
+// stay in registers rather than being written out and read back. A detailed
+// tuple comes from the kept tuples when they hold it, and is kept when made;
+// `held`, when given, is set to whether the kept tuples hold the one returned.
+[[gnu::always_inline]] inline PyObject* tuple_of(const TokenFields& f, ListKind kind,
+                                                 StrCache& cache, bool* held = nullptr) {
+  TupleTable* kept = cache.kept_tuples();
+  if (kind == ListKind::Candidates || kept == nullptr) return new_tuple_of(f, kind, cache);
+  const bool reading_is_token =
+      f.first.data() == f.token.data() && f.first.size() == f.token.size();
+  const TupleKey key{f.token,       f.first, reading_is_token, f.lang.index, f.confidence.index,
+                     f.source.index};
+  if (!TupleTable::takes(key)) return new_tuple_of(f, kind, cache);
+  const std::size_t hash = TupleTable::hash(key);
+  if (PyObject* tuple = kept->find(key, hash)) {
+    if (held) *held = true;
+    return Py_NewRef(tuple);
+  }
+  PyObject* tuple = new_tuple_of(f, kind, cache);
+  if (tuple != nullptr) {
+    try {
+      const bool added = kept->add(key, hash, tuple);
+      if (held) *held = added;
+    } catch (...) {
+      Py_DECREF(tuple);
+      throw;
+    }
+  }
+  return tuple;
+}
+
+// The detailed tuple of a token of a single call whose resolution is `view`.
+// A view the memo holds unchanged names the memo's entry, to which the kept
+// tuple made from it is tied (the kept tuples hold it as long as the memo
+// lives), so the next such token needs neither its labels nor a tuple lookup.
+[[gnu::always_inline]] inline PyObject* detailed_tuple(std::string_view token,
+                                                       const ResolutionView& view,
+                                                       std::string_view first, CallLabels& labels,
+                                                       ResolutionMemo& memo, StrCache& cache) {
+  const std::uint32_t entry = view.memo_entry;
+  if (entry != kNotInMemo) {
+    if (const void* tag = memo.tag(entry)) {
+      return Py_NewRef(static_cast<PyObject*>(const_cast<void*>(tag)));
+    }
+  }
+  bool held = false;
+  PyObject* tuple = tuple_of(fields_of(token, view, first, labels), ListKind::Detailed, cache,
+                             entry != kNotInMemo ? &held : nullptr);
+  if (held) memo.set_tag(entry, tuple);
+  return tuple;
 }
 
 }  // namespace
@@ -184,9 +210,12 @@ PyObject* converted_list(const Pipeline& pipeline, KeptObjects& kept, std::strin
     }
     if (list == nullptr) return nullptr;
     for (std::size_t i = 0; i < windows.size(); ++i) {
-      PyObject* tuple =
-          tuple_of(fields_of(windows.token(i), windows.resolution(i), windows.first(i), labels),
-                   kind, cache);
+      PyObject* tuple = kind == ListKind::Detailed
+                            ? detailed_tuple(windows.token(i), windows.resolution(i),
+                                             windows.first(i), labels, kept.resolutions, cache)
+                            : tuple_of(fields_of(windows.token(i), windows.resolution(i),
+                                                 windows.first(i), labels),
+                                       kind, cache);
       if (tuple != nullptr && sized) {
         PyList_SetItem(list, static_cast<Py_ssize_t>(i), tuple);  // steals tuple
         continue;

@@ -11,14 +11,14 @@ TupleTable::~TupleTable() {
   for (Slot& slot : slots_) Py_XDECREF(slot.tuple);
 }
 
-void TupleTable::add(const TupleKey& key, std::size_t hash, PyObject* tuple) {
-  if (used_ >= max_entries_ || !takes(key)) return;
+bool TupleTable::add(const TupleKey& key, std::size_t hash, PyObject* tuple) {
+  if (used_ >= max_entries_ || !takes(key)) return false;
   // Small to start with: most PyPipelines convert a few short texts.
   if (slots_.empty()) slots_.resize(64);
   const std::size_t mask = slots_.size() - 1;
   std::size_t i = hash & mask;
   for (std::size_t probes = 0; slots_[i].tuple != nullptr; i = (i + 1) & mask) {
-    if (++probes > kMaxProbes) return;
+    if (++probes > kMaxProbes) return false;
   }
   Slot slot;
   slot.hash = hash;
@@ -35,6 +35,7 @@ void TupleTable::add(const TupleKey& key, std::size_t hash, PyObject* tuple) {
   slots_[i] = slot;
   // At most half full, so probes stay short and a free slot always exists.
   if (2 * ++used_ > slots_.size()) grow();
+  return true;
 }
 
 void TupleTable::grow() {

@@ -66,8 +66,9 @@ class TupleTable {
   }
 
   // Holds `tuple` (a reference is taken) as the tuple of `key`, which find
-  // did not know, when there is room. Throws std::bad_alloc only.
-  void add(const TupleKey& key, std::size_t hash, PyObject* tuple);
+  // did not know, when there is room; true when it does. Throws
+  // std::bad_alloc only.
+  bool add(const TupleKey& key, std::size_t hash, PyObject* tuple);
 
  private:
   // At most half the slots are used, so a run this long means keys that
