@@ -99,11 +99,12 @@ struct ResolutionView {
   bool is_list = false;
   // label::lang_code of the token, which the lookup has all but worked out.
   label::Lang lang = label::Lang::Yue;
+  // The ResolutionMemo entry this view equals, while it does (a pass that
+  // changes the view sets kNotInMemo); kNotInMemo when none is known. Here,
+  // beside the two small fields, it takes no room of its own.
+  std::uint32_t memo_entry = kNotInMemo;
   std::string_view confidence;
   std::string_view source;
-  // The ResolutionMemo entry this view equals, while it does (a pass that
-  // changes the view sets kNotInMemo); kNotInMemo when none is known.
-  std::uint32_t memo_entry = kNotInMemo;
 
   std::string_view first() const {
     return is_list ? first_candidate(candidates.view()) : candidates.view();
