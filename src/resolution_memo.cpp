@@ -2,20 +2,12 @@
 #include "resolution_memo.h"
 
 #include <cstring>
-#include <functional>
 #include <limits>
 
 #include "open_table.h"
 
 namespace quillet {
 namespace {
-
-// True when `piece` lies inside `text`.
-bool lies_in(std::string_view piece, std::string_view text) {
-  const std::less<const char*> before;
-  return !before(piece.data(), text.data()) &&
-         !before(text.data() + text.size(), piece.data() + piece.size());
-}
 
 template <class Size>
 bool fits(std::size_t n) {

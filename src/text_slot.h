@@ -5,12 +5,22 @@
 // readings and labels are copied exactly once, into the result.
 #pragma once
 
+#include <functional>
 #include <memory>
 #include <string>
 #include <string_view>
 #include <utility>
 
 namespace quillet {
+
+// True when `piece` lies inside `text`: a view borrowed from it, rather
+// than from data that outlives the call. Compared as addresses of any
+// origin, which std::less orders totally.
+inline bool lies_in(std::string_view piece, std::string_view text) {
+  const std::less<const char*> before;
+  return !before(piece.data(), text.data()) &&
+         !before(text.data() + text.size(), piece.data() + piece.size());
+}
 
 class TextSlot {
  public:

@@ -4,7 +4,6 @@
 
 #include <algorithm>
 #include <array>
-#include <functional>
 #include <utility>
 
 #include "labels.h"
@@ -239,11 +238,6 @@ void prepare_list(const Pipeline& pipeline, std::string_view text, PreparedList&
   // outlives `out`; other token texts, and the readings the conversion
   // built, live only as long as their window, so they are copied into the
   // list's arena (allocated only when some are).
-  const auto in_text = [&](std::string_view piece) {
-    const std::less<const char*> before;
-    return !before(piece.data(), text.data()) &&
-           !before(text.data() + text.size(), piece.data() + piece.size());
-  };
   CallLabels labels;
   ResolvedWindows windows(pipeline, text, kWindowBytes, memo);
   while (windows.next()) {
@@ -256,7 +250,7 @@ void prepare_list(const Pipeline& pipeline, std::string_view text, PreparedList&
       const std::string_view token = windows.token(i);
       const ResolutionView& view = windows.resolution(i);
       TokenFields f = fields_of(token, view, windows.first(i), labels);
-      if (!in_text(token)) f.token = out.bytes.keep(token);
+      if (!lies_in(token, text)) f.token = out.bytes.keep(token);
       // Every other borrowed reading views the Pipeline, which outlives `out`.
       if (f.readings.data() == token.data() && f.readings.size() == token.size()) {
         f.readings = f.token;
