@@ -1,5 +1,6 @@
 // What a PyPipeline keeps from one call to the next for the results it
-// builds: strs of token texts and readings, and whole detailed tuples.
+// builds: strs of token texts and readings, whole detailed tuples, and the
+// resolutions of tokens read before (each tied to its detailed tuple).
 // Touched only with the interpreter lock held, never by a batch worker.
 #pragma once
 
