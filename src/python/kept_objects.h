@@ -1,10 +1,12 @@
 // What a PyPipeline keeps from one call to the next for the results it
-// builds: strs of token texts and readings, and whole detailed tuples.
+// builds: strs of token texts and readings, whole detailed tuples, and the
+// storage its single calls convert in.
 // Touched only with the interpreter lock held, never by a batch worker.
 #pragma once
 
 #include <cstddef>
 
+#include "python/kept_storage.h"
 #include "python/str_cache.h"
 #include "python/tuple_table.h"
 
@@ -17,6 +19,7 @@ inline constexpr std::size_t kKeptTuples = kKeptStrs;
 struct KeptObjects {
   StrTable strs{kKeptStrs, kKeptStrBytes};
   TupleTable tuples{kKeptTuples};
+  KeptStorage storage;
 };
 
 }  // namespace quillet::python

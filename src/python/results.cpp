@@ -172,7 +172,8 @@ PyObject* converted_list(const Pipeline& pipeline, KeptObjects& kept, std::strin
   StrCache cache(&kept.strs, &kept.tuples, text.size() > kShareTextsFrom);
   PyObject* list = nullptr;  // made at the first window
   CallLabels labels;
-  ResolvedWindows windows(pipeline, text);
+  StorageLease lease(kept.storage);
+  ResolvedWindows windows(pipeline, text, lease.storage());
   while (windows.next()) {
     // A text in one window (nearly every one) fills a list sized up front;
     // a longer one appends.
@@ -202,7 +203,8 @@ PyObject* converted_list(const Pipeline& pipeline, KeptObjects& kept, std::strin
   return list != nullptr ? list : PyList_New(0);
 }
 
-void prepare_list(const Pipeline& pipeline, std::string_view text, PreparedList& out) {
+void prepare_list(const Pipeline& pipeline, std::string_view text, ConversionStorage& storage,
+                  PreparedList& out) {
   out.fields.clear();
   out.bytes = TextArena(text.size() + 64);
   // A token the normalization left as it was views `text` itself, which
@@ -215,7 +217,7 @@ void prepare_list(const Pipeline& pipeline, std::string_view text, PreparedList&
            !before(text.data() + text.size(), piece.data() + piece.size());
   };
   CallLabels labels;
-  ResolvedWindows windows(pipeline, text);
+  ResolvedWindows windows(pipeline, text, storage);
   while (windows.next()) {
     // Sized for the window of a short text; a long one guesses a token per
     // three bytes, as the engine's own records do.
