@@ -429,12 +429,18 @@ std::string show_windows(ResolvedWindows& windows) {
 // ones every normalization pass rewrites (romanized slang, punctuation,
 // numbers, alone and together) to ones left as written, and to ones without
 // tokens, in windows of a few bytes and of the whole text.
-TEST(PipelineStorage, ReusedStorageGivesTheResultsOfFreshStorage) {
-  TempDir dir;
-  UserDict user;
-  write_random_lexicon(dir, RandomLexicon{kAlphabet, true}, 5, user);
-  write_dict(dir, "romanized_slang.bin", {{"sik", "食"}, {"lol", "好好"}, {"num", "3.5"}});
-  const Pipeline p = load(dir, std::move(user));
+class PipelineStorage : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    write_random_lexicon(dir_, RandomLexicon{kAlphabet, true}, 5, user_);
+    write_dict(dir_, "romanized_slang.bin", {{"sik", "食"}, {"lol", "好好"}, {"num", "3.5"}});
+  }
+  TempDir dir_;
+  UserDict user_;
+};
+
+TEST_F(PipelineStorage, ReusedStorageGivesTheResultsOfFreshStorage) {
+  const Pipeline p = load(dir_, std::move(user_));
   std::mt19937 rng(2718);
   std::string long_text;
   for (int piece = 0; piece < 60; ++piece) long_text += random_text(rng) + "\xE2\x80\x94";
@@ -470,11 +476,8 @@ TEST(PipelineStorage, ReusedStorageGivesTheResultsOfFreshStorage) {
 
 // A kept storage is bounded by what it frees: room beyond the limit goes,
 // room within it stays for the next text.
-TEST(PipelineStorage, ReleaseBeyondFreesOnlyRoomPastTheLimit) {
-  TempDir dir;
-  UserDict user;
-  write_random_lexicon(dir, RandomLexicon{kAlphabet, true}, 3, user);
-  const Pipeline p = load(dir, std::move(user));
+TEST_F(PipelineStorage, ReleaseBeyondFreesOnlyRoomPastTheLimit) {
+  const Pipeline p = load(dir_, std::move(user_));
   std::mt19937 rng(31);
   std::string text;
   for (int piece = 0; piece < 200; ++piece) text += random_text(rng) + "\xE2\x80\x94";
