@@ -157,8 +157,9 @@ std::string convert_in(const Pipeline& p, std::string_view text, std::size_t win
     if (window.tokens.size() <= local_readings.size()) {
       readings = std::span(local_readings).first(window.tokens.size());
     } else {
-      long_readings.resize(window.tokens.size());
-      readings = long_readings;
+      // read_window sets every place, so the vector only ever grows.
+      if (long_readings.size() < window.tokens.size()) long_readings.resize(window.tokens.size());
+      readings = std::span(long_readings).first(window.tokens.size());
     }
     read_window(p, window, built, readings);
     append_joined(readings.subspan(window.emit_begin, window.emit_end - window.emit_begin), started,
@@ -227,6 +228,8 @@ bool ResolvedWindows::next() {
   const TokenWindow& window = windows_.window();
   resolve_views(pipeline_, window.tokens, window.matches, storage_.views, storage_.readings);
   tokens_ = window.tokens;
+  views_ = storage_.views.data();
+  readings_ = storage_.readings.data();
   emit_begin_ = window.emit_begin;
   emit_end_ = window.emit_end;
   return true;

@@ -151,9 +151,9 @@ class ResolvedWindows {
   // The tokens this window delivers, in text order.
   std::size_t size() const { return emit_end_ - emit_begin_; }
   std::string_view token(std::size_t i) const { return tokens_[emit_begin_ + i]; }
-  const ResolutionView& resolution(std::size_t i) const { return storage_.views[emit_begin_ + i]; }
+  const ResolutionView& resolution(std::size_t i) const { return views_[emit_begin_ + i]; }
   // resolution(i).first(), found once for the passes already.
-  std::string_view first(std::size_t i) const { return storage_.readings[emit_begin_ + i]; }
+  std::string_view first(std::size_t i) const { return readings_[emit_begin_ + i]; }
   // True once the window holding the text's last token has been reached.
   bool last() const { return windows_.window().last; }
 
@@ -177,7 +177,10 @@ class ResolvedWindows {
   OwnStorage own_;
   ConversionStorage& storage_;
   TokenWindows windows_;
+  // The window's records, read straight rather than through the storage.
   std::span<const std::string_view> tokens_;
+  const ResolutionView* views_ = nullptr;
+  const std::string_view* readings_ = nullptr;
   std::size_t emit_begin_ = 0;
   std::size_t emit_end_ = 0;
 };
