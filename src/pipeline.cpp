@@ -137,6 +137,39 @@ void resolve_views(const Pipeline& p, std::span<const std::string_view> tokens,
   });
 }
 
+// convert working in `windows_storage`, with the readings of a window too
+// long for the stack in `long_readings`, sized once per window. One function
+// for both forms of convert, so the window's reading stays inlined in it.
+std::string convert_in(const Pipeline& p, std::string_view text, std::size_t window_bytes,
+                       TokenWindowsStorage& windows_storage,
+                       std::vector<std::string_view>& long_readings) {
+  std::string out;
+  // Most readings are views into the mappings; the few built during a
+  // window live in `built` until the window is written out.
+  std::forward_list<std::string> built;
+  // The readings of a window of a short text (most texts) are kept on the
+  // stack.
+  std::array<std::string_view, kLocalReadings> local_readings;
+  bool started = false;
+  TokenWindows windows(p, text, window_bytes, kPassReach, windows_storage);
+  while (windows.next()) {
+    const TokenWindow& window = windows.window();
+    built.clear();
+    std::span<std::string_view> readings;
+    if (window.tokens.size() <= local_readings.size()) {
+      readings = std::span(local_readings).first(window.tokens.size());
+    } else {
+      // read_window sets every place, so the vector only ever grows.
+      if (long_readings.size() < window.tokens.size()) long_readings.resize(window.tokens.size());
+      readings = std::span(long_readings).first(window.tokens.size());
+    }
+    read_window(p, window, built, readings);
+    append_joined(readings.subspan(window.emit_begin, window.emit_end - window.emit_begin), started,
+                  out);
+  }
+  return out;
+}
+
 // All records of `text`, each appended to the list by `add(list, token,
 // view, first)` from a token, its resolution and its first candidate, built
 // in place. A text in one window fills a list sized for it; a longer one
@@ -159,15 +192,49 @@ std::vector<Record> all_records(const Pipeline& p, std::string_view text,
 
 }  // namespace
 
+std::size_t held_bytes(const ConversionStorage& storage) {
+  const TokenWindowsStorage& w = storage.windows;
+  return w.normalized.capacity() + w.tokens.capacity() * sizeof(std::string_view) +
+         w.matches.capacity() * sizeof(WordMatch) +
+         storage.views.capacity() * sizeof(ResolutionView) +
+         (storage.readings.capacity() + storage.long_readings.capacity()) *
+             sizeof(std::string_view);
+}
+
+void release_beyond(ConversionStorage& storage, std::size_t limit) {
+  if (held_bytes(storage) <= limit) return;
+  TokenWindowsStorage& w = storage.windows;
+  std::string().swap(w.normalized);
+  std::vector<std::string_view>().swap(w.tokens);
+  std::vector<WordMatch>().swap(w.matches);
+  // Swapped with empty vectors of the same resource, which swapping needs.
+  std::pmr::vector<ResolutionView>(storage.views.get_allocator()).swap(storage.views);
+  std::pmr::vector<std::string_view>(storage.readings.get_allocator()).swap(storage.readings);
+  std::vector<std::string_view>().swap(storage.long_readings);
+}
+
 ResolvedWindows::ResolvedWindows(const Pipeline& pipeline, std::string_view text,
                                  std::size_t window_bytes, ResolutionMemo* memo)
-    : pipeline_(pipeline), memo_(memo), windows_(pipeline, text, window_bytes, kPassReach) {}
+    : pipeline_(pipeline),
+      memo_(memo),
+      storage_(own_.storage),
+      windows_(pipeline, text, window_bytes, kPassReach, storage_.windows) {}
+
+ResolvedWindows::ResolvedWindows(const Pipeline& pipeline, std::string_view text,
+                                 ConversionStorage& storage, std::size_t window_bytes,
+                                 ResolutionMemo* memo)
+    : pipeline_(pipeline),
+      memo_(memo),
+      storage_(storage),
+      windows_(pipeline, text, window_bytes, kPassReach, storage_.windows) {}
 
 bool ResolvedWindows::next() {
   if (!windows_.next()) return false;
   const TokenWindow& window = windows_.window();
-  resolve_views(pipeline_, window.tokens, window.matches, views_, readings_, memo_);
+  resolve_views(pipeline_, window.tokens, window.matches, storage_.views, storage_.readings, memo_);
   tokens_ = window.tokens;
+  views_ = storage_.views.data();
+  readings_ = storage_.readings.data();
   emit_begin_ = window.emit_begin;
   emit_end_ = window.emit_end;
   return true;
@@ -178,31 +245,14 @@ std::string convert(const Pipeline& p, std::string_view text) {
 }
 
 std::string convert(const Pipeline& p, std::string_view text, std::size_t window_bytes) {
-  std::string out;
-  // Most readings are views into the mappings; the few built during a
-  // window live in `built` until the window is written out.
-  std::forward_list<std::string> built;
-  // The readings of a window of a short text (most texts) are kept on the
-  // stack, those of a longer one in `long_readings`, sized once per window.
-  std::array<std::string_view, kLocalReadings> local_readings;
+  TokenWindowsStorage windows;
   std::vector<std::string_view> long_readings;
-  bool started = false;
-  TokenWindows windows(p, text, window_bytes, kPassReach);
-  while (windows.next()) {
-    const TokenWindow& window = windows.window();
-    built.clear();
-    std::span<std::string_view> readings;
-    if (window.tokens.size() <= local_readings.size()) {
-      readings = std::span(local_readings).first(window.tokens.size());
-    } else {
-      long_readings.resize(window.tokens.size());
-      readings = long_readings;
-    }
-    read_window(p, window, built, readings);
-    append_joined(readings.subspan(window.emit_begin, window.emit_end - window.emit_begin), started,
-                  out);
-  }
-  return out;
+  return convert_in(p, text, window_bytes, windows, long_readings);
+}
+
+std::string convert(const Pipeline& p, std::string_view text, ConversionStorage& storage,
+                    std::size_t window_bytes) {
+  return convert_in(p, text, window_bytes, storage.windows, storage.long_readings);
 }
 
 std::vector<Token> convert_detailed(const Pipeline& p, std::string_view text) {

@@ -90,21 +90,59 @@ std::vector<Token> convert_detailed(const Pipeline& pipeline, std::string_view t
 std::vector<CandidateToken> convert_candidates(const Pipeline& pipeline, std::string_view text,
                                                std::size_t window_bytes);
 
+// What a conversion works in: the windows' normalized text and tokens, and
+// the tokens' resolutions and first readings. A caller converting many texts
+// in turn may keep one and hand it to each conversion, which clears it and
+// reuses its capacity instead of allocating it anew; the results are those
+// of a conversion without it. One conversion uses it at a time: it is plain
+// mutable data, never shared between threads while in use.
+struct ConversionStorage {
+  ConversionStorage() = default;
+  // The resolutions and readings come from `records`.
+  explicit ConversionStorage(std::pmr::memory_resource* records)
+      : views(records), readings(records) {}
+  ConversionStorage(const ConversionStorage&) = delete;
+  ConversionStorage& operator=(const ConversionStorage&) = delete;
+
+  TokenWindowsStorage windows;
+  std::pmr::vector<ResolutionView> views;
+  std::pmr::vector<std::string_view> readings;  // first candidates
+  // convert's readings of a window too long for the stack: from the heap
+  // directly, as a plain call's are, which costs less than a resource.
+  std::vector<std::string_view> long_readings;
+};
+
+// Bytes of room `storage` holds for texts and records (not counting the few
+// readings its resolutions own, which a window's tokens bound).
+std::size_t held_bytes(const ConversionStorage& storage);
+
+// Frees all `storage` holds when that is more than `limit` bytes, so that a
+// kept storage which served one huge text does not keep its room for ever.
+void release_beyond(ConversionStorage& storage, std::size_t limit);
+
+// convert working in `storage`.
+std::string convert(const Pipeline& pipeline, std::string_view text, ConversionStorage& storage,
+                    std::size_t window_bytes = kWindowBytes);
+
 // The tokens of one text and their resolutions (all passes applied), window
 // by window, as views: what convert_detailed and convert_candidates are made
 // of, for callers that turn them into something else as they come, so that a
 // long text never holds all its records at once. The views live until the
-// next call of next(); `pipeline` and `text` must outlive the cursor.
+// next call of next(); `pipeline` and `text` (and `storage`, when given)
+// must outlive the cursor. Without a storage the cursor works in its own.
 //
 //   ResolvedWindows windows(pipeline, text);
 //   while (windows.next()) {
-//     for (std::size_t i = 0; i < windows.size(); ++i) use(windows.token(i), windows.resolution(i));
+//     for (std::size_t i = 0; i < windows.size(); ++i) use(windows.token(i),
+//     windows.resolution(i));
 //   }
 class ResolvedWindows {
  public:
   // With a `memo` (which must outlive the cursor), tokens are resolved
   // through it: the resolutions are the same.
   ResolvedWindows(const Pipeline& pipeline, std::string_view text,
+                  std::size_t window_bytes = kWindowBytes, ResolutionMemo* memo = nullptr);
+  ResolvedWindows(const Pipeline& pipeline, std::string_view text, ConversionStorage& storage,
                   std::size_t window_bytes = kWindowBytes, ResolutionMemo* memo = nullptr);
   // The records may live in the cursor itself.
   ResolvedWindows(const ResolvedWindows&) = delete;
@@ -122,19 +160,30 @@ class ResolvedWindows {
   bool last() const { return windows_.window().last; }
 
  private:
-  // Room in the cursor for the records of a window of a few dozen tokens,
-  // so that a call on a short text (nearly every call) takes none of them
-  // from the heap; a larger window's records come from the heap as usual.
-  static constexpr std::size_t kScratchBytes = 4096;
+  // The storage of a cursor given none, with room in the cursor itself for
+  // the records of a window of a few dozen tokens, so that a call on a short
+  // text (nearly every call) takes none of them from the heap; a larger
+  // window's records come from the heap as usual.
+  struct OwnStorage {
+    // User-provided, so that the scratch bytes are not zeroed first.
+    OwnStorage() {}
+    static constexpr std::size_t kScratchBytes = 4096;
+    alignas(std::max_align_t) std::byte scratch[kScratchBytes];
+    std::pmr::monotonic_buffer_resource resource{scratch, sizeof scratch};
+    ConversionStorage storage{&resource};
+  };
 
   const Pipeline& pipeline_;
   ResolutionMemo* memo_;
+  // Used when the caller gave no storage; else left empty, which costs a
+  // few stores (less than an optional's out-of-line destruction did).
+  OwnStorage own_;
+  ConversionStorage& storage_;
   TokenWindows windows_;
+  // The window's records, read straight rather than through the storage.
   std::span<const std::string_view> tokens_;
-  alignas(std::max_align_t) std::byte scratch_[kScratchBytes];
-  std::pmr::monotonic_buffer_resource scratch_resource_{scratch_, sizeof scratch_};
-  std::pmr::vector<ResolutionView> views_{&scratch_resource_};
-  std::pmr::vector<std::string_view> readings_{&scratch_resource_};  // first candidates
+  const ResolutionView* views_ = nullptr;
+  const std::string_view* readings_ = nullptr;
   std::size_t emit_begin_ = 0;
   std::size_t emit_end_ = 0;
 };

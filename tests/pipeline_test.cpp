@@ -1,6 +1,8 @@
 // The three conversions end to end: what distinguishes the plain road from
 // the candidate road, labels and Lang, the passes in place, invariants over
 // random texts and data, and concurrent use of one Pipeline.
+#include "pipeline.h"
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -11,7 +13,7 @@
 #include <vector>
 
 #include "dict/data_dir.h"
-#include "pipeline.h"
+#include "labels.h"
 #include "test_util.h"
 #include "unicode.h"
 
@@ -402,6 +404,99 @@ TEST(PipelineWindows, AnyWindowSizeGivesTheSameResult) {
       }
     }
   }
+}
+
+// Everything a ResolvedWindows cursor delivers for `text`, in order.
+std::string show_windows(ResolvedWindows& windows) {
+  std::string s;
+  while (windows.next()) {
+    s += "{";  // where a window starts, which must not depend on the storage either
+    for (std::size_t i = 0; i < windows.size(); ++i) {
+      const ResolutionView& v = windows.resolution(i);
+      s += "[" + std::string(windows.token(i)) + "|" + std::string(windows.first(i)) + "|" +
+           std::string(v.candidates.view()) + (v.is_list ? "|list|" : "|one|") +
+           std::string(label::lang_label(v.lang)) + "|" + std::string(v.confidence) + "|" +
+           std::string(v.source) + "]";
+    }
+    s += windows.last() ? "}." : "}";
+  }
+  return s;
+}
+
+// One storage handed to conversion after conversion, of both roads, keeps
+// the room of the texts before; what each delivers must be what it delivers
+// in storage of its own. The texts go from long to short and back, from
+// ones every normalization pass rewrites (romanized slang, punctuation,
+// numbers, alone and together) to ones left as written, and to ones without
+// tokens, in windows of a few bytes and of the whole text.
+class PipelineStorage : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    write_random_lexicon(dir_, RandomLexicon{kAlphabet, true}, 5, user_);
+    write_dict(dir_, "romanized_slang.bin", {{"sik", "食"}, {"lol", "好好"}, {"num", "3.5"}});
+  }
+  TempDir dir_;
+  UserDict user_;
+};
+
+TEST_F(PipelineStorage, ReusedStorageGivesTheResultsOfFreshStorage) {
+  const Pipeline p = load(dir_, std::move(user_));
+  std::mt19937 rng(2718);
+  std::string long_text;
+  for (int piece = 0; piece < 60; ++piece) long_text += random_text(rng) + "\xE2\x80\x94";
+  const std::string texts[] = {
+      long_text,
+      "個",
+      "",
+      "陳sir食飯，個個哋",
+      "「sik飯」\xE2\x80\x94 12個人……lol",  // slang, punctuation and numbers all rewrite it
+      " \t ",
+      long_text.substr(0, long_text.find("\xE2\x80\x94", long_text.size() / 2)),
+      "num個 LOL",
+      "\xE3\x80\x80",
+      "我好 sir 開緊",
+      long_text,
+      "人",
+  };
+  constexpr std::size_t kWindows[] = {1, 7, 40, kWindowBytes};
+  ConversionStorage storage;
+  for (int round = 0; round < 2; ++round) {
+    for (std::size_t window : kWindows) {
+      for (const std::string& text : texts) {
+        const std::string where = "window " + std::to_string(window) + " text '" + text + "'";
+        ResolvedWindows fresh(p, text, window);
+        const std::string expected = show_windows(fresh);
+        ResolvedWindows reused(p, text, storage, window);
+        EXPECT_EQ(show_windows(reused), expected) << where;
+        EXPECT_EQ(convert(p, text, storage, window), convert(p, text, window)) << where;
+      }
+    }
+  }
+}
+
+// A kept storage is bounded by what it frees: room beyond the limit goes,
+// room within it stays for the next text.
+TEST_F(PipelineStorage, ReleaseBeyondFreesOnlyRoomPastTheLimit) {
+  const Pipeline p = load(dir_, std::move(user_));
+  std::mt19937 rng(31);
+  std::string text;
+  for (int piece = 0; piece < 200; ++piece) text += random_text(rng) + "\xE2\x80\x94";
+  const std::size_t held_when_new = held_bytes(ConversionStorage{});
+  ConversionStorage storage;
+  ResolvedWindows windows(p, text, storage);
+  while (windows.next()) {
+  }
+  const std::size_t held = held_bytes(storage);
+  // The dashes were rewritten, so the normalized text is held too.
+  ASSERT_GE(held, held_when_new + text.size());
+  const char* const normalized = storage.windows.normalized.data();
+  release_beyond(storage, held);
+  EXPECT_EQ(held_bytes(storage), held);
+  EXPECT_EQ(storage.windows.normalized.data(), normalized);
+  release_beyond(storage, held - 1);
+  EXPECT_EQ(held_bytes(storage), held_when_new);
+  // Storage freed is storage like new.
+  EXPECT_EQ(convert(p, text, storage), convert(p, text));
 }
 
 TEST(PipelineThreads, ConcurrentConversionsMatchSingleThread) {

@@ -104,36 +104,42 @@ std::size_t split_runs_part(const Pipeline& pipeline, std::string_view text, std
 }
 
 TokenWindows::TokenWindows(const Pipeline& pipeline, std::string_view text,
-                           std::size_t window_bytes, std::size_t context)
-    : pipeline_(pipeline), window_bytes_(window_bytes), context_(context) {
-  if (!text.empty()) normalized_ = normalize_text(pipeline, text, storage_);
-  // Room for a window's tokens (mostly three bytes or more each) at once.
+                           std::size_t window_bytes, std::size_t context,
+                           TokenWindowsStorage& storage)
+    : pipeline_(pipeline), storage_(storage), window_bytes_(window_bytes), context_(context) {
+  if (!text.empty()) normalized_ = normalize_text(pipeline, text, storage_.normalized);
+  // Room for a window's tokens (mostly three bytes or more each) at once;
+  // storage used before mostly has it already.
   const std::size_t room = std::min(normalized_.size(), window_bytes) / 3 + 8;
-  tokens_.reserve(room);
-  matches_.reserve(room);
+  storage_.tokens.clear();
+  storage_.matches.clear();
+  storage_.tokens.reserve(room);
+  storage_.matches.reserve(room);
 }
 
 bool TokenWindows::next() {
+  std::vector<std::string_view>& tokens = storage_.tokens;
+  std::vector<WordMatch>& matches = storage_.matches;
   if (started_) {
     if (window_.last) return false;
     // Keep the held tokens and their left-hand context for the next window.
     const std::size_t emit_end = window_.emit_end;
     const std::size_t keep_from = emit_end > context_ ? emit_end - context_ : 0;
-    tokens_.erase(tokens_.begin(), tokens_.begin() + static_cast<std::ptrdiff_t>(keep_from));
-    matches_.erase(matches_.begin(), matches_.begin() + static_cast<std::ptrdiff_t>(keep_from));
+    tokens.erase(tokens.begin(), tokens.begin() + static_cast<std::ptrdiff_t>(keep_from));
+    matches.erase(matches.begin(), matches.begin() + static_cast<std::ptrdiff_t>(keep_from));
     window_.emit_begin = emit_end - keep_from;
   } else if (normalized_.empty()) {
     return false;
   }
   started_ = true;
-  pos_ = split_runs_part(pipeline_, normalized_, pos_, window_bytes_, tokens_, &matches_);
+  pos_ = split_runs_part(pipeline_, normalized_, pos_, window_bytes_, tokens, &matches);
   const bool last = pos_ >= normalized_.size();
   // The last `context` tokens wait for the next window, which has their
   // right-hand neighbours.
-  const std::size_t held = std::min(tokens_.size(), context_);
-  window_.tokens = tokens_;
-  window_.matches = matches_;
-  window_.emit_end = last ? tokens_.size() : std::max(window_.emit_begin, tokens_.size() - held);
+  const std::size_t held = std::min(tokens.size(), context_);
+  window_.tokens = tokens;
+  window_.matches = matches;
+  window_.emit_end = last ? tokens.size() : std::max(window_.emit_begin, tokens.size() - held);
   window_.last = last;
   return true;
 }

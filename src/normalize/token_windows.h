@@ -43,20 +43,33 @@ struct TokenWindow {
   bool last = false;  // no window follows
 };
 
+// What a TokenWindows cursor works in: the normalized text (when the passes
+// changed it) and the tokens of the current window with what segmentation
+// knows of each. A caller converting many texts in turn may keep one and
+// hand it to each cursor, which clears it and reuses its capacity rather
+// than allocating; it serves one cursor at a time.
+struct TokenWindowsStorage {
+  std::string normalized;
+  std::vector<std::string_view> tokens;
+  std::vector<WordMatch> matches;
+};
+
 // The windows of one text, in order: together they deliver every token of
 // the text once, each with all its neighbours within `context` places that
 // the text has. The windows deliver the same tokens for any window_bytes >= 1;
 // only their number changes, and a text that normalizes to at most
-// window_bytes bytes is one window. Reads `text` and `pipeline`, which must
-// outlive the cursor.
+// window_bytes bytes is one window. Reads `text` and `pipeline` and works in
+// `storage` (whatever it held before is dropped), which must all outlive
+// the cursor.
 //
-//   TokenWindows windows(pipeline, text, window_bytes, context);
+//   TokenWindowsStorage storage;
+//   TokenWindows windows(pipeline, text, window_bytes, context, storage);
 //   while (windows.next()) use(windows.window());
 class TokenWindows {
  public:
   TokenWindows(const Pipeline& pipeline, std::string_view text, std::size_t window_bytes,
-               std::size_t context);
-  // The normalized text may view the cursor's own storage.
+               std::size_t context, TokenWindowsStorage& storage);
+  // The windows view the storage, which one cursor uses at a time.
   TokenWindows(const TokenWindows&) = delete;
   TokenWindows& operator=(const TokenWindows&) = delete;
 
@@ -67,12 +80,10 @@ class TokenWindows {
 
  private:
   const Pipeline& pipeline_;
-  std::string storage_;           // the normalized text, when the passes changed it
-  std::string_view normalized_;   // `text` itself or storage_
+  TokenWindowsStorage& storage_;
+  std::string_view normalized_;  // `text` itself or storage_.normalized
   std::size_t window_bytes_;
   std::size_t context_;
-  std::vector<std::string_view> tokens_;
-  std::vector<WordMatch> matches_;
   std::size_t pos_ = 0;  // where the next part of normalized_ starts
   TokenWindow window_;
   bool started_ = false;

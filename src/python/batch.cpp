@@ -38,8 +38,9 @@ bool collect_texts(PyObject* texts, std::vector<std::string_view>& out) {
   return true;
 }
 
-// Converts every text with `convert_one` into its slot on the pool (with a
-// memo of resolutions for each range of texts a worker takes), then
+// Converts every text with `convert_one` into its slot on the pool (the
+// texts of one piece of the range in turn, in one storage and one memo of
+// resolutions of the piece's own, which no other thread sees), then
 // builds the Python list with `to_python`, all of whose calls share one
 // StrCache over `kept` (null for the string results).
 template <class Slot, class ConvertOne, class ToPython>
@@ -56,9 +57,12 @@ PyObject* run_batch(const Pipeline& pipeline, KeptObjects* kept, PyObject* texts
     // An exception must not leave a worker thread; the only one a
     // conversion can throw is bad_alloc, reported after the phase.
     try {
-      // The texts of a range share the tokens they repeat.
+      ConversionStorage storage;
+      // The texts of a piece share the tokens they repeat.
       ResolutionMemo memo(kMemoTokens);
-      for (std::size_t i = lo; i < hi; ++i) convert_one(pipeline, texts[i], slots[i], memo);
+      for (std::size_t i = lo; i < hi; ++i) {
+        convert_one(pipeline, texts[i], storage, memo, slots[i]);
+      }
       filled.fetch_add(hi - lo, std::memory_order_relaxed);
     } catch (...) {
       out_of_memory.store(true, std::memory_order_relaxed);
@@ -91,9 +95,8 @@ PyObject* run_batch(const Pipeline& pipeline, KeptObjects* kept, PyObject* texts
 PyObject* list_batch(const Pipeline& pipeline, KeptObjects& kept, PyObject* texts, ListKind kind) {
   return run_batch<PreparedList>(
       pipeline, &kept, texts,
-      [](const Pipeline& p, std::string_view t, PreparedList& out, ResolutionMemo& memo) {
-        prepare_list(p, t, out, &memo);
-      },
+      [](const Pipeline& p, std::string_view t, ConversionStorage& storage, ResolutionMemo& memo,
+         PreparedList& out) { prepare_list(p, t, storage, out, &memo); },
       [kind](const PreparedList& r, StrCache& cache) { return list_of(r.fields, kind, cache); });
 }
 
@@ -102,9 +105,8 @@ PyObject* list_batch(const Pipeline& pipeline, KeptObjects& kept, PyObject* text
 PyObject* convert_batch(const Pipeline& pipeline, PyObject* texts) {
   return run_batch<std::string>(
       pipeline, nullptr, texts,
-      [](const Pipeline& p, std::string_view t, std::string& out, ResolutionMemo&) {
-        out = convert(p, t);
-      },
+      [](const Pipeline& p, std::string_view t, ConversionStorage& storage, ResolutionMemo&,
+         std::string& out) { out = convert(p, t, storage); },
       [](const std::string& r, StrCache&) { return str_of(r); });
 }
 

@@ -1,11 +1,13 @@
 // What a PyPipeline keeps from one call to the next for the results it
 // builds: strs of token texts and readings, whole detailed tuples, and the
-// resolutions of tokens read before (each tied to its detailed tuple).
+// resolutions of tokens read before (each tied to its detailed tuple), and
+// the storage its single calls convert in.
 // Touched only with the interpreter lock held, never by a batch worker.
 #pragma once
 
 #include <cstddef>
 
+#include "python/kept_storage.h"
 #include "python/str_cache.h"
 #include "python/tuple_table.h"
 #include "resolution_memo.h"
@@ -22,6 +24,7 @@ struct KeptObjects {
   // Holds no view into a call, so a call made while another is building
   // its objects may use it too.
   ResolutionMemo resolutions{kMemoTokens};
+  KeptStorage storage;
 };
 
 }  // namespace quillet::python

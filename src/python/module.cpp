@@ -180,9 +180,11 @@ const Signature kDetailedBatchSig{"PyPipeline.convert_detailed_batch()", kTextsP
 const Signature kCandidatesBatchSig{"PyPipeline.convert_candidates_batch()", kTextsParams, 1, 1};
 
 PyObject* method_convert(PyObject* self, PyObject* const* args, Py_ssize_t nargs, PyObject* kw) {
-  return text_method<kConvertSig>(self, args, nargs, kw, [](PyObject* instance, std::string_view t) {
-    return str_of(convert(pipeline_of(instance), t));
-  });
+  return text_method<kConvertSig>(
+      self, args, nargs, kw, [](PyObject* instance, std::string_view t) {
+        StorageLease lease(kept_of(instance).storage);
+        return str_of(convert(pipeline_of(instance), t, lease.storage()));
+      });
 }
 
 PyObject* method_convert_detailed(PyObject* self, PyObject* const* args, Py_ssize_t nargs,

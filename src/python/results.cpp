@@ -197,7 +197,8 @@ PyObject* converted_list(const Pipeline& pipeline, KeptObjects& kept, std::strin
   StrCache cache(&kept.strs, &kept.tuples, text.size() > kShareTextsFrom);
   PyObject* list = nullptr;  // made at the first window
   CallLabels labels;
-  ResolvedWindows windows(pipeline, text, kWindowBytes, &kept.resolutions);
+  StorageLease lease(kept.storage);
+  ResolvedWindows windows(pipeline, text, lease.storage(), kWindowBytes, &kept.resolutions);
   while (windows.next()) {
     // A text in one window (nearly every one) fills a list sized up front;
     // a longer one appends.
@@ -230,8 +231,8 @@ PyObject* converted_list(const Pipeline& pipeline, KeptObjects& kept, std::strin
   return list != nullptr ? list : PyList_New(0);
 }
 
-void prepare_list(const Pipeline& pipeline, std::string_view text, PreparedList& out,
-                  ResolutionMemo* memo) {
+void prepare_list(const Pipeline& pipeline, std::string_view text, ConversionStorage& storage,
+                  PreparedList& out, ResolutionMemo* memo) {
   out.fields.clear();
   out.bytes = TextArena(text.size() + 64);
   // A token the normalization left as it was views `text` itself, which
@@ -239,7 +240,7 @@ void prepare_list(const Pipeline& pipeline, std::string_view text, PreparedList&
   // built, live only as long as their window, so they are copied into the
   // list's arena (allocated only when some are).
   CallLabels labels;
-  ResolvedWindows windows(pipeline, text, kWindowBytes, memo);
+  ResolvedWindows windows(pipeline, text, storage, kWindowBytes, memo);
   while (windows.next()) {
     // Sized for the window of a short text; a long one guesses a token per
     // three bytes, as the engine's own records do.

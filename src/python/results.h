@@ -57,7 +57,8 @@ struct TokenFields {
 // The list of convert_detailed or convert_candidates on `text`, built from
 // the engine's views window by window, so a long text never holds all its
 // engine records and all its Python objects at once.
-// Token texts and readings come from `kept` first (see StrCache).
+// Token texts and readings come from `kept` first (see StrCache); the
+// conversion works in its storage when no other call is using it.
 PyObject* converted_list(const Pipeline& pipeline, KeptObjects& kept, std::string_view text,
                          ListKind kind);
 
@@ -69,11 +70,12 @@ struct PreparedList {
   TextArena bytes;
 };
 
-// Fills `out` from the conversion of `text`. No Python object is touched, so
-// any thread may call it; the views live as long as `out`, `pipeline` and
-// `text`. A `memo` answers the tokens it holds and keeps the others.
-void prepare_list(const Pipeline& pipeline, std::string_view text, PreparedList& out,
-                  ResolutionMemo* memo = nullptr);
+// Fills `out` from the conversion of `text`, made in `storage`. No Python
+// object is touched, so any thread may call it; the views live as long as
+// `out`, `pipeline` and `text` (not `storage`). A `memo` answers the tokens
+// it holds and keeps the others.
+void prepare_list(const Pipeline& pipeline, std::string_view text, ConversionStorage& storage,
+                  PreparedList& out, ResolutionMemo* memo = nullptr);
 
 // The list of tuples for `fields`, its strings taken from `cache`.
 PyObject* list_of(const std::vector<TokenFields>& fields, ListKind kind, StrCache& cache);
