@@ -184,7 +184,9 @@ void BM_ContextReadings(benchmark::State& state) {
   std::size_t proposals = 0;
   for (auto _ : state) {
     for (const auto& tokens : utterance_tokens()) {
-      proposals += context_readings(tokens, p.context_readings, p.context_targets).size();
+      proposals +=
+          context_readings(tokens, p.context_readings, p.context_targets, p.context_readings_keys)
+              .size();
     }
   }
   benchmark::DoNotOptimize(proposals);

@@ -31,6 +31,7 @@
 #include "dict_writer.h"
 #include "fuzz_util.h"
 #include "normalize/normalizer.h"
+#include "passes/context_readings.h"
 #include "pipeline.h"
 #include "unicode.h"
 
@@ -115,6 +116,19 @@ void check_text(const quillet::Pipeline& p, const std::string& text) {
     // Confidence and source may legitimately be empty: a stored empty label
     // is handed on as it stands, so only Lang is checked against the text.
     if (d.lang != expected_lang(tokens[i])) complain("wrong Lang label", i);
+  }
+  // The load-time filter of context_readings.bin only spares searches that
+  // would miss: the full search proposes the same readings.
+  const std::vector<std::string_view> views(tokens.begin(), tokens.end());
+  const quillet::ReadingChanges filtered = quillet::context_readings(
+      views, p.context_readings, p.context_targets, p.context_readings_keys);
+  const quillet::ReadingChanges searched =
+      quillet::context_readings(views, p.context_readings, p.context_targets, quillet::KeyFilter());
+  if (filtered.size() != searched.size()) complain("the key filter changed a proposal", 0);
+  for (auto a = filtered.begin(), b = searched.begin(); a != filtered.end(); ++a, ++b) {
+    if (a->index != b->index || a->reading != b->reading) {
+      complain("the key filter changed a proposal", a->index);
+    }
   }
 }
 

@@ -29,6 +29,9 @@ struct Pipeline {
   std::optional<DictFile> classifier_words = std::nullopt;            // classifier_words.bin
   std::optional<DictFile> context_readings = std::nullopt;            // context_readings.bin
   ContextTargets context_targets = {};  // the "=" list of context_readings.bin, read at load
+  // The keys of context_readings, made at load like word_candidates_keys:
+  // most rule keys the pass tries are not in the file.
+  KeyFilter context_readings_keys = {};
   // The keys of word_candidates, made from it when it is loaded
   // (load_pipeline), so that a token it cannot hold is not searched for
   // there; the default, which holds every key, when it is not loaded.

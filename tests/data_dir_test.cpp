@@ -109,6 +109,41 @@ TEST(DataDir, EveryOptionalFileReachesItsMember) {
   EXPECT_TRUE(p.value().punc_norm);
 }
 
+// The load-time key filters are made of their own files: each holds every
+// key of its file and turns away most keys of the other, and a pipeline
+// without the files gets the filter that holds everything.
+TEST(DataDir, KeyFiltersAreThoseOfTheirFiles) {
+  struct Filter {
+    const char* file;
+    const KeyFilter Pipeline::*member;
+  };
+  const Filter filters[] = {
+      {"word_candidates.bin", &Pipeline::word_candidates_keys},
+      {"context_readings.bin", &Pipeline::context_readings_keys},
+  };
+  TempDir dir;
+  write_required(dir);
+  const Pipeline bare = testing::load(dir);
+  std::vector<std::vector<std::string>> keys(std::size(filters));
+  for (std::size_t f = 0; f < std::size(filters); ++f) {
+    EXPECT_EQ((bare.*filters[f].member).bit_count(), 0u) << filters[f].file;
+    std::vector<DictEntry> entries;
+    for (std::size_t i = 0; i < 300; ++i) {
+      keys[f].push_back(testing::numbered(filters[f].file, i));
+      entries.push_back({keys[f].back(), "v"});
+    }
+    testing::write_dict(dir, filters[f].file, entries);
+  }
+  const Pipeline p = testing::load(dir);
+  for (std::size_t f = 0; f < std::size(filters); ++f) {
+    const KeyFilter& filter = p.*filters[f].member;
+    std::size_t others_passed = 0;
+    for (const auto& k : keys[f]) EXPECT_TRUE(filter.might_hold(k)) << filters[f].file << " " << k;
+    for (const auto& k : keys[1 - f]) others_passed += filter.might_hold(k);
+    EXPECT_LT(others_passed, keys[1 - f].size() / 4) << filters[f].file;
+  }
+}
+
 // A broken optional file is left absent without a word, exactly like a
 // missing one, and the files after it still load.
 TEST(DataDir, BrokenOptionalFilesAreSilentlyAbsent) {

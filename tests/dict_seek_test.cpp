@@ -18,18 +18,11 @@ namespace {
 using testing::TempDir;
 
 // A file holding `keys` in the given order, each mapped to itself, so that
-// value_of(i) tells which key entry i holds. Assembled by hand: the writer
-// would sort the keys.
+// value_of(i) tells which key entry i holds.
 std::string table_of(const std::vector<std::string>& keys) {
-  std::string entries, pool;
-  for (const auto& k : keys) {
-    const auto at = static_cast<std::uint32_t>(pool.size());
-    const auto size = static_cast<std::uint16_t>(k.size());
-    entries += testing::u32(at) + testing::u16(size) + testing::u32(at) + testing::u16(size);
-    pool += k;
-  }
-  return "CJYP" + testing::u32(1) + testing::u32(static_cast<std::uint32_t>(keys.size())) +
-         testing::u32(static_cast<std::uint32_t>(pool.size())) + entries + pool;
+  std::vector<DictEntry> entries;
+  for (const auto& k : keys) entries.push_back({k, k});
+  return testing::dict_bytes_in_order(entries);
 }
 
 // Writes and opens a table. The old file is unlinked rather than rewritten,

@@ -1,19 +1,23 @@
 // The four context passes on hand-made token lists: which windows match and
 // which index gets which reading, including windows that must not match.
+#include "passes/passes.h"
+
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <optional>
+#include <span>
 #include <sstream>
 #include <string>
 #include <string_view>
 #include <utility>
 #include <vector>
 
+#include "dict/key_filter.h"
 #include "passes/aa_dei_sandhi.h"
 #include "passes/address_sandhi.h"
 #include "passes/classifier_reduplication.h"
 #include "passes/context_readings.h"
-#include "passes/passes.h"
 #include "passes/reading_changes.h"
 #include "passes/separable_compound.h"
 #include "test_util.h"
@@ -195,26 +199,30 @@ TEST(ClassifierReduplication, Table) {
   EXPECT_TRUE(classifier_reduplication(pair, readings, empty).empty()) << "with an empty file";
 }
 
+// The rules of the table test below, and of the filter tests after it.
+std::vector<DictEntry> table_rules() {
+  return {
+      {"=\u5230", ""},             // 到 has rules
+      {"\u5230 <@verb", "dou2"},   // after a verb
+      {"\u5230 <\u8aaa", "dou6"},  // after the token 說 (literal wins)
+      {"\u5230 >\u4f60", "dou4"},  // before the token 你
+      {"=\u5462", ""},             // 呢
+      {"\u5462 >@cl", "ni1"},      // before a classifier
+      {"\u5462 >@end", "ne1"},     // at the end of a clause
+      {"\u5462 <@end", "nei1"},    // at the start of one
+      {"@\u6435", "adj verb"},     // 搵: its second class matches
+      {"@\u8aaa", "verb"},
+      {"@\u500b", "cl"},
+      {"@\u55ce", " "},           // 嗎: only an empty class name
+      {"\u4f60 <@verb", "nei2"},  // 你 has no "=" key: never read
+      {"=\u884c\u5c71", ""},      // a word may be a target too
+      {"\u884c\u5c71 >@end", "hang4 saan1"},
+  };
+}
+
 TEST(ContextReadings, Table) {
   TempDir dir;
-  auto rules = open_dict(dir, "context_readings.bin",
-                         {
-                             {"=\u5230", ""},                  // 到 has rules
-                             {"\u5230 <@verb", "dou2"},       // after a verb
-                             {"\u5230 <\u8aaa", "dou6"},      // after the token 說 (literal wins)
-                             {"\u5230 >\u4f60", "dou4"},      // before the token 你
-                             {"=\u5462", ""},                  // 呢
-                             {"\u5462 >@cl", "ni1"},          // before a classifier
-                             {"\u5462 >@end", "ne1"},         // at the end of a clause
-                             {"\u5462 <@end", "nei1"},        // at the start of one
-                             {"@\u6435", "adj verb"},          // 搵: its second class matches
-                             {"@\u8aaa", "verb"},
-                             {"@\u500b", "cl"},
-                             {"@\u55ce", " "},                 // 嗎: only an empty class name
-                             {"\u4f60 <@verb", "nei2"},        // 你 has no "=" key: never read
-                             {"=\u884c\u5c71", ""},           // a word may be a target too
-                             {"\u884c\u5c71 >@end", "hang4 saan1"},
-                         });
+  auto rules = open_dict(dir, "context_readings.bin", table_rules());
   ASSERT_TRUE(rules);
   const SeparableRow rows[] = {
       {{"搵", "到"}, {{1, "dou2"}}},
@@ -286,6 +294,104 @@ TEST(ContextReadings, KindsAndTargetListLimitWhatIsTried) {
     ASSERT_TRUE(rules);
     EXPECT_EQ(show(to_list(context_readings(row.tokens, rules))), show(row.expected))
         << "tokens " << show(row.tokens) << " list '" << (row.list ? row.list : "none") << "'";
+  }
+}
+
+// The proposals for `tokens` with the load-time filter of `rules` and with
+// the filter that holds every key, under which every key is searched.
+std::pair<std::string, std::string> filtered_and_searched(std::span<const std::string_view> tokens,
+                                                          const std::optional<DictFile>& rules) {
+  const ContextTargets targets = list_context_targets(rules);
+  const KeyFilter keys = KeyFilter::of(*rules);
+  return {show(to_list(context_readings(tokens, rules, targets, keys))),
+          show(to_list(context_readings(tokens, rules, targets, KeyFilter())))};
+}
+
+// The filter only spares searches that would miss: on the written rules, with
+// and without the "=" list, and on the same rules assembled unsorted and
+// with duplicated keys (whose searches miss or hit as they happen to), every
+// run of up to three tokens gets the proposals the full search gives.
+TEST(ContextReadings, KeyFilterChangesNoProposal) {
+  std::vector<DictEntry> listed = table_rules();
+  listed.push_back({"=", "\u5230 \u5462 \u884c\u5c71 "});
+  // In key order, as the writer puts them, then disturbed: the first and
+  // last swapped, a key given a second value beside the first, and one out
+  // of place.
+  std::vector<DictEntry> hostile = listed;
+  std::sort(hostile.begin(), hostile.end(),
+            [](const DictEntry& a, const DictEntry& b) { return a.key < b.key; });
+  std::swap(hostile.front(), hostile.back());
+  const auto cl = std::find_if(hostile.begin(), hostile.end(),
+                               [](const DictEntry& e) { return e.key == "\u5462 >@cl"; });
+  ASSERT_NE(cl, hostile.end());
+  hostile.insert(cl + 1, {"\u5462 >@cl", "nei4"});
+  hostile.insert(hostile.begin() + 3, {"@\u500b", "verb"});
+  TempDir dir;
+  testing::write_dict(dir, "a.bin", table_rules());
+  testing::write_dict(dir, "b.bin", listed);
+  testing::write_bytes(dir.file("c.bin"), testing::dict_bytes_in_order(hostile));
+  const std::vector<std::string_view> words = {
+      "到", "呢", "行山", "搵", "說", "個", "嗎", "你", "我", "，", "!", "abc", "行",
+  };
+  const char* const files[] = {"a.bin", "b.bin", "c.bin"};
+  const char* const names[] = {"written", "written with a list", "hostile"};
+  for (std::size_t f = 0; f < std::size(files); ++f) {
+    auto file = DictFile::open(dir.file(files[f]));
+    ASSERT_TRUE(file.ok()) << file.error();
+    const std::optional<DictFile> rules = std::move(file).value();
+    std::size_t proposing = 0;
+    std::vector<std::string_view> tokens;
+    for (std::size_t n = 1; n <= 3; ++n) {
+      std::size_t count = 1;
+      for (std::size_t k = 0; k < n; ++k) count *= words.size();
+      for (std::size_t code = 0; code < count; ++code) {
+        tokens.clear();
+        for (std::size_t k = 0, c = code; k < n; ++k, c /= words.size()) {
+          tokens.push_back(words[c % words.size()]);
+        }
+        const auto [filtered, searched] = filtered_and_searched(tokens, rules);
+        ASSERT_EQ(filtered, searched) << names[f] << ", tokens " << show(tokens);
+        proposing += filtered != "{ }";
+      }
+    }
+    EXPECT_GT(proposing, 50u) << names[f] << ": the runs should exercise the rules";
+  }
+}
+
+// Keys of the same length whose first and last four bytes agree hash alike,
+// so they share a bit of any filter: a neighbour whose rule key collides with
+// one the file holds, a neighbour whose "@" key does, and a class name whose
+// rule key does, all pass the filter, and the search decides.
+TEST(ContextReadings, KeysThatShareAFilterBitAreSearched) {
+  const std::string held = "甲乙丙丁", twin = "甲戊丙丁";  // differ in the second character
+  ASSERT_EQ(key_filter_hash("\u5230 <" + held), key_filter_hash("\u5230 <" + twin));
+  ASSERT_EQ(key_filter_hash("@" + held), key_filter_hash("@" + twin));
+  ASSERT_EQ(key_filter_hash("\u5462 >@x1yyyy"), key_filter_hash("\u5462 >@x2yyyy"));
+  TempDir dir;
+  auto rules = open_dict(dir, "rules.bin",
+                         {
+                             {"=\u5230", ""},
+                             {"=\u5462", ""},
+                             {"\u5230 <" + held, "dou3"},
+                             {"\u5230 <@verb", "dou2"},
+                             {"@" + held, "verb"},
+                             {"@\u6435", "x2yyyy x1yyyy"},  // 搵: the first class has no rule
+                             {"\u5462 >@x1yyyy", "ni1"},
+                         });
+  ASSERT_TRUE(rules);
+  const KeyFilter keys = KeyFilter::of(*rules);
+  ASSERT_TRUE(keys.might_hold("\u5230 <" + twin));
+  ASSERT_TRUE(keys.might_hold("@" + twin));
+  ASSERT_TRUE(keys.might_hold("\u5462 >@x2yyyy"));
+  const SeparableRow rows[] = {
+      {{held, "到"}, {{1, "dou3"}}},  // the literal rule
+      {{twin, "到"}, {}},             // neither its literal rule nor its class is held
+      {{"呢", "搵"}, {{0, "ni1"}}},   // the colliding first class misses, the second hits
+  };
+  const ContextTargets targets = list_context_targets(rules);
+  for (const auto& row : rows) {
+    EXPECT_EQ(show(to_list(context_readings(row.tokens, rules, targets, keys))), show(row.expected))
+        << "tokens " << show(row.tokens);
   }
 }
 

@@ -50,6 +50,20 @@ std::string u16(std::uint16_t v) {
   return s;
 }
 
+std::string dict_bytes_in_order(const std::vector<DictEntry>& entries) {
+  std::string table, pool;
+  for (const auto& [key, value] : entries) {
+    const auto at = static_cast<std::uint32_t>(pool.size());
+    table += u32(at) + u16(static_cast<std::uint16_t>(key.size()));
+    table += u32(static_cast<std::uint32_t>(at + key.size())) +
+             u16(static_cast<std::uint16_t>(value.size()));
+    pool += key;
+    pool += value;
+  }
+  return "CJYP" + u32(1) + u32(static_cast<std::uint32_t>(entries.size())) +
+         u32(static_cast<std::uint32_t>(pool.size())) + table + pool;
+}
+
 Pipeline load(const TempDir& dir, UserDict user) {
   auto p = load_pipeline(dir.path(), std::move(user), true);
   if (!p.ok()) {

@@ -42,6 +42,11 @@ std::string numbered(std::string_view prefix, std::size_t n);
 std::string u32(std::uint32_t v);
 std::string u16(std::uint16_t v);
 
+// The bytes of a dictionary file holding `entries` in the order given, as
+// they come: unsorted or duplicated ones too, which the writer would refuse.
+// Each entry's key and then its value are appended to the pool.
+std::string dict_bytes_in_order(const std::vector<DictEntry>& entries);
+
 // Loads the Pipeline of `dir` with punc_norm on; a load failure fails the
 // test and aborts, since nothing after it could run.
 Pipeline load(const TempDir& dir, UserDict user = {});

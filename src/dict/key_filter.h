@@ -1,7 +1,8 @@
 // KeyFilter: a bit set, made when a file is loaded, that tells most keys a
 // small dictionary file does not hold without a search of the file. Most
-// tokens are looked up in word_candidates.bin and missed; a bit test costs a
-// few instructions where the search costs a hundred or more.
+// tokens are looked up in word_candidates.bin and missed, and so are most
+// rule keys tried in context_readings.bin; a bit test costs a few
+// instructions where the search costs a hundred or more.
 #pragma once
 
 #include <cstddef>

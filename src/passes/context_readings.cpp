@@ -52,16 +52,18 @@ const ContextTarget* listed_target(const ContextTargets& targets, std::string_vi
   return nullptr;
 }
 
-// A target's rules are tried only for the kinds its "=" value names.
+// A target's rules are tried only for the kinds its "=" value names. Most
+// keys tried are not in the file: `keys` turns most of them away before the
+// search.
 class RuleSearch {
  public:
-  explicit RuleSearch(const DictFile& rules) : rules_(rules) {}
+  RuleSearch(const DictFile& rules, const KeyFilter& keys) : rules_(rules), keys_(keys) {}
 
   // The value of "=" T: the kinds of rule target T has, or nothing.
   std::optional<std::string_view> kinds_of(std::string_view target) {
     key_.assign(1, '=');  // not assign("="): g++ 12 -O3 warns -Wrestrict falsely
     key_.append(target);
-    return rules_.get(key_);
+    return get_key();
   }
 
   // The reading the rules give tokens[i], a target whose "=" value is `kinds`,
@@ -100,6 +102,12 @@ class RuleSearch {
     key_.assign(target);
     key_.append(side);
     key_.append(neighbour);
+    return get_key();
+  }
+
+  // The value of the key in `key_`, or nothing.
+  std::optional<std::string_view> get_key() const {
+    if (!keys_.might_hold(key_)) return std::nullopt;
     return rules_.get(key_);
   }
 
@@ -111,7 +119,7 @@ class RuleSearch {
     if (at < tokens.size()) {
       key_.assign(1, '@');
       key_.append(tokens[at]);
-      if (const auto classes = rules_.get(key_)) {
+      if (const auto classes = get_key()) {
         // `classes` views the mapping, so `key_` can be reused while walking it.
         std::string_view rest = *classes;
         while (!rest.empty()) {
@@ -128,6 +136,7 @@ class RuleSearch {
   }
 
   const DictFile& rules_;
+  const KeyFilter& keys_;
   std::string key_;
 };
 
@@ -139,7 +148,8 @@ ContextTargets list_context_targets(const std::optional<DictFile>& rules) {
   const auto list = rules->get("=");
   if (!list || list->size() > kMaxTargetList) return out;
   out.listed = true;
-  RuleSearch search(*rules);
+  const KeyFilter every_key;  // read once: not worth a filter
+  RuleSearch search(*rules, every_key);
   for_each_piece(*list, [&](std::string_view piece) {
     if (piece.empty()) return;
     // A target without its "=" entry has no rule to try.
@@ -163,13 +173,13 @@ ContextTargets list_context_targets(const std::optional<DictFile>& rules) {
 }
 
 ReadingChanges context_readings(std::span<const std::string_view> tokens,
-                                const std::optional<DictFile>& rules,
-                                const ContextTargets& targets) {
+                                const std::optional<DictFile>& rules, const ContextTargets& targets,
+                                const KeyFilter& keys) {
   ReadingChanges changes;
   if (!rules || rules->entry_count() == 0 || (targets.listed && targets.targets.empty())) {
     return changes;
   }
-  RuleSearch search(*rules);
+  RuleSearch search(*rules, keys);
   const auto propose = [&](std::size_t i, std::string_view kinds) {
     if (auto found = search.reading_for(tokens, i, kinds)) changes.set(i, std::string(*found));
   };
@@ -194,7 +204,8 @@ ReadingChanges context_readings(std::span<const std::string_view> tokens,
 
 ReadingChanges context_readings(std::span<const std::string_view> tokens,
                                 const std::optional<DictFile>& rules) {
-  return context_readings(tokens, rules, list_context_targets(rules));
+  const KeyFilter keys = rules ? KeyFilter::of(*rules) : KeyFilter();
+  return context_readings(tokens, rules, list_context_targets(rules), keys);
 }
 
 bool is_candidate(std::string_view candidates, bool is_list, std::string_view reading) {

@@ -32,6 +32,7 @@
 #include <string_view>
 #include <vector>
 
+#include "dict/key_filter.h"
 #include "dict/lookup.h"
 #include "passes/reading_changes.h"
 
@@ -67,11 +68,13 @@ ContextTargets list_context_targets(const std::optional<DictFile>& rules);
 // The reading the rules give each token with Chinese text, as proposals:
 // the caller keeps only those that are among the token's known candidate
 // readings (see pick_candidate). Looks only at token texts. Empty when
-// `rules` is absent. `targets` is list_context_targets(rules); the first
-// form computes it. Pure; safe from any number of threads.
+// `rules` is absent. `targets` is list_context_targets(rules) and `keys` a
+// KeyFilter of `rules` (or the one that holds every key), which only spares
+// searches; the second form computes both. Pure; safe from any number of
+// threads.
 ReadingChanges context_readings(std::span<const std::string_view> tokens,
-                                const std::optional<DictFile>& rules,
-                                const ContextTargets& targets);
+                                const std::optional<DictFile>& rules, const ContextTargets& targets,
+                                const KeyFilter& keys);
 ReadingChanges context_readings(std::span<const std::string_view> tokens,
                                 const std::optional<DictFile>& rules);
 

@@ -98,7 +98,8 @@ struct ChoicePass {
 
 constexpr ChoicePass kChoicePass = {
     kContextReadingsReach, [](const Pipeline& p, std::span<const std::string_view> tokens) {
-      return context_readings(tokens, p.context_readings, p.context_targets);
+      return context_readings(tokens, p.context_readings, p.context_targets,
+                              p.context_readings_keys);
     }};
 
 // Classifier reduplication reads the readings AA-dei sandhi read. Its
