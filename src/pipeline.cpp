@@ -6,7 +6,6 @@
 #include "pipeline.h"
 
 #include <algorithm>
-#include <array>
 #include <cstring>
 #include <forward_list>
 #include <iterator>
@@ -137,27 +136,31 @@ void resolve_views(const Pipeline& p, std::span<const std::string_view> tokens,
   });
 }
 
-// convert working in `windows_storage`, with the readings of a window too
-// long for the stack in `long_readings`, sized once per window. One function
-// for both forms of convert, so the window's reading stays inlined in it.
-std::string convert_in(const Pipeline& p, std::string_view text, std::size_t window_bytes,
-                       TokenWindowsStorage& windows_storage,
-                       std::vector<std::string_view>& long_readings) {
-  std::string out;
+// convert into `out` (cleared first, its room reused) working in
+// `windows_storage`, with the readings of a window too long for the stack in
+// `long_readings`, sized once per window. One function for both forms of
+// convert, so the window's reading stays inlined in it.
+void convert_in(const Pipeline& p, std::string_view text, std::size_t window_bytes,
+                TokenWindowsStorage& windows_storage, std::vector<std::string_view>& long_readings,
+                std::string& out) {
+  out.clear();
   // Most readings are views into the mappings; the few built during a
   // window live in `built` until the window is written out.
   std::forward_list<std::string> built;
   // The readings of a window of a short text (most texts) are kept on the
-  // stack.
-  std::array<std::string_view, kLocalReadings> local_readings;
+  // stack, left unset: read_window sets every place it is given.
+  union LocalReadings {
+    LocalReadings() {}
+    std::string_view at[kLocalReadings];
+  } local;
   bool started = false;
   TokenWindows windows(p, text, window_bytes, kPassReach, windows_storage);
   while (windows.next()) {
     const TokenWindow& window = windows.window();
     built.clear();
     std::span<std::string_view> readings;
-    if (window.tokens.size() <= local_readings.size()) {
-      readings = std::span(local_readings).first(window.tokens.size());
+    if (window.tokens.size() <= kLocalReadings) {
+      readings = std::span(local.at).first(window.tokens.size());
     } else {
       // read_window sets every place, so the vector only ever grows.
       if (long_readings.size() < window.tokens.size()) long_readings.resize(window.tokens.size());
@@ -167,7 +170,6 @@ std::string convert_in(const Pipeline& p, std::string_view text, std::size_t win
     append_joined(readings.subspan(window.emit_begin, window.emit_end - window.emit_begin), started,
                   out);
   }
-  return out;
 }
 
 // All records of `text`, each appended to the list by `add(list, token,
@@ -198,7 +200,8 @@ std::size_t held_bytes(const ConversionStorage& storage) {
          w.matches.capacity() * sizeof(WordMatch) +
          storage.views.capacity() * sizeof(ResolutionView) +
          (storage.readings.capacity() + storage.long_readings.capacity()) *
-             sizeof(std::string_view);
+             sizeof(std::string_view) +
+         storage.converted.capacity();
 }
 
 void release_beyond(ConversionStorage& storage, std::size_t limit) {
@@ -211,6 +214,7 @@ void release_beyond(ConversionStorage& storage, std::size_t limit) {
   std::pmr::vector<ResolutionView>(storage.views.get_allocator()).swap(storage.views);
   std::pmr::vector<std::string_view>(storage.readings.get_allocator()).swap(storage.readings);
   std::vector<std::string_view>().swap(storage.long_readings);
+  std::string().swap(storage.converted);
 }
 
 ResolvedWindows::ResolvedWindows(const Pipeline& pipeline, std::string_view text,
@@ -247,12 +251,14 @@ std::string convert(const Pipeline& p, std::string_view text) {
 std::string convert(const Pipeline& p, std::string_view text, std::size_t window_bytes) {
   TokenWindowsStorage windows;
   std::vector<std::string_view> long_readings;
-  return convert_in(p, text, window_bytes, windows, long_readings);
+  std::string out;
+  convert_in(p, text, window_bytes, windows, long_readings, out);
+  return out;
 }
 
-std::string convert(const Pipeline& p, std::string_view text, ConversionStorage& storage,
-                    std::size_t window_bytes) {
-  return convert_in(p, text, window_bytes, storage.windows, storage.long_readings);
+void convert_into(const Pipeline& p, std::string_view text, ConversionStorage& storage,
+                  std::string& out, std::size_t window_bytes) {
+  convert_in(p, text, window_bytes, storage.windows, storage.long_readings, out);
 }
 
 std::vector<Token> convert_detailed(const Pipeline& p, std::string_view text) {

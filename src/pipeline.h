@@ -110,6 +110,9 @@ struct ConversionStorage {
   // convert's readings of a window too long for the stack: from the heap
   // directly, as a plain call's are, which costs less than a resource.
   std::vector<std::string_view> long_readings;
+  // Room for convert's result, for a caller that copies each result out (a
+  // PyPipeline into its str) and so need not allocate a string per text.
+  std::string converted;
 };
 
 // Bytes of room `storage` holds for texts and records (not counting the few
@@ -120,9 +123,10 @@ std::size_t held_bytes(const ConversionStorage& storage);
 // kept storage which served one huge text does not keep its room for ever.
 void release_beyond(ConversionStorage& storage, std::size_t limit);
 
-// convert working in `storage`.
-std::string convert(const Pipeline& pipeline, std::string_view text, ConversionStorage& storage,
-                    std::size_t window_bytes = kWindowBytes);
+// convert working in `storage`, its result in `out` (whatever it held is
+// replaced; its room is reused).
+void convert_into(const Pipeline& pipeline, std::string_view text, ConversionStorage& storage,
+                  std::string& out, std::size_t window_bytes = kWindowBytes);
 
 // The tokens of one text and their resolutions (all passes applied), window
 // by window, as views: what convert_detailed and convert_candidates are made

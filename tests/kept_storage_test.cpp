@@ -77,7 +77,9 @@ TEST_F(KeptStorageTest, ANestedLeaseGetsStorageOfItsOwnAndLeavesTheOuterCallAlon
   StorageLease next(kept);
   EXPECT_EQ(&next.storage(), kept_storage);
   EXPECT_GT(held_bytes(next.storage()), held_bytes(ConversionStorage{}));
-  EXPECT_EQ(convert(p, outer_text, next.storage(), kWindow), convert(p, outer_text, kWindow));
+  ConversionStorage& storage = next.storage();
+  convert_into(p, outer_text, storage, storage.converted, kWindow);
+  EXPECT_EQ(storage.converted, convert(p, outer_text, kWindow));
 }
 
 TEST_F(KeptStorageTest, RoomBeyondTheLimitIsFreedWhenTheCallEnds) {
@@ -98,7 +100,9 @@ TEST_F(KeptStorageTest, RoomBeyondTheLimitIsFreedWhenTheCallEnds) {
     std::size_t held_in_call = 0;
     {
       StorageLease lease(kept, kLimit);
-      EXPECT_EQ(convert(p, *row.text, lease.storage()), convert(p, *row.text));
+      ConversionStorage& storage = lease.storage();
+      convert_into(p, *row.text, storage, storage.converted);
+      EXPECT_EQ(storage.converted, convert(p, *row.text));
       held_in_call = held_bytes(lease.storage());
       EXPECT_EQ(held_in_call > kLimit, !row.kept);
     }

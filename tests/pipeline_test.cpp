@@ -468,7 +468,9 @@ TEST_F(PipelineStorage, ReusedStorageGivesTheResultsOfFreshStorage) {
         const std::string expected = show_windows(fresh);
         ResolvedWindows reused(p, text, storage, window);
         EXPECT_EQ(show_windows(reused), expected) << where;
-        EXPECT_EQ(convert(p, text, storage, window), convert(p, text, window)) << where;
+        // The result replaces whatever the text before left in it.
+        convert_into(p, text, storage, storage.converted, window);
+        EXPECT_EQ(storage.converted, convert(p, text, window)) << where;
       }
     }
   }
@@ -495,8 +497,12 @@ TEST_F(PipelineStorage, ReleaseBeyondFreesOnlyRoomPastTheLimit) {
   EXPECT_EQ(storage.windows.normalized.data(), normalized);
   release_beyond(storage, held - 1);
   EXPECT_EQ(held_bytes(storage), held_when_new);
-  // Storage freed is storage like new.
-  EXPECT_EQ(convert(p, text, storage), convert(p, text));
+  // Storage freed is storage like new, and its result is counted and freed too.
+  convert_into(p, text, storage, storage.converted);
+  EXPECT_EQ(storage.converted, convert(p, text));
+  EXPECT_GE(held_bytes(storage), held_when_new + storage.converted.size());
+  release_beyond(storage, 0);
+  EXPECT_EQ(storage.converted.capacity(), std::string().capacity());
 }
 
 TEST(PipelineThreads, ConcurrentConversionsMatchSingleThread) {

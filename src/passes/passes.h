@@ -15,6 +15,7 @@
 
 #include <algorithm>
 #include <cstddef>
+#include <iterator>
 #include <span>
 #include <string>
 #include <string_view>
@@ -134,6 +135,13 @@ template <class Apply>
 void run_context_passes(const Pipeline& p, std::span<const std::string_view> tokens,
                         std::span<std::string_view> readings, Apply&& apply) {
   const unsigned found = pass_triggers(tokens);
+  // Most texts hold no pass's patterns: nothing to run, nor to apply.
+  if (std::none_of(std::begin(kContextPasses), std::end(kContextPasses),
+                   [found](const ContextPass& pass) {
+                     return (found & pass.triggers) == pass.triggers;
+                   })) {
+    return;
+  }
   ReadingChanges held;
   const ContextPass* held_by = nullptr;
   for (const ContextPass& pass : kContextPasses) {

@@ -106,7 +106,7 @@ PyObject* convert_batch(const Pipeline& pipeline, PyObject* texts) {
   return run_batch<std::string>(
       pipeline, nullptr, texts,
       [](const Pipeline& p, std::string_view t, ConversionStorage& storage, ResolutionMemo&,
-         std::string& out) { out = convert(p, t, storage); },
+         std::string& out) { convert_into(p, t, storage, out); },
       [](const std::string& r, StrCache&) { return str_of(r); });
 }
 

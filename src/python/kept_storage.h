@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstddef>
+#include <optional>
 
 #include "pipeline.h"
 
@@ -42,12 +43,18 @@ class StorageLease {
   StorageLease(const StorageLease&) = delete;
   StorageLease& operator=(const StorageLease&) = delete;
 
-  ConversionStorage& storage() { return kept_ != nullptr ? kept_->storage_ : own_; }
+  ConversionStorage& storage() {
+    if (kept_ != nullptr) return kept_->storage_;
+    if (!own_) own_.emplace();
+    return *own_;
+  }
 
  private:
   KeptStorage* kept_;  // null when the kept storage was lent already
   std::size_t limit_;
-  ConversionStorage own_;  // empty unless the kept storage was lent already
+  // Made only when the kept storage was lent already: most calls never
+  // construct, nor destroy, a storage of their own.
+  std::optional<ConversionStorage> own_;
 };
 
 }  // namespace quillet::python

@@ -151,6 +151,8 @@ template <const Signature& sig, class Body>
 PyObject* one_argument_method(PyObject* self, PyObject* const* args, Py_ssize_t nargs,
                               PyObject* kwnames, Body body) {
   try {
+    // The common call, one positional argument, binds as itself.
+    if (nargs == 1 && kwnames == nullptr) return body(self, args[0]);
     PyObject* bound[1];
     if (!bind_vector(sig, args, nargs, kwnames, bound)) return nullptr;
     return body(self, bound[0]);
@@ -183,7 +185,9 @@ PyObject* method_convert(PyObject* self, PyObject* const* args, Py_ssize_t nargs
   return text_method<kConvertSig>(
       self, args, nargs, kw, [](PyObject* instance, std::string_view t) {
         StorageLease lease(kept_of(instance).storage);
-        return str_of(convert(pipeline_of(instance), t, lease.storage()));
+        ConversionStorage& storage = lease.storage();
+        convert_into(pipeline_of(instance), t, storage, storage.converted);
+        return str_of(storage.converted);
       });
 }
 
