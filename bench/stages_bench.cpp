@@ -19,6 +19,7 @@
 #include "normalize/normalizer.h"
 #include "passes/context_readings.h"
 #include "pipeline.h"
+#include "resolution_memo.h"
 #include "dict/segment.h"
 #include "unicode.h"
 
@@ -214,6 +215,47 @@ void BM_Convert(benchmark::State& s) { per_utterance(s, convert_op); }
 void BM_ConvertDetailed(benchmark::State& s) { per_utterance(s, detailed_op); }
 void BM_ConvertCandidates(benchmark::State& s) { per_utterance(s, candidates_op); }
 
+// A caller converting text after text as the Python module does: one kept
+// storage for every call, so the rooms a call works in are reused, not
+// allocated; compare with BM_Convert, a call that brings none.
+void BM_ConvertKept(benchmark::State& state) {
+  const Pipeline& p = pipeline();
+  ConversionStorage storage;
+  std::string out;
+  for (auto _ : state) {
+    for (const auto& t : corpus()) {
+      convert_into(p, t, storage, out);
+      benchmark::DoNotOptimize(out.data());
+    }
+  }
+  rate_counters(state, corpus_chars(), corpus().size());
+}
+
+// The detailed records as a streaming caller reads them (token, first
+// reading and labels, as views), with a kept storage and resolution memo as
+// the Python module keeps them; compare with BM_ConvertDetailed, which
+// copies every record into owned strings.
+void BM_ResolvedKept(benchmark::State& state) {
+  const Pipeline& p = pipeline();
+  ConversionStorage storage;
+  ResolutionMemo memo(kMemoTokens);
+  std::size_t bytes = 0;
+  for (auto _ : state) {
+    for (const auto& t : corpus()) {
+      ResolvedWindows windows(p, t, storage, kWindowBytes, &memo);
+      while (windows.next()) {
+        for (std::size_t i = 0; i < windows.size(); ++i) {
+          const ResolutionView& view = windows.resolution(i);
+          bytes += windows.token(i).size() + windows.first(i).size() + view.confidence.size() +
+                   view.source.size();
+        }
+      }
+    }
+  }
+  benchmark::DoNotOptimize(bytes);
+  rate_counters(state, corpus_chars(), corpus().size());
+}
+
 // One call on a joined text of state.range(0) characters.
 template <class Op>
 void long_text(benchmark::State& state, Op op) {
@@ -236,6 +278,8 @@ BENCHMARK(BM_ContextReadings)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_Convert)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_ConvertDetailed)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_ConvertCandidates)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_ConvertKept)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_ResolvedKept)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_TokenizeLong)->RangeMultiplier(10)->Range(100, 10'000'000)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_ConvertLong)->RangeMultiplier(10)->Range(100, 10'000'000)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_ConvertDetailedLong)
