@@ -81,7 +81,7 @@ void segment_generated_run(benchmark::State& state, const UserDict& user) {
   tokens.reserve(code_points);
   for (auto _ : state) {
     tokens.clear();
-    segment_run(text, CharClass::Cjk, p.word_dict, user, user_max, tokens);
+    segment_run(text, CharClass::Cjk, p.word_dict, p.word_heads, user, user_max, tokens);
     benchmark::DoNotOptimize(tokens.data());
   }
   state.counters["cp/s"] = benchmark::Counter(

@@ -16,11 +16,11 @@
 #include <vector>
 
 #include "dict/data_dir.h"
+#include "dict/segment.h"
 #include "normalize/normalizer.h"
 #include "passes/context_readings.h"
 #include "pipeline.h"
 #include "resolution_memo.h"
-#include "dict/segment.h"
 #include "unicode.h"
 
 namespace quillet::bench {
@@ -171,7 +171,8 @@ void BM_Segment(benchmark::State& state) {
   for (auto _ : state) {
     for (const auto& run : cjk_runs()) {
       out.clear();
-      segment_run(run, CharClass::Cjk, p.word_dict, p.user_dict, p.user_dict_max_chars, out);
+      segment_run(run, CharClass::Cjk, p.word_dict, p.word_heads, p.user_dict,
+                  p.user_dict_max_chars, out);
       benchmark::DoNotOptimize(out.data());
     }
   }

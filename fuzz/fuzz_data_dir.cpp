@@ -5,13 +5,15 @@
 // through convert, convert_detailed and convert_candidates. Beyond surviving,
 // the three must agree: the same tokens as tokenize, the same labels, the
 // detailed reading equal to the first candidate, never an empty candidate
-// list, and the Lang label that the token text implies.
+// list, and the Lang label that the token text implies; and the load-time
+// filters (word.bin's heads, context_readings.bin's keys) change nothing.
 //
 // Input layout (read front to back; a short input just ends early):
 //   byte   flags: bit 0 = punc_norm
 //   for each file, in load order:
 //     byte mode % 4: 0 absent, 1 entries, 2 raw blob, 3 entries then damage
-//       entries: byte n % 32, then n x (key field, value field)
+//       entries: byte n % 32, then n x (key field, value field), then byte
+//                bit 0 = write a prefix table
 //       raw:     blob
 //       damage:  two bytes position, one byte: 0 truncates at the position,
 //                anything else is XORed into the byte there
@@ -28,6 +30,7 @@
 #include <vector>
 
 #include "dict/data_dir.h"
+#include "dict/segment.h"
 #include "dict_writer.h"
 #include "fuzz_util.h"
 #include "normalize/normalizer.h"
@@ -68,7 +71,9 @@ std::string build_file(quillet::fuzz::InputReader& in, std::uint8_t mode) {
   }
   std::vector<quillet::DictEntry> list;
   for (auto& [key, value] : entries) list.push_back({key, value});
-  auto bytes = quillet::encode_dict(std::move(list));
+  // Half the files get a prefix table, as the data build writes word.bin.
+  const auto prefixes = in.byte() % 2 ? quillet::PrefixTable::Write : quillet::PrefixTable::Omit;
+  auto bytes = quillet::encode_dict(std::move(list), prefixes);
   if (!bytes.ok()) fail("the writer rejected generated entries", bytes.error());
   std::string file = std::move(bytes).value();
   if (mode == 3 && !file.empty()) {
@@ -116,6 +121,22 @@ void check_text(const quillet::Pipeline& p, const std::string& text) {
     // Confidence and source may legitimately be empty: a stored empty label
     // is handed on as it stands, so only Lang is checked against the text.
     if (d.lang != expected_lang(tokens[i])) complain("wrong Lang label", i);
+  }
+  // The heads filter of word.bin only spares probes that would find no
+  // node: the walk without it cuts the same tokens and finds the same entries.
+  if (quillet::is_valid_utf8(text)) {
+    std::vector<std::string_view> with, without;
+    std::vector<quillet::WordMatch> with_m, without_m;
+    quillet::segment_run(text, quillet::CharClass::Cjk, p.word_dict, p.word_heads, {}, 0, with,
+                         &with_m);
+    quillet::segment_run(text, quillet::CharClass::Cjk, p.word_dict, quillet::KeyFilter(), {}, 0,
+                         without, &without_m);
+    if (with != without) complain("the heads filter changed the cuts", 0);
+    for (std::size_t i = 0; i < with_m.size() && i < without_m.size(); ++i) {
+      if (with_m[i].kind != without_m[i].kind || with_m[i].index != without_m[i].index) {
+        complain("the heads filter changed a match", i);
+      }
+    }
   }
   // The load-time filter of context_readings.bin only spares searches that
   // would miss: the full search proposes the same readings.

@@ -4,7 +4,8 @@
 // share long prefixes with the run. segment_run, with its narrowing prefix
 // walk, must cut exactly where the plain greedy rule cuts: at each position
 // try k = n..1 code points with DictFile::get, the same for the UserDict up to
-// its longest key (both capped at 10), and take the longer match.
+// its longest key (both capped at 10), and take the longer match. Half the
+// files get a prefix table, whose walk asks the heads filter the loader makes.
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
@@ -96,7 +97,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
   std::vector<quillet::DictEntry> entries;
   for (const auto& [key, value] : words) entries.push_back({key, value});
-  auto bytes = quillet::encode_dict(std::move(entries));
+  // Half the files get a prefix table, whose walk asks the heads filter.
+  const auto prefixes = in.byte() % 2 ? quillet::PrefixTable::Write : quillet::PrefixTable::Omit;
+  auto bytes = quillet::encode_dict(std::move(entries), prefixes);
   if (!bytes.ok()) fail("the writer rejected generated entries", bytes.error());
   scratch.write(bytes.value());
   auto dict = DictFile::open(scratch.path());
@@ -104,7 +107,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
   const std::size_t user_max = quillet::max_key_chars(user);
   std::vector<std::string> got;
-  quillet::segment_run(run, quillet::CharClass::Cjk, dict.value(), user, user_max, got);
+  quillet::segment_run(run, quillet::CharClass::Cjk, dict.value(),
+                       quillet::KeyFilter::of_heads(dict.value()), user, user_max, got);
   const std::vector<std::string> want = greedy_reference(run, dict.value(), user, user_max);
   if (got != want) {
     fail("segment_run differs from the greedy reference",

@@ -36,6 +36,10 @@ struct Pipeline {
   // (load_pipeline), so that a token it cannot hold is not searched for
   // there; the default, which holds every key, when it is not loaded.
   KeyFilter word_candidates_keys = {};
+  // The two-code-point heads of word_dict's keys (KeyFilter::of_heads),
+  // made at load: segmentation's first probe at a position that starts no
+  // word is answered by one bit.
+  KeyFilter word_heads = {};
   UserDict user_dict = {};
   std::size_t user_dict_max_chars = 0;
   bool punc_norm = true;

@@ -142,6 +142,10 @@ TEST(DataDir, KeyFiltersAreThoseOfTheirFiles) {
     for (const auto& k : keys[1 - f]) others_passed += filter.might_hold(k);
     EXPECT_LT(others_passed, keys[1 - f].size() / 4) << filters[f].file;
   }
+  // word.bin, always there, has its heads filter made too: its one key's
+  // head is held.
+  EXPECT_GT(p.word_heads.bit_count(), 0u);
+  EXPECT_TRUE(p.word_heads.might_hold("\xE4\xB8\x80\xE4\xBA\x8C"));
 }
 
 // A broken optional file is left absent without a word, exactly like a

@@ -521,7 +521,7 @@ TEST(DictLookup, HostileBytesNeverReadOutOfBounds) {
       }
     }
     std::vector<std::string> tokens;
-    segment_run(run, CharClass::Cjk, d, no_user, 0, tokens);
+    segment_run(run, CharClass::Cjk, d, KeyFilter(), no_user, 0, tokens);
     std::string joined;
     for (const auto& t : tokens) joined += t;
     EXPECT_EQ(joined, run);

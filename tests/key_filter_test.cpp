@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <memory>
 #include <random>
 #include <string>
@@ -16,6 +17,7 @@
 #include "dict/data_dir.h"
 #include "resolution.h"
 #include "test_util.h"
+#include "unicode.h"
 
 namespace quillet {
 namespace {
@@ -100,6 +102,76 @@ TEST(KeyFilter, RulesOutMostOtherKeys) {
   // About one in 32 by the table's size; a filter that let all through, or
   // a hash that ignored most of the key, would let many more.
   EXPECT_LT(passed, probes / 10);
+}
+
+// The heads filter holds the two-code-point head of every key, as the
+// segmentation walk cuts a text: a lead byte counts its sequence's bytes,
+// whatever follows, and a key shorter than its second code point has none.
+TEST(KeyFilter, HeadsHoldEveryKeysHead) {
+  const struct {
+    std::string key;
+    std::size_t head;  // two_code_point_head(key)
+  } kRows[] = {
+      // Words, a key of one code point, Latin, a four-byte ideograph first,
+      // the second code point cut short, the first one cut short, and stray
+      // continuation bytes (each steps by one).
+      {"銀行", 6},
+      {"銀行家", 6},
+      {"一二三四五六七八九十", 6},
+      {"銀", 0},
+      {"ab", 2},
+      {"a", 0},
+      {"a銀行", 4},
+      {"\xF0\xA0\x80\x80\xE4\xB8\x80", 7},
+      {"銀\xE4\xB8", 0},
+      {"\xE4\xB8", 0},
+      {"\x80\x80x", 2},
+  };
+  TempDir dir;
+  std::vector<DictEntry> entries;
+  for (const auto& row : kRows) {
+    EXPECT_EQ(two_code_point_head(row.key), row.head) << row.key;
+    entries.push_back({row.key, "v"});
+  }
+  testing::write_dict(dir, "f.bin", entries);
+  const DictFile file = open_file(dir, "f.bin");
+  const KeyFilter heads = KeyFilter::of_heads(file);
+  EXPECT_GE(heads.bit_count(), 8 * entries.size());
+  for (const auto& row : kRows) {
+    if (row.head == 0) continue;
+    EXPECT_TRUE(heads.might_hold(std::string_view(row.key).substr(0, row.head))) << row.key;
+  }
+}
+
+// The ideograph U+4E00 + k, UTF-8.
+std::string ideograph(std::size_t k) {
+  std::string s;
+  append_utf8(s, static_cast<char32_t>(0x4E00 + k));
+  return s;
+}
+
+TEST(KeyFilter, HeadsRuleOutMostOtherHeads) {
+  // Words of three ideographs: 500 heads among 2000 keys.
+  std::vector<DictEntry> entries;
+  for (std::size_t i = 0; i < 2000; ++i) {
+    entries.push_back(
+        {ideograph(i % 50) + ideograph(100 + i / 50 % 10) + ideograph(1000 + i), "v"});
+  }
+  std::sort(entries.begin(), entries.end(),
+            [](const DictEntry& a, const DictEntry& b) { return a.key < b.key; });
+  TempDir dir;
+  testing::write_dict(dir, "f.bin", entries);
+  const KeyFilter heads = KeyFilter::of_heads(open_file(dir, "f.bin"));
+  for (const auto& e : entries) ASSERT_TRUE(heads.might_hold(e.key.substr(0, 6))) << e.key;
+  // 20,000 heads no key has: about one in 128 finds its bit set (500 heads
+  // in 16,384 bits); a filter that let all through, or a hash that read only
+  // one of the two code points, would let many more.
+  int passed = 0;
+  const std::size_t probes = 20000;
+  for (std::size_t j = 0; j < probes; ++j) {
+    passed += heads.might_hold(ideograph(3000 + j % 141) + ideograph(4000 + j / 141));
+  }
+  EXPECT_LT(passed, static_cast<int>(probes / 20));
 }
 
 TEST(KeyFilter, DefaultHoldsEverything) {

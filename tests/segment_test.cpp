@@ -103,7 +103,8 @@ TEST(Segment, GreedyLongestMatchCases) {
     UserDict user;
     for (const auto& w : c.user) user.emplace(cjk(w), "u");
     std::vector<std::string> tokens = {"before"};
-    segment_run(cjk(c.run), c.cls, dict, user, max_key_chars(user), tokens);
+    segment_run(cjk(c.run), c.cls, dict, KeyFilter::of_heads(dict), user, max_key_chars(user),
+                tokens);
     std::vector<std::string> expected = {"before"};
     for (const auto& t : cjk_all(c.expected)) expected.push_back(t);
     EXPECT_EQ(tokens, expected) << c.name << ": got " << show(tokens);
@@ -125,7 +126,7 @@ TEST(Segment, UserMaxCharsBoundsTheUserStage) {
   };
   for (const auto& r : rows) {
     std::vector<std::string> tokens;
-    segment_run(cjk("ABC"), CharClass::Cjk, dict, user, r.max_chars, tokens);
+    segment_run(cjk("ABC"), CharClass::Cjk, dict, KeyFilter(), user, r.max_chars, tokens);
     EXPECT_EQ(tokens, cjk_all(r.expected)) << "max " << r.max_chars << ": got " << show(tokens);
   }
 }
@@ -202,11 +203,12 @@ TEST(Segment, NarrowingSearchMatchesReferenceOnRandomDictionaries) {
     TempDir dir;
     const DictFile dict = open_dict(dir, cjk_all({words.begin(), words.end()}));
     const std::size_t user_max = pick(5) == 0 ? pick(14) : max_key_chars(user);
+    const KeyFilter heads = KeyFilter::of_heads(dict);
     for (int r = 0; r < 40; ++r) {
       const std::string run = cjk(random_word(pick(5) == 0 ? 60 : 20));
       std::vector<std::string> got;
       std::vector<WordMatch> matches;
-      segment_run(run, CharClass::Cjk, dict, user, user_max, got, &matches);
+      segment_run(run, CharClass::Cjk, dict, heads, user, user_max, got, &matches);
       const auto want = reference_segment(run, dict, user, user_max);
       ASSERT_EQ(got, want) << "trial " << trial << " run " << run << " dict of " << words.size()
                            << " words, user max " << user_max;

@@ -27,6 +27,7 @@ Result<Pipeline> load_pipeline(std::string_view dir, UserDict user_dict, bool pu
   p.context_targets = list_context_targets(p.context_readings);
   if (p.context_readings) p.context_readings_keys = KeyFilter::of(*p.context_readings);
   if (p.word_candidates) p.word_candidates_keys = KeyFilter::of(*p.word_candidates);
+  p.word_heads = KeyFilter::of_heads(p.word_dict);
   p.user_dict_max_chars = max_key_chars(user_dict);
   p.user_dict = std::move(user_dict);
   p.punc_norm = punc_norm;

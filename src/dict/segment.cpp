@@ -46,8 +46,8 @@ std::size_t longest_by_search(const DictFile& dict, std::string_view rest,
 // probe then settles, and a key that long proves the first code point
 // starts keys too. The first alone is asked only when nothing longer is a
 // key, and the file may hold keys that short.
-bool longest_by_table(const DictFile& dict, std::string_view rest, std::size_t& best,
-                      std::size_t& best_entry) {
+bool longest_by_table(const DictFile& dict, const KeyFilter& heads, std::string_view rest,
+                      std::size_t& best, std::size_t& best_entry) {
   best = 0;
   const std::size_t first = utf8_length(static_cast<unsigned char>(rest[0]));
   if (first > rest.size()) return false;
@@ -55,6 +55,9 @@ bool longest_by_table(const DictFile& dict, std::string_view rest, std::size_t& 
   for (std::size_t chars = 1; chars < kMaxWordChars && end < rest.size(); ++chars) {
     const std::size_t next = end + utf8_length(static_cast<unsigned char>(rest[end]));
     if (next > rest.size()) return false;
+    // No key starts with a head the filter rules out: the probe would find
+    // no node, and waits on memory to say so.
+    if (chars == 1 && !heads.might_hold(rest.substr(0, next))) break;
     const DictFile::Node node = dict.prefix_node(rest.substr(0, next));
     if (!node.known) return false;
     if (!node.present) break;
@@ -77,10 +80,12 @@ bool longest_by_table(const DictFile& dict, std::string_view rest, std::size_t& 
   return true;
 }
 
-std::size_t longest_dict_match(const DictFile& dict, std::string_view rest,
+std::size_t longest_dict_match(const DictFile& dict, const KeyFilter& heads, std::string_view rest,
                                std::size_t& best_entry) {
   std::size_t best = 0;
-  if (dict.has_prefix_table() && longest_by_table(dict, rest, best, best_entry)) return best;
+  if (dict.has_prefix_table() && longest_by_table(dict, heads, rest, best, best_entry)) {
+    return best;
+  }
   return longest_by_search(dict, rest, best_entry);
 }
 
@@ -104,8 +109,9 @@ std::size_t longest_user_match(const UserDict& dict, std::string_view rest,
 }  // namespace
 
 void segment_run(std::string_view run, CharClass cls, const DictFile& word_dict,
-                 const UserDict& user_dict, std::size_t user_dict_max_chars,
-                 std::vector<std::string_view>& out, std::vector<WordMatch>* matches) {
+                 const KeyFilter& word_heads, const UserDict& user_dict,
+                 std::size_t user_dict_max_chars, std::vector<std::string_view>& out,
+                 std::vector<WordMatch>* matches) {
   if (run.empty() || cls == CharClass::Other) return;
   if (cls == CharClass::Alnum) {
     out.push_back(run);
@@ -119,7 +125,8 @@ void segment_run(std::string_view run, CharClass cls, const DictFile& word_dict,
   std::string_view rest = run;
   while (!rest.empty()) {
     std::size_t dict_entry = 0;
-    const std::size_t dict_len = use_dict ? longest_dict_match(word_dict, rest, dict_entry) : 0;
+    const std::size_t dict_len =
+        use_dict ? longest_dict_match(word_dict, word_heads, rest, dict_entry) : 0;
     const std::size_t user_len =
         user_chars ? longest_user_match(user_dict, rest, user_chars, dict_len) : 0;
     const std::size_t first_char = char_end(rest, 0);
@@ -144,10 +151,11 @@ void segment_run(std::string_view run, CharClass cls, const DictFile& word_dict,
 }
 
 void segment_run(std::string_view run, CharClass cls, const DictFile& word_dict,
-                 const UserDict& user_dict, std::size_t user_dict_max_chars,
-                 std::vector<std::string>& out, std::vector<WordMatch>* matches) {
+                 const KeyFilter& word_heads, const UserDict& user_dict,
+                 std::size_t user_dict_max_chars, std::vector<std::string>& out,
+                 std::vector<WordMatch>* matches) {
   std::vector<std::string_view> views;
-  segment_run(run, cls, word_dict, user_dict, user_dict_max_chars, views, matches);
+  segment_run(run, cls, word_dict, word_heads, user_dict, user_dict_max_chars, views, matches);
   out.insert(out.end(), views.begin(), views.end());
 }
 

@@ -7,9 +7,10 @@
 #include <string_view>
 #include <vector>
 
+#include "dict/key_filter.h"
 #include "dict/lookup.h"
-#include "unicode.h"
 #include "dict/user_dict.h"
+#include "unicode.h"
 
 namespace quillet {
 
@@ -38,15 +39,19 @@ struct WordMatch {
 //  - Alnum: the whole run as one token;
 //  - Other, or an empty run: nothing.
 // The appended tokens concatenate to exactly `run`. `run` must be valid UTF-8.
+// `word_heads` is KeyFilter::of_heads(word_dict), or the filter that holds
+// every key; it only spares probes, the tokens are the same.
 // When `matches` is given, one WordMatch is appended to it per token appended
 // to `out`.
 void segment_run(std::string_view run, CharClass cls, const DictFile& word_dict,
-                 const UserDict& user_dict, std::size_t user_dict_max_chars,
-                 std::vector<std::string_view>& out, std::vector<WordMatch>* matches = nullptr);
+                 const KeyFilter& word_heads, const UserDict& user_dict,
+                 std::size_t user_dict_max_chars, std::vector<std::string_view>& out,
+                 std::vector<WordMatch>* matches = nullptr);
 
 // The same, appending copies, for callers that keep the tokens past `run`.
 void segment_run(std::string_view run, CharClass cls, const DictFile& word_dict,
-                 const UserDict& user_dict, std::size_t user_dict_max_chars,
-                 std::vector<std::string>& out, std::vector<WordMatch>* matches = nullptr);
+                 const KeyFilter& word_heads, const UserDict& user_dict,
+                 std::size_t user_dict_max_chars, std::vector<std::string>& out,
+                 std::vector<WordMatch>* matches = nullptr);
 
 }  // namespace quillet

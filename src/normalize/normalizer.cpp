@@ -368,8 +368,8 @@ void split_runs(const Pipeline& pipeline, std::string_view text,
       continue;
     }
     pos = k == CharClass::Cjk ? cjk_run_end(text, pos) : alnum_run_end(text, pos);
-    segment_run(text.substr(start, pos - start), k, pipeline.word_dict, pipeline.user_dict,
-                pipeline.user_dict_max_chars, out, matches);
+    segment_run(text.substr(start, pos - start), k, pipeline.word_dict, pipeline.word_heads,
+                pipeline.user_dict, pipeline.user_dict_max_chars, out, matches);
   }
 }
 

@@ -136,10 +136,9 @@ void run_context_passes(const Pipeline& p, std::span<const std::string_view> tok
                         std::span<std::string_view> readings, Apply&& apply) {
   const unsigned found = pass_triggers(tokens);
   // Most texts hold no pass's patterns: nothing to run, nor to apply.
-  if (std::none_of(std::begin(kContextPasses), std::end(kContextPasses),
-                   [found](const ContextPass& pass) {
-                     return (found & pass.triggers) == pass.triggers;
-                   })) {
+  if (std::none_of(
+          std::begin(kContextPasses), std::end(kContextPasses),
+          [found](const ContextPass& pass) { return (found & pass.triggers) == pass.triggers; })) {
     return;
   }
   ReadingChanges held;
