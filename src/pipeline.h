@@ -124,7 +124,7 @@ std::size_t held_bytes(const ConversionStorage& storage);
 void release_beyond(ConversionStorage& storage, std::size_t limit);
 
 // convert working in `storage`, its result in `out` (whatever it held is
-// replaced; its room is reused).
+// replaced; its room is reused). `text` must not lie in `out`.
 void convert_into(const Pipeline& pipeline, std::string_view text, ConversionStorage& storage,
                   std::string& out, std::size_t window_bytes = kWindowBytes);
 
