@@ -23,12 +23,7 @@ namespace {
 
 using testing::TempDir;
 using testing::u32;
-
-std::string utf8(char32_t c) {
-  std::string s;
-  append_utf8(s, c);
-  return s;
-}
+using testing::utf8;
 
 // Pieces keys are made of: code points of 1 to 4 bytes at the edges of
 // pages and of encoding lengths, and byte sequences that are no UTF-8.

@@ -17,7 +17,6 @@
 #include "dict/data_dir.h"
 #include "resolution.h"
 #include "test_util.h"
-#include "unicode.h"
 
 namespace quillet {
 namespace {
@@ -144,11 +143,7 @@ TEST(KeyFilter, HeadsHoldEveryKeysHead) {
 }
 
 // The ideograph U+4E00 + k, UTF-8.
-std::string ideograph(std::size_t k) {
-  std::string s;
-  append_utf8(s, static_cast<char32_t>(0x4E00 + k));
-  return s;
-}
+std::string ideograph(std::size_t k) { return testing::utf8(static_cast<char32_t>(0x4E00 + k)); }
 
 TEST(KeyFilter, HeadsRuleOutMostOtherHeads) {
   // Words of three ideographs: 500 heads among 2000 keys.

@@ -8,6 +8,7 @@
 #include <fstream>
 
 #include "dict/format.h"
+#include "unicode.h"
 
 namespace quillet::testing {
 
@@ -30,6 +31,12 @@ void write_dict(const TempDir& dir, std::string_view name, std::vector<DictEntry
 void write_bytes(const std::string& path, std::string_view bytes) {
   std::ofstream out(path, std::ios::binary | std::ios::trunc);
   out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+}
+
+std::string utf8(char32_t c) {
+  std::string s;
+  append_utf8(s, c);
+  return s;
 }
 
 std::string numbered(std::string_view prefix, std::size_t n) {

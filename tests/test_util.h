@@ -38,6 +38,9 @@ void write_bytes(const std::string& path, std::string_view bytes);
 // appending: g++ 12 at -O3 warns falsely (-Wrestrict) on "k" + std::to_string(n).
 std::string numbered(std::string_view prefix, std::size_t n);
 
+// The UTF-8 of code point `c`.
+std::string utf8(char32_t c);
+
 // Little-endian bytes of a header or entry field, for hand-built files.
 std::string u32(std::uint32_t v);
 std::string u16(std::uint16_t v);
